@@ -1,0 +1,97 @@
+#include "flash/FlashOutcome.h"
+
+#include "flash/FlashProtocol.h"
+
+#include <array>
+
+namespace tamsivo {
+namespace {
+
+constexpr const char* kError = "ОШИБКА";
+
+// Every outcome a run can end with, as the dialog and the command-line flasher show it.
+constexpr std::array<FlashOutcome, 12> kOutcomes = {{
+    {WM_FLASH_PORT_ERROR, kError, "Ошибка инициализации порта ", OutcomeInsert::PortName, ".",
+     OutcomeFocus::StartButton},
+    {WM_FLASH_NO_ECHO, kError,
+     "Отсутствует 'эхо'-ответ. Убедитесь, что Вы подключились по К-линии.", OutcomeInsert::None, "",
+     OutcomeFocus::Unchanged},
+    {WM_FLASH_CHECKSUM_ERROR, kError, "Ошибка контрольной суммы. Вероятно файл ",
+     OutcomeInsert::PackageName, " поврежден.", OutcomeFocus::Unchanged},
+    {WM_FLASH_LINE_ERROR, kError, "Ошибка на линии передачи данных. Проверьте все соединения.",
+     OutcomeInsert::None, "", OutcomeFocus::Unchanged},
+    {WM_FLASH_SIGNATURE_ERROR, kError, "Ошибка сигнатуры файла. Файл ", OutcomeInsert::PackageName,
+     " не является корректным файлом микропрограммы.", OutcomeFocus::Unchanged},
+    {WM_FLASH_ADAPTER_SYNC_ERROR, kError,
+     "Velomast is out of sync. Please reset the Velomast and the target device.",
+     OutcomeInsert::None, "", OutcomeFocus::Unchanged},
+    {WM_FLASH_NO_ANSWER, kError, "Нет ответа от бортового компьютера. Проверьте все подключения.",
+     OutcomeInsert::None, "", OutcomeFocus::Unchanged},
+    {WM_FLASH_DONE, "ВЫПОЛНЕНО", "Обновление выполнено успешно!", OutcomeInsert::None, "",
+     OutcomeFocus::ExitButton},
+    {WM_FLASH_FILE_ERROR, kError, "Ошибка открытия файла микропрограммы ",
+     OutcomeInsert::PackageName, ".", OutcomeFocus::Unchanged},
+    {WM_FLASH_BAD_ANSWER, kError, "Нераспознаный ответ БК. Обновление прервано.",
+     OutcomeInsert::None, "", OutcomeFocus::Unchanged},
+    // The reason is appended from PackageErrorReason.
+    {WM_FLASH_PACKAGE_ERROR, kError, "Неверный формат файла микропрограммы ",
+     OutcomeInsert::PackageName, ": ", OutcomeFocus::StartButton},
+    {WM_FLASH_LINK_ERROR, "ОШИБКА СВЯЗИ", "Обратитесь в техподдержку", OutcomeInsert::None, "",
+     OutcomeFocus::StartButton},
+}};
+
+constexpr FlashOutcome kCancelled = {0,
+                                     "ОТМЕНА",
+                                     "Обновление отменено пользователем",
+                                     OutcomeInsert::None,
+                                     "",
+                                     OutcomeFocus::StartButton};
+
+} // namespace
+
+const FlashOutcome* FindOutcome(unsigned message) {
+    for (const FlashOutcome& outcome : kOutcomes) {
+        if (outcome.message == message) {
+            return &outcome;
+        }
+    }
+    return nullptr;
+}
+
+const FlashOutcome& CancelledOutcome() {
+    return kCancelled;
+}
+
+std::string OutcomeText(const FlashOutcome& outcome, const std::string& portName,
+                        const std::string& packageName, long long lParam) {
+    std::string text = outcome.textBefore;
+    if (outcome.insert == OutcomeInsert::PortName) {
+        text += portName;
+    } else if (outcome.insert == OutcomeInsert::PackageName) {
+        text += packageName;
+    }
+    text += outcome.textAfter;
+    if (outcome.message == WM_FLASH_PACKAGE_ERROR) {
+        text += PackageErrorReason(static_cast<PackageError>(lParam));
+        text += '.';
+    }
+    return text;
+}
+
+const char* PackageErrorReason(PackageError error) {
+    switch (error) {
+    case PackageError::InvalidCharacter:
+        return "недопустимый символ в тексте";
+    case PackageError::TooLarge:
+        return "размер больше 2 Мбайт";
+    case PackageError::Empty:
+        return "файл пуст";
+    case PackageError::FrameOverrun:
+        return "кадры не совпадают с длиной файла";
+    case PackageError::None:
+        break;
+    }
+    return "неизвестная ошибка";
+}
+
+} // namespace tamsivo

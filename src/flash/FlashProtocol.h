@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tamsivo {
+
+// Notifications of a flash run, numbered from the first user window message (WM_USER).
+// They are portable numbers; on Windows they travel as window messages to the dialog.
+inline constexpr unsigned kFirstUserMessage = 0x0400;
+
+inline constexpr unsigned WM_FLASH_SIZE = kFirstUserMessage + 1;
+inline constexpr unsigned WM_FLASH_PORT_ERROR = kFirstUserMessage + 2;
+inline constexpr unsigned WM_FLASH_PROGRESS = kFirstUserMessage + 3;
+inline constexpr unsigned WM_FLASH_NO_ECHO = kFirstUserMessage + 4;
+inline constexpr unsigned WM_FLASH_CHECKSUM_ERROR = kFirstUserMessage + 5;
+inline constexpr unsigned WM_FLASH_LINE_ERROR = kFirstUserMessage + 6;
+inline constexpr unsigned WM_FLASH_SIGNATURE_ERROR = kFirstUserMessage + 7;
+inline constexpr unsigned WM_FLASH_ADAPTER_SYNC_ERROR = kFirstUserMessage + 8;
+inline constexpr unsigned WM_FLASH_NO_ANSWER = kFirstUserMessage + 9;
+inline constexpr unsigned WM_FLASH_DONE = kFirstUserMessage + 10;
+inline constexpr unsigned WM_FLASH_FILE_ERROR = kFirstUserMessage + 11;
+inline constexpr unsigned WM_FLASH_BAD_ANSWER = kFirstUserMessage + 12;
+// lParam carries a PackageError code.
+inline constexpr unsigned WM_FLASH_PACKAGE_ERROR = kFirstUserMessage + 13;
+inline constexpr unsigned WM_FLASH_LINK_ERROR = kFirstUserMessage + 15;
+
+// The on-board computer's one-byte answer after each frame's echo.
+inline constexpr std::uint8_t ANSWER_OK = 0x11;
+inline constexpr std::uint8_t ANSWER_CHECKSUM_RETRY = 0x22;
+inline constexpr std::uint8_t ANSWER_LINE_RETRY = 0x33;
+inline constexpr std::uint8_t ANSWER_BAD_SIGNATURE = 0x44;
+inline constexpr std::uint8_t ANSWER_ADAPTER_OUT_OF_SYNC = 0x66;
+inline constexpr std::uint8_t ANSWER_LINK_FAILURE = 0x77;
+inline constexpr std::uint8_t ANSWER_WAIT = 0x88;
+
+// Line settings of every run.
+inline constexpr std::uint32_t kFlashBaudRate = 115200;
+inline constexpr std::uint32_t kLineTimeoutMs = 10000;
+// A frame is sent at most this many times in a row before the run gives up.
+inline constexpr unsigned kMaxRetryableAnswers = 4;
+
+// A frame: 16-bit big-endian payload length, then the payload.
+inline constexpr std::uint32_t kFrameHeaderBytes = 2;
+
+} // namespace tamsivo

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "flash/FirmwarePackage.h"
+#include "flash/FlashProtocol.h"
+#include "flash/FlashReporter.h"
+#include "flash/SerialLine.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tamsivo {
+
+struct AppState;
+
+// What one run sends and where, read from the shared state when the run starts.
+struct FlashInputs {
+    std::string packagePath; // Windows-1251 on Windows
+    std::string packageName; // the file name shown in messages
+    std::string portName;
+};
+
+// exeDir + "updates" + separator + firmwareName, and the port name.
+FlashInputs FlashInputsFrom(const AppState& state);
+
+// One run of the flashing protocol: reads the package into the process-wide image, opens the
+// port, sends frame by frame with echo check, obeys the on-board computer's answers and ends
+// with exactly one notification, or none after a cancellation. Runs on the worker thread;
+// `busy` falls before the ending notification and after the line has been closed.
+class FlashRun {
+public:
+    using LineFactory = std::function<std::unique_ptr<SerialLine>()>;
+
+    struct Options {
+        std::uint32_t timeoutMs = kLineTimeoutMs;
+        LineFactory makeLine; // empty: the platform's SerialLine
+    };
+
+    FlashRun(AppState& state, FlashReporter& reporter);
+    FlashRun(AppState& state, FlashReporter& reporter, Options options);
+
+    void Run(const FlashInputs& inputs);
+
+    // The process-wide image of the package last read; it outlives every run.
+    static FirmwarePackage& Image();
+
+private:
+    void Finish(std::unique_ptr<SerialLine> line, unsigned message, std::int64_t lParam,
+                bool evenIfCancelled);
+    void Notify(unsigned message, std::int64_t lParam);
+
+    AppState& state_;
+    FlashReporter& reporter_;
+    Options options_;
+};
+
+} // namespace tamsivo

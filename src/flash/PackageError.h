@@ -1,0 +1,15 @@
+#pragma once
+
+namespace tamsivo {
+
+// Why a package was refused. The numbers travel as lParam of WM_FLASH_PACKAGE_ERROR and are
+// the tamsivo-flash JSON "reason" codes, so they never change meaning.
+enum class PackageError : int {
+    None = 0,
+    InvalidCharacter = 1, // something other than a hexadecimal digit or whitespace
+    TooLarge = 2,         // more bytes than the image holds
+    Empty = 3,            // no byte at all
+    FrameOverrun = 4,     // the frames do not end exactly at the byte count
+};
+
+} // namespace tamsivo

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace tamsivo {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The platform's path separator: the backslash on Windows.
+char PathSeparator();
+
+// Opens a file for binary reading. `path` is Windows-1251 text; on Windows it is converted to
+// UTF-16 so that the result does not depend on the system's ANSI code page.
+FilePtr OpenForReading(const std::string& path);
+
+// The device path of a serial port name ("COM3" -> "\\.\COM3" on Windows; "/dev/ttyUSB0" or
+// "ttyUSB0" -> "/dev/ttyUSB0" on POSIX). Empty when the name cannot name a device.
+std::string DevicePathForPort(const std::string& portName);
+
+} // namespace tamsivo

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tamsivo {
+
+// One open serial device, 8N1 at a given baud rate, with whole-buffer blocking transfers.
+// Every operation returns false on failure and never retries; the caller chooses the message.
+// The operations are virtual so that tests can stand a scripted line in for the device.
+//
+// Timeouts for a timeout t (ms): a read of n bytes gives up after 10 * n + t ms in all, or
+// when more than t ms pass between two received bytes; a write of n bytes may take
+// t * n + 10 ms.
+class SerialLine {
+public:
+    SerialLine() = default;
+    SerialLine(const SerialLine&) = delete;
+    SerialLine& operator=(const SerialLine&) = delete;
+    virtual ~SerialLine();
+
+    // Opens the device exclusively and configures it; fails without effect when already open.
+    virtual bool Open(const char* devicePath, std::uint32_t baudRate, std::uint32_t timeoutMs);
+    virtual bool SetTimeouts(std::uint32_t timeoutMs);
+    // Discards what the driver holds in both directions.
+    virtual bool Purge();
+    // Always succeeds; closing a closed line is harmless.
+    virtual bool Close();
+    // Succeed only when exactly `count` bytes were transferred.
+    virtual bool Write(const std::uint8_t* data, std::uint32_t count);
+    virtual bool Read(std::uint8_t* buffer, std::uint32_t count);
+
+    bool IsOpen() const { return handle_ != kInvalidHandle; }
+
+protected:
+    // A Win32 HANDLE or a POSIX file descriptor; -1 is the closed value of both.
+    static constexpr std::intptr_t kInvalidHandle = -1;
+    std::intptr_t handle_ = kInvalidHandle;
+    std::uint32_t timeoutMs_ = 0;
+};
+
+} // namespace tamsivo

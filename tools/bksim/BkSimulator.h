@@ -1,0 +1,128 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tamsivo::sim {
+
+// A fault injected on one frame (counted from 1 over every frame received, resends included).
+enum class Fault {
+    None,
+    NoEcho,    // the frame is swallowed: no echo, no answer
+    ShortEcho, // the echo lacks its last byte, no answer
+    NoAnswer,  // full echo, then silence
+    Answer,    // full echo, then `faultAnswer` instead of the scripted answer
+    DropLine,  // the adapter vanishes: the master side is closed mid-frame
+};
+
+struct BkSimConfig {
+    // Answers per frame, comma separated: hexadecimal bytes or "ok"; a trailing '*' repeats
+    // an item for ever ("22,22,11,ok*"). After the script: ok. An 88 (wait) is followed at
+    // once by the next answer of the script for the same frame.
+    std::string answers;
+    std::uint32_t baud = 0;              // 0: instant line; else each byte takes 10 bit times
+    std::uint32_t processingDelayMs = 0; // after a frame's echo, before its answer
+    Fault fault = Fault::None;
+    std::uint32_t faultFrame = 0;
+    std::uint8_t faultAnswer = 0;
+    std::string recordPath; // accepted frames are appended here, length bytes included
+    std::string linkPath;   // a symbolic link to the slave, e.g. a Wine prefix's com5
+};
+
+// Plays the serial adapter and the on-board computer on the master side of a
+// pseudo-terminal: echoes every byte, cuts the stream into frames and answers each from the
+// script. Serves one host open after another until stopped.
+class BkSimulator {
+public:
+    explicit BkSimulator(BkSimConfig config);
+    ~BkSimulator();
+    BkSimulator(const BkSimulator&) = delete;
+    BkSimulator& operator=(const BkSimulator&) = delete;
+
+    // Creates the pseudo-terminal (slave in raw mode) and starts serving on a thread.
+    // Returns false with a reason in `error`.
+    bool Start(std::string* error);
+    void Stop();
+
+    const std::string& SlavePath() const { return slavePath_; }
+
+    // Every accepted frame's bytes, in order, once per acceptance.
+    std::vector<std::uint8_t> Accepted() const;
+    std::uint32_t FramesReceived() const { return framesReceived_.load(); }
+    std::uint32_t FramesAccepted() const { return framesAccepted_.load(); }
+    // The first failure met while serving (record file, pseudo-terminal); empty when none.
+    std::string ServeError() const;
+
+    // Parses the answer script; false when it is not of the form above.
+    static bool ParseAnswers(const std::string& script, std::vector<std::uint8_t>* answers,
+                             bool* repeatLast);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // One byte waiting for its departure time. Answer bytes carry the frame they answer:
+    // an OK records it, a scripted wait pulls the next scripted answer for it.
+    struct OutByte {
+        Clock::time_point due;
+        std::uint8_t byte = 0;
+        bool scripted = false;
+        std::shared_ptr<const std::vector<std::uint8_t>> frame;
+    };
+
+    enum class HostState { Present, Gone, Stopping };
+
+    void Serve();
+    bool WaitForHost();
+    HostState ServeHost();
+    HostState ReadFromHost();
+    HostState WriteDue(bool* blocked);
+    bool TakeByte(std::uint8_t byte, Clock::time_point arrival);
+    void FrameComplete();
+    void ScheduleAnswer(std::uint8_t answer, bool scripted, Clock::time_point earliest,
+                        std::shared_ptr<const std::vector<std::uint8_t>> frame);
+    std::uint8_t NextScriptAnswer();
+    Clock::time_point Depart(Clock::time_point earliest);
+    Clock::time_point LineFree() const;
+    void ResetSession();
+    void Record(const std::vector<std::uint8_t>& frame);
+    void DropLine();
+    void NoteError(const std::string& what);
+    void RemoveLink();
+    void CloseAll();
+
+    BkSimConfig config_;
+    std::string slavePath_;
+    int master_ = -1;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    int inotify_ = -1; // slave opens, so that an idle simulator sleeps until a host arrives
+    bool linkCreated_ = false;
+    std::FILE* record_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<std::uint32_t> framesReceived_{0};
+    std::atomic<std::uint32_t> framesAccepted_{0};
+    mutable std::mutex acceptedMutex_;
+    std::vector<std::uint8_t> accepted_;
+    std::string serveError_; // guarded by acceptedMutex_
+
+    // Owned by the serving thread.
+    std::vector<std::uint8_t> script_;
+    bool repeatLast_ = false;
+    std::size_t scriptPos_ = 0;
+    std::vector<std::uint8_t> frame_; // the frame being received, length bytes included
+    Fault frameFault_ = Fault::None;
+    std::deque<OutByte> out_;
+    Clock::time_point lineAnchor_; // the line is busy until lineAnchor_ + lineBytes_ bytes
+    std::uint64_t lineBytes_ = 0;
+};
+
+} // namespace tamsivo::sim
