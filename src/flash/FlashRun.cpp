@@ -3,6 +3,8 @@
 #include "app/AppState.h"
 #include "flash/Platform.h"
 
+#include <cstdio>
+
 namespace tamsivo {
 namespace {
 
@@ -71,7 +73,12 @@ void FlashRun::Run(const FlashInputs& inputs) {
     // A malformed package is refused before its first byte reaches the vehicle.
     FirmwarePackage& image = Image();
     const PackageError packageError = image.ReadFrom(file.get());
+    const bool readFailed = std::ferror(file.get()) != 0; // e.g. a folder named like a package
     file.reset();
+    if (readFailed) {
+        Finish(std::move(line), WM_FLASH_FILE_ERROR, 0, true);
+        return;
+    }
     if (packageError != PackageError::None) {
         Finish(std::move(line), WM_FLASH_PACKAGE_ERROR, static_cast<int>(packageError), true);
         return;

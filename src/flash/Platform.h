@@ -14,8 +14,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // The platform's path separator: the backslash on Windows.
 char PathSeparator();
 
-// Opens a file for binary reading. `path` is Windows-1251 text; on Windows it is converted to
-// UTF-16 so that the result does not depend on the system's ANSI code page.
+// Opens a file for binary reading. On Windows `path` is Windows-1251 text, converted to UTF-16
+// so that the result does not depend on the system's ANSI code page; on POSIX it is the file
+// system's own bytes.
 FilePtr OpenForReading(const std::string& path);
 
 // The device path of a serial port name ("COM3" -> "\\.\COM3" on Windows; "/dev/ttyUSB0" or

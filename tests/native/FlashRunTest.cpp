@@ -318,6 +318,15 @@ TEST_F(FlashRunTest, StartUpFailuresAreReportedEvenAfterAStop) {
     EXPECT_TRUE(log_.openAttempted);
     EXPECT_TRUE(log_.writes.empty());
 
+    // A folder named like a package opens on some systems but cannot be read.
+    std::filesystem::remove(dir_ / "updates" / "bk.enc");
+    std::filesystem::create_directory(dir_ / "updates" / "bk.enc");
+    recorder_.reports.clear();
+    log_ = {};
+    state_.runAllowed = 1;
+    EXPECT_EQ(Run({}), (std::vector<Report>{{WM_FLASH_FILE_ERROR, 0, kIdle}}));
+    EXPECT_TRUE(log_.writes.empty());
+
     // A port name that names no device is refused before anything is opened.
     recorder_.reports.clear();
     log_ = {};

@@ -82,6 +82,7 @@ private:
     void Serve();
     bool WaitForHost();
     HostState ServeHost();
+    bool DrainHostEvents();
     HostState ReadFromHost();
     HostState WriteDue(bool* blocked);
     bool TakeByte(std::uint8_t byte, Clock::time_point arrival);
@@ -103,7 +104,9 @@ private:
     int master_ = -1;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
-    int inotify_ = -1; // slave opens, so that an idle simulator sleeps until a host arrives
+    // Opens and closes of the slave. A host that closes and reopens at once leaves no
+    // hang-up to see on the master, but its close event stays queued here.
+    int inotify_ = -1;
     bool linkCreated_ = false;
     std::FILE* record_ = nullptr;
     std::thread thread_;

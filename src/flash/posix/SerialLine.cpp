@@ -1,0 +1,259 @@
+#include "flash/SerialLine.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace tamsivo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool BaudConstant(std::uint32_t baudRate, speed_t* speed) {
+    struct Rate {
+        std::uint32_t baud;
+        speed_t constant;
+    };
+    static constexpr Rate kRates[] = {
+        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+        {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+        {3500000, B3500000}, {4000000, B4000000},
+    };
+    for (const Rate& rate : kRates) {
+        if (rate.baud == baudRate) {
+            *speed = rate.constant;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Raw 8N1 without any flow control: the adapter's bytes include 0x11 and 0x13, which a
+// software flow control would swallow, and it drives no handshake lines.
+bool ConfigureTerminal(int fd, speed_t speed) {
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+        return false;
+    }
+    ::cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) {
+        return false;
+    }
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        return false;
+    }
+    // tcsetattr succeeds when any one of the changes took, so read back what matters.
+    termios applied{};
+    if (::tcgetattr(fd, &applied) != 0) {
+        return false;
+    }
+    const tcflag_t cflagMask = CSIZE | PARENB | CSTOPB | CRTSCTS;
+    const tcflag_t iflagMask = IXON | IXOFF | IXANY | ISTRIP | ICRNL | INLCR | IGNCR;
+    const tcflag_t lflagMask = ICANON | ECHO | ISIG | IEXTEN;
+    return (applied.c_cflag & cflagMask) == CS8 && (applied.c_iflag & iflagMask) == 0 &&
+           (applied.c_lflag & lflagMask) == 0 && (applied.c_oflag & OPOST) == 0 &&
+           applied.c_cc[VMIN] == 0 && applied.c_cc[VTIME] == 0;
+}
+
+// The adapter is powered or reset through DTR/RTS on some cables; both stay low. A
+// pseudo-terminal has no modem lines and refuses the request, which is fine.
+bool DropModemLines(int fd) {
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    if (::ioctl(fd, TIOCMBIC, &lines) == 0) {
+        return true;
+    }
+    return errno == ENOTTY || errno == EINVAL;
+}
+
+// Milliseconds for poll() until `deadline`, rounded up so that a wake-up never comes before
+// it (a zero would spin on the last fraction of a millisecond).
+int PollTimeout(Clock::time_point now, Clock::time_point deadline) {
+    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    constexpr long long kMaxPoll = 60 * 60 * 1000;
+    return static_cast<int>(remaining > kMaxPoll ? kMaxPoll : remaining);
+}
+
+void CloseDescriptor(int fd, bool exclusive) {
+    if (exclusive) {
+        // The exclusive flag belongs to the terminal, not to this descriptor: left set, it
+        // would keep everyone else out after we are gone.
+        ::ioctl(fd, TIOCNXCL);
+    }
+    ::close(fd);
+}
+
+} // namespace
+
+SerialLine::~SerialLine() {
+    SerialLine::Close();
+}
+
+bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint32_t timeoutMs) {
+    if (IsOpen() || devicePath == nullptr || devicePath[0] == '\0') {
+        return false;
+    }
+    speed_t speed = 0;
+    if (!BaudConstant(baudRate, &speed)) {
+        return false;
+    }
+    const int fd = ::open(devicePath, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    // The lock comes before TIOCEXCL: when someone else holds the port, the terminal's
+    // exclusive flag is theirs and must not be touched on our way out. TIOCEXCL alone does
+    // not stop root; the lock does, across processes and between descriptors of one process.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return false;
+    }
+    if (::tcflush(fd, TCIOFLUSH) != 0 || !ConfigureTerminal(fd, speed) || !DropModemLines(fd)) {
+        CloseDescriptor(fd, true);
+        return false;
+    }
+    handle_ = fd;
+    SetTimeouts(timeoutMs);
+    return true;
+}
+
+bool SerialLine::SetTimeouts(std::uint32_t timeoutMs) {
+    if (!IsOpen()) {
+        return false;
+    }
+    timeoutMs_ = timeoutMs;
+    return true;
+}
+
+bool SerialLine::Purge() {
+    if (!IsOpen()) {
+        return false;
+    }
+    return ::tcflush(static_cast<int>(handle_), TCIOFLUSH) == 0;
+}
+
+bool SerialLine::Close() {
+    if (IsOpen()) {
+        CloseDescriptor(static_cast<int>(handle_), true);
+        handle_ = kInvalidHandle;
+    }
+    return true;
+}
+
+bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
+    if (!IsOpen()) {
+        return false;
+    }
+    const int fd = static_cast<int>(handle_);
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(std::uint64_t{timeoutMs_} * count + 10);
+    std::uint32_t done = 0;
+    while (done < count) {
+        const ssize_t written = ::write(fd, data + done, count - done);
+        if (written > 0) {
+            done += static_cast<std::uint32_t>(written);
+            continue;
+        }
+        if (written == 0) {
+            return false; // a terminal never accepts nothing without saying why
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            return false; // EIO after a hang-up among others
+        }
+        for (;;) {
+            const auto now = Clock::now();
+            if (now >= deadline) {
+                return false;
+            }
+            pollfd pfd{fd, POLLOUT, 0};
+            const int ready = ::poll(&pfd, 1, PollTimeout(now, deadline));
+            if (ready < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            if (ready == 0) {
+                continue;
+            }
+            if ((pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                return false;
+            }
+            break;
+        }
+    }
+    return true;
+}
+
+bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
+    if (!IsOpen()) {
+        return false;
+    }
+    const int fd = static_cast<int>(handle_);
+    const auto start = Clock::now();
+    const auto interByte = std::chrono::milliseconds(timeoutMs_);
+    const auto total = start + std::chrono::milliseconds(std::uint64_t{10} * count + timeoutMs_);
+    Clock::time_point lastByte{};
+    std::uint32_t got = 0;
+    while (got < count) {
+        const auto now = Clock::now();
+        auto deadline = total;
+        if (got > 0 && lastByte + interByte < deadline) {
+            deadline = lastByte + interByte;
+        }
+        if (now >= deadline) {
+            return false;
+        }
+        // With VMIN and VTIME at 0 an empty terminal reads as 0 bytes, just like a hung-up
+        // one, so read() is only asked after poll() has reported input.
+        pollfd pfd{fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, PollTimeout(now, deadline));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (ready == 0) {
+            continue;
+        }
+        if ((pfd.revents & POLLIN) == 0) {
+            return false; // POLLHUP, POLLERR or POLLNVAL without data
+        }
+        const ssize_t received = ::read(fd, buffer + got, count - got);
+        if (received > 0) {
+            got += static_cast<std::uint32_t>(received);
+            lastByte = Clock::now();
+            continue;
+        }
+        if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            continue;
+        }
+        return false; // 0 after POLLIN is a hang-up, and so is EIO
+    }
+    return true;
+}
+
+} // namespace tamsivo

@@ -1,0 +1,134 @@
+#include "flash/SerialLine.h"
+
+#include "text/Cp1251.h"
+
+#include <string>
+
+#include <windows.h>
+
+namespace tamsivo {
+
+namespace {
+
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// Device paths are Windows-1251 text. Converting them by table, not through the ANSI entry
+// points, keeps the open independent of the system's code page.
+std::wstring WidePath(const char* path) {
+    const std::u16string utf16 = Cp1251ToUtf16(path);
+    return std::wstring(utf16.begin(), utf16.end());
+}
+
+// 8N1, binary, modem lines held off. Flow control and character replacement are switched off
+// whatever the previous user of the port left behind: frames are binary, and an XOFF (0x13)
+// or XON (0x11) inside a payload or an answer must pass like any other byte.
+bool ConfigureLine(HANDLE handle, std::uint32_t baudRate) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    if (!::GetCommState(handle, &dcb)) {
+        return false;
+    }
+    dcb.BaudRate = baudRate;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    return ::SetCommState(handle, &dcb) != FALSE;
+}
+
+} // namespace
+
+SerialLine::~SerialLine() {
+    SerialLine::Close();
+}
+
+bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint32_t timeoutMs) {
+    if (IsOpen() || devicePath == nullptr || devicePath[0] == '\0') {
+        return false;
+    }
+    // Share mode 0: the serial driver serves one opener at a time, and nobody else may
+    // write into the line while a package goes out.
+    const HANDLE handle = ::CreateFileW(WidePath(devicePath).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    // Whatever the driver still holds from an earlier user is not ours; a failure here
+    // changes nothing, since the run purges again before every frame.
+    ::PurgeComm(handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    if (!ConfigureLine(handle, baudRate) || !SetTimeouts(timeoutMs) ||
+        !::SetCommMask(handle, EV_RXCHAR | EV_TXEMPTY)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool SerialLine::SetTimeouts(std::uint32_t timeoutMs) {
+    if (!IsOpen()) {
+        return false;
+    }
+    COMMTIMEOUTS timeouts{};
+    if (!::GetCommTimeouts(AsHandle(handle_), &timeouts)) {
+        return false;
+    }
+    timeouts.ReadIntervalTimeout = timeoutMs;
+    timeouts.ReadTotalTimeoutMultiplier = 10;
+    timeouts.ReadTotalTimeoutConstant = timeoutMs;
+    // The write side's multiplier and constant are the other way round.
+    timeouts.WriteTotalTimeoutMultiplier = timeoutMs;
+    timeouts.WriteTotalTimeoutConstant = 10;
+    if (!::SetCommTimeouts(AsHandle(handle_), &timeouts)) {
+        return false;
+    }
+    timeoutMs_ = timeoutMs;
+    return true;
+}
+
+bool SerialLine::Purge() {
+    if (!IsOpen()) {
+        return false;
+    }
+    return ::PurgeComm(AsHandle(handle_), PURGE_TXCLEAR | PURGE_RXCLEAR) != FALSE;
+}
+
+bool SerialLine::Close() {
+    if (IsOpen()) {
+        ::CloseHandle(AsHandle(handle_));
+        handle_ = kInvalidHandle;
+    }
+    return true;
+}
+
+bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
+    if (!IsOpen()) {
+        return false;
+    }
+    DWORD written = 0;
+    // A write timeout ends the call successfully with fewer bytes; only the count tells.
+    return ::WriteFile(AsHandle(handle_), data, count, &written, nullptr) && written == count;
+}
+
+bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
+    if (!IsOpen()) {
+        return false;
+    }
+    DWORD received = 0;
+    // Likewise a read timeout: success with what came so far.
+    return ::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr) && received == count;
+}
+
+} // namespace tamsivo

@@ -1,0 +1,129 @@
+#include "BkSimulator.h"
+
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <iostream>
+#include <map>
+#include <pthread.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tamsivo::sim::BkSimConfig;
+using tamsivo::sim::BkSimulator;
+using tamsivo::sim::Fault;
+
+const std::map<std::string, Fault> kFaults = {
+    {"no-echo", Fault::NoEcho}, {"short-echo", Fault::ShortEcho}, {"no-answer", Fault::NoAnswer},
+    {"answer", Fault::Answer},  {"drop", Fault::DropLine},
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    BkSimConfig config;
+    std::string faultName;
+    std::string faultAnswer;
+
+    CLI::App app{
+        "Plays the K-line adapter and the on-board computer on a pseudo-terminal.\n"
+        "Prints the slave's path as the first line, then echoes every byte written to it,\n"
+        "cuts the stream into frames (16-bit big-endian length, then that many bytes) and\n"
+        "answers each frame with one byte. Serves one host after another until SIGINT or\n"
+        "SIGTERM, then prints the number of frames received and accepted.",
+        "bksim"};
+    app.add_option("--answers", config.answers,
+                   "Answers to successive frames, comma separated: hexadecimal bytes or ok "
+                   "(= 11). A '*' after the last item repeats it for ever. After the script "
+                   "every frame gets ok. An 88 (wait) is followed by the next answer for the "
+                   "same frame. Example: 22,22,11,ok*")
+        ->type_name("SCRIPT");
+    app.add_option("--baud", config.baud,
+                   "Pace echo and answers as a line at N baud (10 bit times a byte); 0, the "
+                   "default, answers at once")
+        ->type_name("N");
+    app.add_option("--delay-ms", config.processingDelayMs,
+                   "Processing time between a frame's echo and its answer (and between a wait "
+                   "and the next answer)")
+        ->type_name("N");
+    CLI::Option* fault =
+        app.add_option("--fault", faultName,
+                       "Fault on frame --fault-frame: no-echo (frame swallowed), short-echo "
+                       "(echo lacks its last byte, no answer), no-answer (echo, then silence), "
+                       "answer (echo, then --fault-answer instead of the script), drop (the "
+                       "pseudo-terminal closes while the frame arrives; serving ends)")
+            ->type_name("KIND")
+            ->check(CLI::IsMember({"no-echo", "short-echo", "no-answer", "answer", "drop"}));
+    CLI::Option* faultFrame =
+        app.add_option("--fault-frame", config.faultFrame,
+                       "The faulty frame's number, counted from 1 over every frame received, "
+                       "resends included")
+            ->type_name("N")
+            ->check(CLI::Range(1u, 0xFFFFFFFFu));
+    CLI::Option* faultAnswerOption =
+        app.add_option("--fault-answer", faultAnswer,
+                       "The answer byte (hexadecimal) of --fault answer")
+            ->type_name("HEX");
+    fault->needs(faultFrame);
+    faultFrame->needs(fault);
+    faultAnswerOption->needs(fault);
+    app.add_option("--record", config.recordPath,
+                   "Append every accepted frame (length bytes included) to FILE")
+        ->type_name("FILE");
+    app.add_option("--link", config.linkPath,
+                   "Create a symbolic link to the slave at PATH (an existing link is "
+                   "replaced), e.g. a Wine prefix's dosdevices/com5; removed on exit")
+        ->type_name("PATH");
+    CLI11_PARSE(app, argc, argv);
+
+    if (!faultName.empty()) {
+        config.fault = kFaults.at(faultName);
+    }
+    if (config.fault == Fault::Answer) {
+        std::vector<std::uint8_t> parsed;
+        bool repeat = false;
+        if (!BkSimulator::ParseAnswers(faultAnswer, &parsed, &repeat) || parsed.size() != 1 ||
+            repeat) {
+            std::cerr << "bksim: --fault answer needs --fault-answer with one hexadecimal byte\n";
+            return 2;
+        }
+        config.faultAnswer = parsed[0];
+    } else if (!faultAnswer.empty()) {
+        std::cerr << "bksim: --fault-answer belongs to --fault answer\n";
+        return 2;
+    }
+
+    // The signals are taken by sigwait below; blocked before the serving thread exists so
+    // that it inherits the mask and no handler ever runs.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    if (pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr) != 0) {
+        std::cerr << "bksim: cannot block SIGINT and SIGTERM\n";
+        return 1;
+    }
+
+    BkSimulator simulator(config);
+    std::string error;
+    if (!simulator.Start(&error)) {
+        std::cerr << "bksim: " << error << '\n';
+        return 1;
+    }
+    std::cout << simulator.SlavePath() << std::endl;
+
+    int received = 0;
+    while (sigwait(&stopSignals, &received) != 0) {
+    }
+    simulator.Stop();
+
+    std::cout << "frames received: " << simulator.FramesReceived()
+              << ", frames accepted: " << simulator.FramesAccepted() << std::endl;
+    const std::string serveError = simulator.ServeError();
+    if (!serveError.empty()) {
+        std::cerr << "bksim: " << serveError << '\n';
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,21 @@
+#include "CliReporter.h"
+
+#include "flash/FlashProtocol.h"
+
+namespace tamsivo::cli {
+
+void CliReporter::Report(unsigned message, std::int64_t lParam) {
+    const auto bytes = static_cast<std::uint32_t>(lParam);
+    if (message == WM_FLASH_SIZE) {
+        progress_.Start(bytes);
+    } else if (message == WM_FLASH_PROGRESS) {
+        sent_ = bytes;
+        progress_.Update(bytes);
+    } else {
+        progress_.Finish();
+        ending_ = message;
+        endingParam_ = lParam;
+    }
+}
+
+} // namespace tamsivo::cli

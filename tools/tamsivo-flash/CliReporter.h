@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ProgressPrinter.h"
+#include "flash/FlashReporter.h"
+
+#include <cstdint>
+
+namespace tamsivo::cli {
+
+// Receives a run's notifications on the run's own thread: shows the progress and keeps the
+// ending notification for the exit code and the outcome text.
+class CliReporter : public FlashReporter {
+public:
+    explicit CliReporter(ProgressPrinter& progress) : progress_(progress) {}
+
+    void Report(unsigned message, std::int64_t lParam) override;
+
+    bool Ended() const { return ending_ != 0; }
+    unsigned Ending() const { return ending_; }
+    std::int64_t EndingParam() const { return endingParam_; }
+    std::uint32_t SentBytes() const { return sent_; }
+
+private:
+    ProgressPrinter& progress_;
+    unsigned ending_ = 0;
+    std::int64_t endingParam_ = 0;
+    std::uint32_t sent_ = 0;
+};
+
+} // namespace tamsivo::cli

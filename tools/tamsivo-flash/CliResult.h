@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ExitCode.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamsivo::cli {
+
+// How one invocation ended, in UTF-8: what the user reads and what --json reports.
+struct CliResult {
+    ExitCode code = ExitCode::Internal;
+    std::string result;  // the JSON "result" word; empty: ResultName(code)
+    std::string caption; // the dialog's title for a run's outcome; empty for the CLI's own
+    std::string message;
+    std::string package; // file name
+    std::string port;
+    std::uint32_t bytes = 0;
+    std::uint32_t frames = 0;
+    std::optional<std::uint32_t> sent;
+    double seconds = 0;
+    std::optional<int> reason; // PackageError code
+    std::optional<std::uint64_t> offset;
+    std::optional<std::vector<std::string>> packages;
+    std::optional<std::vector<std::string>> ports;
+};
+
+} // namespace tamsivo::cli

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+namespace tamsivo::cli {
+
+// The program's standard streams as the user sees them.
+class Console {
+public:
+    // True when the stream is an interactive terminal (a Windows console).
+    static bool IsTerminal(std::FILE* stream);
+    static bool InputIsTerminal();
+
+    // Writes UTF-8 text and flushes. A Windows console gets UTF-16 so that the console's
+    // code page does not matter; pipes and files get the UTF-8 bytes.
+    static void Write(std::FILE* stream, std::string_view utf8);
+};
+
+} // namespace tamsivo::cli

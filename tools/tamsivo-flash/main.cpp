@@ -1,0 +1,119 @@
+// tamsivo-flash: writes a firmware package into the on-board computer through the K-line
+// adapter, from a terminal or a script. The run, its texts and its rules are those of the
+// Windows program; see ExitCode.h for the exit status of every outcome.
+
+#include "CliOptions.h"
+#include "Console.h"
+#include "ExitCode.h"
+#include "FlashCommand.h"
+#include "PlatformText.h"
+#include "SimulatedAdapter.h"
+
+#include <CLI/CLI.hpp>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+using tamsivo::cli::CliOptions;
+using tamsivo::cli::Console;
+using tamsivo::cli::ExitCode;
+
+namespace {
+
+constexpr const char* kDescription =
+    "Writes a firmware package (.enc) into the on-board computer through the K-line adapter.\n"
+    "\n"
+    "  tamsivo-flash [--port PORT] [PACKAGE]\n"
+    "  tamsivo-flash --list-ports\n"
+    "  tamsivo-flash --check [PACKAGE]\n"
+    "  tamsivo-flash --simulate [PACKAGE]\n"
+    "\n"
+    "Without PACKAGE the single .enc of ./updates is flashed; with several, a terminal asks\n"
+    "which one. Without --port the first free serial port is used. Ctrl+C stops after the\n"
+    "frame in flight; a second Ctrl+C quits at once.";
+
+int Usage(const std::string& message) {
+    Console::Write(stderr, "tamsivo-flash: " + message + "\nRun tamsivo-flash --help for usage.\n");
+    return static_cast<int>(ExitCode::Usage);
+}
+
+int Run(int argc, char** argv) {
+    CliOptions options;
+    CLI::App app(kDescription, "tamsivo-flash");
+    app.footer(tamsivo::cli::ExitCodeHelp());
+    app.set_version_flag("--version", TAMSIVO_VERSION);
+
+    app.add_option("PACKAGE", options.package,
+                   "firmware package; default: the single .enc in ./updates");
+    CLI::Option* port = app.add_option("-p,--port", options.port,
+                                       "serial port (COM3, /dev/ttyUSB0); default: the first "
+                                       "free port");
+    CLI::Option* listPorts =
+        app.add_flag("--list-ports", options.listPorts, "list the free serial ports and exit");
+    CLI::Option* check = app.add_flag("--check", options.check,
+                                      "validate the package, print its frames and bytes, send "
+                                      "nothing");
+    CLI::Option* simulate =
+        app.add_flag("--simulate", options.simulate,
+                     "flash into a built-in simulated adapter and on-board computer (POSIX only)");
+    app.add_option("--sim-answers", options.simulation.answers,
+                   "the simulator's answers per frame, e.g. 22,88,ok*")
+        ->needs(simulate);
+    CLI::Option* fault =
+        app.add_option("--sim-fault", options.simulation.fault,
+                       "fault to simulate: no-echo, short-echo, no-answer, drop, answer:HH")
+            ->needs(simulate);
+    app.add_option("--sim-fault-frame", options.simulation.faultFrame,
+                   "frame of the fault, counted from 1 (default 1)")
+        ->check(CLI::PositiveNumber)
+        ->needs(fault);
+    app.add_flag("--json", options.json,
+                 "machine-readable output: one JSON object per line, the result last");
+    app.add_flag("--json-progress", options.jsonProgress,
+                 "with --json, also a JSON object per progress notification");
+    app.add_option("--timeout-ms", options.timeoutMs,
+                   "serial timeout in milliseconds (default 10000)")
+        ->check(CLI::Range(1u, 600000u));
+
+    listPorts->excludes(port)->excludes(check)->excludes(simulate);
+    check->excludes(port)->excludes(simulate);
+    simulate->excludes(port);
+
+    const std::vector<std::string> arguments = tamsivo::cli::PlatformText::Arguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) {
+        pointers.push_back(argument.c_str());
+    }
+    try {
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
+    } catch (const CLI::Success& e) {
+        return app.exit(e); // --help, --version
+    } catch (const CLI::ParseError& e) {
+        return Usage(e.what());
+    }
+    if (listPorts->count() != 0 && !options.package.empty()) {
+        return Usage("--list-ports takes no package");
+    }
+    options.json = options.json || options.jsonProgress;
+    if (options.simulate) {
+        std::string error;
+        if (!tamsivo::cli::SimulatedAdapter::Validate(options.simulation, &error)) {
+            return Usage(error);
+        }
+    }
+    return tamsivo::cli::FlashCommand(std::move(options)).Execute();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        Console::Write(stderr, std::string("tamsivo-flash: internal error: ") + e.what() + '\n');
+    } catch (...) {
+        Console::Write(stderr, "tamsivo-flash: internal error\n");
+    }
+    return static_cast<int>(ExitCode::Internal);
+}

@@ -1,0 +1,45 @@
+#include "CancelHandler.h"
+
+#include <windows.h>
+
+namespace tamsivo::cli {
+namespace {
+
+std::atomic<std::uint8_t>* g_runAllowed = nullptr;
+std::atomic<bool> g_requested{false};
+
+// Runs on a thread the system creates for the event. Returning FALSE hands the event to the
+// default handler, which ends the process: that is what a second Ctrl+C does.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    const bool first = !g_requested.exchange(true);
+    g_runAllowed->store(0);
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE; // closing the console or logging off: the system ends us anyway
+    }
+    if (!first) {
+        return FALSE;
+    }
+    static const char kNote[] =
+        "\r\nStopping after the frame in flight; press Ctrl+C again to quit at once.\r\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), kNote, sizeof kNote - 1, &written, nullptr);
+    return TRUE;
+}
+
+} // namespace
+
+CancelHandler::CancelHandler(std::atomic<std::uint8_t>& runAllowed) {
+    g_runAllowed = &runAllowed;
+    g_requested = false;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+CancelHandler::~CancelHandler() {
+    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+}
+
+bool CancelHandler::Requested() const {
+    return g_requested.load();
+}
+
+} // namespace tamsivo::cli
