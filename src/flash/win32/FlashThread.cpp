@@ -1,14 +1,11 @@
 #include "flash/win32/FlashThread.h"
 
 #include "app/AppState.h"
+#include "flash/win32/WindowReporter.h"
 
 #include <utility>
 
 namespace tamsivo {
-
-void WindowReporter::Report(unsigned message, std::int64_t lParam) {
-    ::SendMessageW(window_, message, 0, static_cast<LPARAM>(lParam));
-}
 
 void RunFlashToWindow(HWND dialog, FlashRun::Options options) {
     AppState& state = TheAppState();

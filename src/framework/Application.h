@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tamsivo {
+
+// Base of the program's one global application object. The entry point (the object library
+// tamsivo_framework_main) calls its InitInstance once; when that returns, the process ends.
+// There is no message loop of the framework's own: a dialog-based program runs its modal
+// dialogs inside InitInstance and returns false.
+//
+// Profile settings live in the per-user registry once SetRegistryKey has named the key:
+// HKEY_CURRENT_USER\Software\<key>\<application name>\<section>, string values. The
+// application name is the executable's file name without its extension, so renaming the
+// program starts over with empty settings.
+class Application {
+public:
+    // Registers this object as the process's application; a second one throws
+    // std::logic_error.
+    Application();
+    virtual ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // The program itself. The result is what a framework with a message loop would use to
+    // decide whether to enter it; here the process ends either way, with exit code 0.
+    virtual bool InitInstance() = 0;
+
+    static Application* Current() noexcept;
+
+    // The executable's file name without extension, Windows-1251.
+    const std::string& Name() const noexcept { return name_; }
+
+    void SetRegistryKey(std::string_view key);
+    // The string value `entry` of `section`, or `defaultValue` when there is none (or no
+    // registry key was set, or the value is not a string).
+    std::string GetProfileText(std::string_view section, std::string_view entry,
+                               std::string_view defaultValue) const;
+    // Stores `value` as the string value `entry` of `section`, creating the keys. False when
+    // the registry refused or no registry key was set.
+    bool WriteProfileText(std::string_view section, std::string_view entry,
+                          std::string_view value) const;
+
+    // The entry point's body: InitInstance of the current application. A failure that
+    // escapes it is shown in a message box and gives exit code 1.
+    static int Run();
+
+private:
+    std::wstring SectionPath(std::string_view section) const;
+
+    std::wstring wideName_;
+    std::string name_;
+    std::wstring registryKey_;
+};
+
+} // namespace tamsivo
