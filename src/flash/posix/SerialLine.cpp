@@ -89,6 +89,32 @@ int PollTimeout(Clock::time_point now, Clock::time_point deadline) {
     return static_cast<int>(remaining > kMaxPoll ? kMaxPoll : remaining);
 }
 
+enum class Wait { Ready, TimedOut, Failed };
+
+// Waits until `fd` is ready for `events` or `deadline` passes. A hang-up or an error fails at
+// once: nothing more will come, so waiting out the timeout would only delay the verdict.
+Wait WaitFor(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            return Wait::TimedOut;
+        }
+        pollfd pfd{fd, events, 0};
+        const int ready = ::poll(&pfd, 1, PollTimeout(now, deadline));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return Wait::Failed;
+        }
+        if (ready == 0) {
+            continue;
+        }
+        // Data that came before a hang-up is still delivered.
+        return (pfd.revents & events) != 0 ? Wait::Ready : Wait::Failed;
+    }
+}
+
 void CloseDescriptor(int fd, bool exclusive) {
     if (exclusive) {
         // The exclusive flag belongs to the terminal, not to this descriptor: left set, it
@@ -182,26 +208,8 @@ bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
             return false; // EIO after a hang-up among others
         }
-        for (;;) {
-            const auto now = Clock::now();
-            if (now >= deadline) {
-                return false;
-            }
-            pollfd pfd{fd, POLLOUT, 0};
-            const int ready = ::poll(&pfd, 1, PollTimeout(now, deadline));
-            if (ready < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return false;
-            }
-            if (ready == 0) {
-                continue;
-            }
-            if ((pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-                return false;
-            }
-            break;
+        if (WaitFor(fd, POLLOUT, deadline) != Wait::Ready) {
+            return false;
         }
     }
     return true;
@@ -218,29 +226,14 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     Clock::time_point lastByte{};
     std::uint32_t got = 0;
     while (got < count) {
-        const auto now = Clock::now();
         auto deadline = total;
         if (got > 0 && lastByte + interByte < deadline) {
             deadline = lastByte + interByte;
         }
-        if (now >= deadline) {
-            return false;
-        }
         // With VMIN and VTIME at 0 an empty terminal reads as 0 bytes, just like a hung-up
         // one, so read() is only asked after poll() has reported input.
-        pollfd pfd{fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, PollTimeout(now, deadline));
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        if (WaitFor(fd, POLLIN, deadline) != Wait::Ready) {
             return false;
-        }
-        if (ready == 0) {
-            continue;
-        }
-        if ((pfd.revents & POLLIN) == 0) {
-            return false; // POLLHUP, POLLERR or POLLNVAL without data
         }
         const ssize_t received = ::read(fd, buffer + got, count - got);
         if (received > 0) {
