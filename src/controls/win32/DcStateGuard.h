@@ -1,0 +1,26 @@
+#pragma once
+
+#include "framework/DcView.h"
+
+namespace tamsivo {
+
+// The common base of the guards that change one attribute of a device context for the length of
+// a block and put the value from before the first change back when they are destroyed, so that a
+// routine drawing into a context it was handed leaves it as it found it. A guard borrows the
+// context, which must outlive it; it lives in one block and is neither copied nor moved.
+class DcStateGuard {
+public:
+    virtual ~DcStateGuard() = default;
+    DcStateGuard(const DcStateGuard&) = delete;
+    DcStateGuard& operator=(const DcStateGuard&) = delete;
+
+    DcView Target() const noexcept { return dc_; }
+
+protected:
+    explicit DcStateGuard(DcView dc) noexcept : dc_(dc) {}
+
+private:
+    DcView dc_;
+};
+
+} // namespace tamsivo

@@ -1,0 +1,27 @@
+#include "controls/win32/TextAlignGuard.h"
+
+namespace tamsivo {
+
+TextAlignGuard::TextAlignGuard(DcView dc, UINT flags) : DcStateGuard(dc) {
+    Set(flags);
+}
+
+TextAlignGuard::~TextAlignGuard() {
+    Restore();
+}
+
+void TextAlignGuard::Set(UINT flags) {
+    const UINT previous = ::SetTextAlign(Target().Handle(), flags);
+    if (!Saved()) {
+        previous_ = previous;
+    }
+}
+
+void TextAlignGuard::Restore() {
+    if (Saved()) {
+        ::SetTextAlign(Target().Handle(), previous_);
+    }
+    previous_ = kNothingSaved;
+}
+
+} // namespace tamsivo
