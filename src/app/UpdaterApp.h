@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "framework/Application.h"
+
+#include <string>
+
+namespace tamsivo {
+
+// The program's one application object: reads the remembered port, finds the packages beside
+// the executable, runs the main dialog and writes the port back. The process-wide state it
+// holds for everyone, the flash worker included, is TheAppState().
+class UpdaterApp : public Application {
+public:
+    // Settings: HKEY_CURRENT_USER\Software\<kRegistryKey>\<executable name>\<kSection>.
+    static constexpr const char* kRegistryKey = "TORVIK";
+    static constexpr const char* kSection = "Tamsivo";
+    static constexpr const char* kPortEntry = "Port";
+    // Where the packages lie, relative to the executable's folder.
+    static constexpr const char* kUpdatesFolder = "UPDATES";
+
+    UpdaterApp();
+    ~UpdaterApp() override;
+
+    // Always false: the program ends when its main dialog has closed.
+    bool InitInstance() override;
+
+    // The folder of the running executable with its trailing backslash (Windows-1251), however
+    // long its path; empty when the system names no file.
+    static std::string GetExeDirectory();
+
+    AppState& State() const { return TheAppState(); }
+
+private:
+    // Stores the port the dialog left and deletes the lists, however the dialog ended.
+    void FinishRun() const;
+};
+
+} // namespace tamsivo

@@ -1,0 +1,59 @@
+#include "ui/FirmwareFolder.h"
+
+#include "framework/WideText.h"
+
+#include <windows.h>
+
+namespace tamsivo {
+
+namespace {
+
+// The directory the search runs in, absolute and ending with a backslash, so that every entry
+// gets a full path even when `folder` was relative.
+std::wstring SearchDirectory(const std::wstring& pattern) {
+    const DWORD needed = ::GetFullPathNameW(pattern.c_str(), 0, nullptr, nullptr);
+    std::wstring full;
+    if (needed > 0) {
+        full.resize(needed);
+        const DWORD written = ::GetFullPathNameW(pattern.c_str(), needed, full.data(), nullptr);
+        full.resize(written < needed ? written : 0);
+    }
+    if (full.empty()) {
+        full = pattern; // the search itself reports whether this names anything
+    }
+    return full.substr(0, full.rfind(L'\\') + 1);
+}
+
+// The program handles names as Windows-1251. A name holding characters outside it would come
+// back with '?' in their place and name no file; its short alias, where the volume keeps one,
+// still names the same file.
+std::string EntryName(const WIN32_FIND_DATAW& entry) {
+    std::string name = Narrow(entry.cFileName);
+    if (Widen(name) != entry.cFileName && entry.cAlternateFileName[0] != L'\0') {
+        return Narrow(entry.cAlternateFileName);
+    }
+    return name;
+}
+
+} // namespace
+
+std::int32_t ScanFirmwareFolder(const std::string& folder, StringList& list) {
+    // The system's wildcard ignores letter case, so "*.enc" also finds "*.ENC". Nothing is
+    // filtered by attribute: hidden entries and folders with a matching name count too.
+    const std::wstring pattern = Widen(folder + "\\*.enc");
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return 0; // no folder, or nothing in it matches
+    }
+    const std::string directory = Narrow(SearchDirectory(pattern));
+    std::int32_t count = 0;
+    do {
+        list.push_back(directory + EntryName(entry));
+        ++count;
+    } while (::FindNextFileW(search, &entry));
+    ::FindClose(search);
+    return count;
+}
+
+} // namespace tamsivo

@@ -1,0 +1,102 @@
+#include "ui/FirmwareSelectDialog.h"
+
+#include "app/AppState.h"
+#include "framework/DataExchange.h"
+#include "resource.h"
+#include "ui/FirmwareFolder.h"
+
+#include <stdexcept>
+
+namespace tamsivo {
+
+namespace {
+
+constexpr COLORREF kBackground = RGB(10, 10, 10);
+constexpr COLORREF kText = RGB(192, 192, 192);
+
+} // namespace
+
+const MessageEntry FirmwareSelectDialog::messageEntries[] = {
+    Command<&FirmwareSelectDialog::OnSelectionChange>(IDC_FIRMWARE_LIST, LBN_SELCHANGE),
+    Command<&FirmwareSelectDialog::OnListDoubleClick>(IDC_FIRMWARE_LIST, LBN_DBLCLK),
+    CtlColor<&FirmwareSelectDialog::OnCtlColor>(),
+    On<WM_LBUTTONDOWN, &FirmwareSelectDialog::OnLButtonDown>(),
+};
+const MessageMap FirmwareSelectDialog::messageMap{&Dialog::messageMap, messageEntries};
+
+FirmwareSelectDialog::FirmwareSelectDialog()
+    : Dialog(IDD_FIRMWARE_SELECT, nullptr),
+      icon_(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TAMSIVO))) {}
+
+FirmwareSelectDialog::~FirmwareSelectDialog() = default;
+
+void FirmwareSelectDialog::DoDataExchange(DataExchange& exchange) {
+    Dialog::DoDataExchange(exchange);
+    exchange.Control(IDOK, okButton_);
+    exchange.Control(IDCANCEL, cancelButton_);
+    exchange.Control(IDC_SELECT_HEADING, headingLabel_);
+    exchange.Control(IDC_SELECT_INSTRUCTION, instructionLabel_);
+    exchange.Control(IDC_FIRMWARE_LIST, list_);
+    exchange.ListBoxString(IDC_FIRMWARE_LIST, selectedName_);
+}
+
+bool FirmwareSelectDialog::OnInitDialog() {
+    Dialog::OnInitDialog();
+    SetIcon(icon_, true);
+    backgroundBrush_.Reset(::CreateSolidBrush(kBackground));
+    // No caption bar shows it, but the task bar and the window switcher do.
+    SetText("Выбор файла");
+
+    headingLabel_.SetFontName("Arial", RUSSIAN_CHARSET)
+        .SetFontBold(TRUE)
+        .SetFontSize(18)
+        .SetBackgroundColor(kBackground, 0, FALSE)
+        .SetText3D(TRUE, FALSE);
+    instructionLabel_.SetBackgroundColor(kBackground, 0, FALSE).SetTextColor(kText);
+
+    cancelButton_.SetTexture(6, 0, 10, 90, kBackground);
+    cancelButton_.SetCaptionColor(kText);
+    okButton_.SetTexture(6, 0, 10, 90, kBackground);
+    okButton_.SetCaptionColor(kText);
+    UpdateData(true);
+
+    if (const StringList* paths = TheAppState().firmwarePaths.get()) {
+        for (const std::string& path : *paths) {
+            if (list_.AddString(FileNameOfPath(path)) < 0) {
+                throw std::runtime_error("firmware selection: the list refused the entry \"" +
+                                         FileNameOfPath(path) + "\"");
+            }
+        }
+    }
+    // The list box sorts, so this is the alphabetically first name, not the first found.
+    list_.SetCurSel(0);
+    UpdateData(true);
+    // 1 names no sound of its own, so the system plays its default one.
+    ::MessageBeep(1);
+    return true;
+}
+
+void FirmwareSelectDialog::OnSelectionChange() {
+    UpdateData(true);
+}
+
+void FirmwareSelectDialog::OnListDoubleClick() {
+    UpdateData(true);
+    OnOK();
+}
+
+HBRUSH FirmwareSelectDialog::OnCtlColor(DcView, HWND, UINT ctlType) {
+    // Only the dialog's own background is dark; the list keeps the system's colours so that
+    // its selection stays readable.
+    return ctlType == CTLCOLOR_DLG ? backgroundBrush_.Get() : nullptr;
+}
+
+void FirmwareSelectDialog::OnLButtonDown(UINT, POINT) {
+    // There is no caption bar to drag: a press on a free spot of the body is taken as a press
+    // on the caption, and the system's move loop does the rest.
+    ::ReleaseCapture();
+    Send(WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    Default();
+}
+
+} // namespace tamsivo

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "controls/win32/SkinButton.h"
+#include "controls/win32/SkinLabel.h"
+#include "framework/Dialog.h"
+#include "framework/GdiObject.h"
+#include "framework/ListBox.h"
+
+#include <string>
+
+#include <windows.h>
+
+namespace tamsivo {
+
+class DataExchange;
+
+// The choice among several firmware packages: the file names of the last folder scan
+// (TheAppState().firmwarePaths) in a sorted list, the first one selected. Ends with IDOK (the
+// choose button, Enter, or a double click on an entry) and SelectedName() holding the chosen
+// name, or with IDCANCEL (the cancel button or Escape). Captionless: the user drags it by any
+// free spot of its body.
+class FirmwareSelectDialog : public Dialog {
+public:
+    FirmwareSelectDialog();
+    ~FirmwareSelectDialog() override;
+
+    // The text of the list's current entry, as of the last transfer from the controls.
+    const std::string& SelectedName() const noexcept { return selectedName_; }
+
+protected:
+    const MessageMap& GetMessageMap() const override { return messageMap; }
+    void DoDataExchange(DataExchange& exchange) override;
+    bool OnInitDialog() override;
+
+    static const MessageMap messageMap;
+
+private:
+    void OnSelectionChange();
+    void OnListDoubleClick();
+    HBRUSH OnCtlColor(DcView dc, HWND control, UINT ctlType);
+    void OnLButtonDown(UINT keyFlags, POINT point);
+
+    static const MessageEntry messageEntries[];
+
+    SkinButton okButton_;
+    SkinButton cancelButton_;
+    SkinLabel headingLabel_;
+    SkinLabel instructionLabel_;
+    ListBox list_;
+    std::string selectedName_;
+    Brush backgroundBrush_;
+    HICON icon_; // shared resource icon: the system owns it
+};
+
+} // namespace tamsivo

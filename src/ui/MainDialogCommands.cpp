@@ -1,0 +1,209 @@
+// The main dialog's commands and its reaction to the flash run's notifications.
+#include "ui/MainDialog.h"
+
+#include "app/AppState.h"
+#include "flash/FlashOutcome.h"
+#include "flash/win32/FlashThread.h"
+#include "ui/ChooseFirmware.h"
+#include "ui/FirmwareFolder.h"
+
+#include <memory>
+
+namespace tamsivo {
+namespace {
+
+constexpr const char* kRunningCaption = "ОБНОВЛЕНИЕ";
+// The maker's name; the help screen's message is the web-site label's own text.
+constexpr const char* kContactsCaption = "ТОРВИК";
+constexpr const char* kStartFailedCaption = "ОШИБКА";
+constexpr const char* kStartFailedText = "Не удалось запустить обновление. Повторите попытку.";
+// The firmware folder as the package-label click scans it; the system's names ignore case.
+constexpr const char* kUpdatesFolder = "UPDATES";
+// How long the stop command sleeps at most between two looks at `busy` when no message comes.
+// The worker clears `busy` without telling anybody after a cancellation.
+constexpr DWORD kStopPollMs = 10;
+
+HCURSOR WaitCursor() {
+    return ::LoadCursorW(nullptr, IDC_WAIT);
+}
+
+} // namespace
+
+bool MainDialog::StartFlashWorker() {
+    return StartFlashThread(Hwnd());
+}
+
+void MainDialog::OnStart() {
+    const HCURSOR previousCursor = ::SetCursor(WaitCursor());
+    AppState& state = TheAppState();
+    if (state.idle == 1 && state.busy.load() == 0) {
+        state.idle = 0;
+        ShowScreen(kRunningCaption, "", true, false, kTitleStepMs);
+        state.runAllowed = 1;
+        if (StartFlashWorker()) {
+            stopButton_.SetFocus();
+        } else {
+            // No worker, so no notification will ever end the running look.
+            state.runAllowed = 0;
+            state.idle = 1;
+            ::MessageBeep(MB_ICONHAND);
+            ShowScreen(kStartFailedCaption, kStartFailedText, false, false, kTitleStepMs);
+            startButton_.SetFocus();
+        }
+    }
+    ::SetCursor(previousCursor);
+}
+
+void MainDialog::OnStop() {
+    const HCURSOR waitCursor = WaitCursor();
+    const HCURSOR previousCursor = ::SetCursor(waitCursor);
+    AppState& state = TheAppState();
+    if (state.idle == 0 && state.runAllowed.load() == 1 && state.busy.load() == 1) {
+        state.runAllowed = 0;
+        state.idle = 1;
+        WaitForRunToEnd(waitCursor);
+        ::MessageBeep(MB_ICONASTERISK);
+        const FlashOutcome& cancelled = CancelledOutcome();
+        ShowScreen(cancelled.caption, OutcomeText(cancelled, state.portName, state.firmwareName),
+                   false, false, kTitleStepMs);
+        MoveFocus(cancelled.focus);
+    }
+    ::SetCursor(previousCursor);
+}
+
+void MainDialog::WaitForRunToEnd(HCURSOR waitCursor) {
+    bool quitRequested = false;
+    WPARAM quitCode = 0;
+    while (TheAppState().busy.load() != 0) {
+        ::SetCursor(waitCursor);
+        // Wakes for any message, a send from the worker included, or after a short while, so
+        // that a `busy` cleared in silence is seen without spinning on an empty queue.
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, kStopPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // Peeking serves the messages other threads sent, the worker's notifications; it
+        // returns true only when a posted or input message waits, so that the pump below
+        // never blocks.
+        MSG next{};
+        if (::PeekMessageW(&next, nullptr, 0, 0, PM_NOREMOVE)) {
+            const WPARAM code = next.message == WM_QUIT ? next.wParam : 0;
+            if (PumpOneMessage() == 0) {
+                quitRequested = true;
+                quitCode = code;
+            }
+        }
+        UpdateWindow();
+    }
+    if (quitRequested) {
+        // Taken from the queue while waiting: handed on to the loop it was meant for.
+        ::PostQuitMessage(static_cast<int>(quitCode));
+    }
+}
+
+int MainDialog::PumpOneMessage() {
+    MSG message{};
+    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+        return 0; // WM_QUIT
+    }
+    if (got > 0 && !::IsDialogMessageW(Hwnd(), &message)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return 1;
+}
+
+void MainDialog::OnHelp() {
+    AppState& state = TheAppState();
+    // Not while a run is in progress, nor between the start and the worker's first step: the
+    // contacts view would bring the idle look back over a running update.
+    if (state.busy.load() != 0 || state.idle != 1) {
+        return;
+    }
+    if (state.helpShown == 0) {
+        ::MessageBeep(MB_ICONASTERISK);
+        state.savedTitle = titleLabel_.Text();
+        state.savedMessage = messageLabel_.Text();
+        ShowScreen(kContactsCaption, webSiteLabel_.Text(), false, true, kTitleStepMs);
+        state.helpShown = 1;
+    } else {
+        ShowScreen(state.savedTitle, state.savedMessage, false, false, kTitleStepMs);
+    }
+}
+
+void MainDialog::OnPackageLabel() {
+    AppState& state = TheAppState();
+    // The run reads the package name: it changes only in the idle look.
+    if (state.idle != 1 || state.busy.load() != 0) {
+        return;
+    }
+    if (!state.firmwarePaths) {
+        state.firmwarePaths = std::make_unique<StringList>();
+    }
+    state.firmwarePaths->clear();
+    state.firmwareCount = ScanFirmwareFolder(state.exeDir + kUpdatesFolder, *state.firmwarePaths);
+    // False (an empty folder, after its message box, or a cancelled choice) keeps the package
+    // chosen before.
+    if (ChooseFirmware()) {
+        packageNameLabel_.SetText(state.firmwareName);
+        state.idle = 1;
+    }
+}
+
+void MainDialog::OnPortLabel() {
+    AppState& state = TheAppState();
+    if (state.idle != 1 || state.busy.load() != 0) {
+        return;
+    }
+    const StringList* names = state.portNames.get();
+    if (state.portCount <= 0 || names == nullptr || names->empty()) {
+        return; // the label keeps "HET" and portName stays
+    }
+    ++state.portIndex;
+    if (state.portIndex >= state.portCount ||
+        static_cast<size_t>(state.portIndex) >= names->size() || state.portIndex < 0) {
+        state.portIndex = 0;
+    }
+    portNameLabel_.SetText((*names)[static_cast<size_t>(state.portIndex)]);
+    // What the label shows is what the next run opens.
+    state.portName = portNameLabel_.Text();
+}
+
+LRESULT MainDialog::OnFlashSize(WPARAM, LPARAM byteCount) {
+    progressBar_.SetRange(0, static_cast<int>(byteCount));
+    progressBar_.SetPos(0);
+    return 1;
+}
+
+LRESULT MainDialog::OnFlashProgress(WPARAM, LPARAM sentTotal) {
+    progressBar_.SetPos(static_cast<int>(sentTotal));
+    return 1;
+}
+
+LRESULT MainDialog::ShowRunEnd(unsigned notification, LPARAM lParam) {
+    const FlashOutcome* outcome = FindOutcome(notification);
+    if (outcome == nullptr) {
+        return 1;
+    }
+    AppState& state = TheAppState();
+    ::MessageBeep(MB_ICONASTERISK);
+    state.runAllowed = 0;
+    state.idle = 1;
+    ShowScreen(outcome->caption, OutcomeText(*outcome, state.portName, state.firmwareName, lParam),
+               false, false, kTitleStepMs);
+    MoveFocus(outcome->focus);
+    return 1;
+}
+
+void MainDialog::MoveFocus(OutcomeFocus focus) const {
+    switch (focus) {
+    case OutcomeFocus::StartButton:
+        startButton_.SetFocus();
+        break;
+    case OutcomeFocus::ExitButton:
+        exitButton_.SetFocus();
+        break;
+    case OutcomeFocus::Unchanged:
+        break;
+    }
+}
+
+} // namespace tamsivo
