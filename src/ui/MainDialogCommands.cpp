@@ -7,6 +7,7 @@
 #include "ui/ChooseFirmware.h"
 #include "ui/FirmwareFolder.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace tamsivo {
@@ -173,7 +174,23 @@ LRESULT MainDialog::OnFlashSize(WPARAM, LPARAM byteCount) {
     return 1;
 }
 
+// The bar repaints itself at once on every new position, and the run waits for this handler:
+// with many small frames the line would stand idle while the bar draws the same picture again.
+// A position that moves neither the drawn edge nor the shown percentage is therefore skipped.
 LRESULT MainDialog::OnFlashProgress(WPARAM, LPARAM sentTotal) {
+    const PBRANGE range = progressBar_.GetRange();
+    const long long span = static_cast<long long>(range.iHigh) - range.iLow;
+    if (span > 0 && sentTotal < range.iHigh) {
+        const RECT client = progressBar_.GetClientRect();
+        const long long extent =
+            std::max<long long>(client.right - client.left, client.bottom - client.top);
+        const long long shown = progressBar_.GetPos() - static_cast<long long>(range.iLow);
+        const long long next = static_cast<long long>(sentTotal) - range.iLow;
+        if (shown * extent / span == next * extent / span &&
+            shown * 100 / span == next * 100 / span) {
+            return 1;
+        }
+    }
     progressBar_.SetPos(static_cast<int>(sentTotal));
     return 1;
 }

@@ -2,6 +2,8 @@
 
 #include "text/Cp1251.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cwctype>
 
@@ -121,6 +123,19 @@ bool ControlActions::ListItems(HWND list, std::vector<std::string>* items, int* 
         return false;
     }
     *selected = static_cast<int>(static_cast<LRESULT>(current));
+    return true;
+}
+
+bool ControlActions::Progress(HWND bar, int* position, int* upper, std::string* error) {
+    DWORD_PTR pos = 0;
+    DWORD_PTR high = 0;
+    // PBM_GETRANGE with no structure answers one end: wParam FALSE asks for the upper one.
+    if (!Send(bar, PBM_GETPOS, 0, 0, &pos, error) ||
+        !Send(bar, PBM_GETRANGE, FALSE, 0, &high, error)) {
+        return false;
+    }
+    *position = static_cast<int>(static_cast<LRESULT>(pos));
+    *upper = static_cast<int>(static_cast<LRESULT>(high));
     return true;
 }
 

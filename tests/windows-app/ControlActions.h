@@ -20,6 +20,8 @@ public:
     // The items of a list box, in its order, and the selected index (-1: none).
     static bool ListItems(HWND list, std::vector<std::string>* items, int* selected,
                           std::string* error);
+    // A progress bar's position and the upper end of its range.
+    static bool Progress(HWND bar, int* position, int* upper, std::string* error);
     // The window that has the keyboard focus in the thread of `window`, or null.
     static HWND Focus(HWND window);
 

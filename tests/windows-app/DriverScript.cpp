@@ -38,6 +38,18 @@ std::string RectText(const RECT& rect) {
            std::to_string(rect.right) + "," + std::to_string(rect.bottom);
 }
 
+// The progress bar's colours in the program's skin: a dark grey bar on light blue.
+constexpr COLORREF kBarFill = RGB(64, 64, 64);
+constexpr COLORREF kBarBackground = RGB(10, 180, 250);
+
+long long ClockMs() {
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER now{};
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart * 1000 / frequency.QuadPart;
+}
+
 std::vector<HWND> Children(HWND window) {
     std::vector<HWND> children;
     ::EnumChildWindows(
@@ -81,6 +93,10 @@ const std::map<std::string, std::size_t>& Arities() {
         {"text", 3},
         {"control", 3},
         {"focus", 2},
+        {"pos", 3},
+        {"wait-pos", 4},
+        {"bar-fill", 3},
+        {"clock", 1},
         {"list", 3},
         {"message", 2},
         {"click", 2},
@@ -297,6 +313,46 @@ bool DriverScript::RunOne(const std::string& command, const std::vector<std::str
         } else {
             Report(args[1], std::to_string(::GetDlgCtrlID(focus)));
         }
+        return true;
+    }
+    if (command == "pos") {
+        const HWND bar = Control(args[0], args[1]);
+        int position = 0;
+        int upper = 0;
+        if (bar == nullptr || !ControlActions::Progress(bar, &position, &upper, &error_)) {
+            return false;
+        }
+        Report(args[2] + ".pos", std::to_string(position));
+        Report(args[2] + ".max", std::to_string(upper));
+        return true;
+    }
+    if (command == "wait-pos") {
+        long least = 0;
+        long timeout = 0;
+        if (!ParseInt(args[2], &least) || !ParseInt(args[3], &timeout)) {
+            return Fail("bad position or deadline");
+        }
+        int position = 0;
+        int upper = 0;
+        const bool reached = program_.PollUntil(static_cast<DWORD>(timeout), [&] {
+            const HWND bar = Control(args[0], args[1]);
+            return bar != nullptr && ControlActions::Progress(bar, &position, &upper, &error_) &&
+                   position >= least;
+        });
+        return reached || Fail("the position is " + std::to_string(position) + " of " +
+                               std::to_string(upper) + " after " + args[3] + " ms");
+    }
+    if (command == "bar-fill") {
+        const HWND bar = Control(args[0], args[1]);
+        WindowPicture picture;
+        if (bar == nullptr || !picture.Capture(bar, &error_)) {
+            return false;
+        }
+        Report(args[2], std::to_string(picture.FilledPermille(kBarFill, kBarBackground)));
+        return true;
+    }
+    if (command == "clock") {
+        Report(args[0], std::to_string(ClockMs()));
         return true;
     }
     if (command == "list") {

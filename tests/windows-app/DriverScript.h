@@ -25,6 +25,11 @@ namespace tamsivo::test {
 //   text KIND ID LABEL          a control's text (ID 0: the window's caption)
 //   control KIND ID LABEL       LABEL.text, LABEL.enabled, LABEL.visible
 //   focus KIND LABEL            the identifier of the focused control, or "none"
+//   pos KIND ID LABEL           a progress bar's LABEL.pos and LABEL.max (its range's end)
+//   wait-pos KIND ID MIN MS     until the progress bar's position is at least MIN
+//   bar-fill KIND ID LABEL      how far the progress bar is drawn on the screen, in
+//                               thousandths of its width (its dark fill on light blue)
+//   clock LABEL                 the driver's monotonic clock, in milliseconds
 //   list KIND ID LABEL          LABEL.count, LABEL.<i> for each item, LABEL.selected
 //   message KIND LABEL          LABEL.caption, LABEL.text, LABEL.buttons, LABEL.icon
 //   click KIND ID               press a button or click a label

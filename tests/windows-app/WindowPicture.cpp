@@ -8,7 +8,34 @@ namespace {
 constexpr DWORD kSteadyDeadlineMs = 5000;
 constexpr DWORD kSteadyIntervalMs = 50;
 
+// Squared distance between a captured pixel (blue in the low byte) and a COLORREF (red in
+// the low byte).
+int Distance(std::uint32_t pixel, COLORREF color) {
+    const int db = static_cast<int>(pixel & 0xFF) - GetBValue(color);
+    const int dg = static_cast<int>((pixel >> 8) & 0xFF) - GetGValue(color);
+    const int dr = static_cast<int>((pixel >> 16) & 0xFF) - GetRValue(color);
+    return db * db + dg * dg + dr * dr;
+}
+
 } // namespace
+
+int WindowPicture::FilledPermille(COLORREF fill, COLORREF background) const {
+    int filled = 0;
+    int empty = 0;
+    for (int x = 0; x < width_; ++x) {
+        int nearFill = 0;
+        int nearBackground = 0;
+        for (int y = 0; y < height_; ++y) {
+            const std::uint32_t pixel = pixels_[static_cast<std::size_t>(y) * width_ + x];
+            (Distance(pixel, fill) < Distance(pixel, background) ? nearFill : nearBackground)++;
+        }
+        (nearFill > nearBackground ? filled : empty)++;
+    }
+    if (filled + empty == 0) {
+        return 0;
+    }
+    return filled * 1000 / (filled + empty);
+}
 
 bool WindowPicture::CopyOnce(const RECT& rect, std::vector<std::uint32_t>* pixels,
                              std::string* error) const {

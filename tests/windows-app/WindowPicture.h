@@ -17,6 +17,12 @@ public:
     bool Capture(HWND window, std::string* error);
     bool SavePng(const std::wstring& path, std::string* error) const;
 
+    // How far a horizontal bar drawn in `fill` over `background` reaches, in thousandths of
+    // the picture's width as seen on the screen: a column counts as filled when more of its
+    // pixels are nearer to `fill` than to `background`. Text drawn over the bar in either
+    // colour stays a minority of its column.
+    int FilledPermille(COLORREF fill, COLORREF background) const;
+
     int Width() const { return width_; }
     int Height() const { return height_; }
 

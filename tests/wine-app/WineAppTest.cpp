@@ -3,113 +3,21 @@
 // program and, beside it, the application driver (tests/windows-app), which looks at and
 // operates the program's windows as a user would and reports what it saw.
 
-#include "ChildProcess.h"
-#include "DriverReport.h"
-#include "HexText.h"
-#include "PseudoTerminal.h"
-#include "WineDesktop.h"
+#include "WineAppFixture.h"
 
-#include "BkSimulator.h"
-#include "flash/SerialLine.h"
 #include "text/Cp1251.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
+#include <iostream>
 #include <string>
 #include <vector>
-
-#include <sys/stat.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-using std::chrono::seconds;
-using tamsivo::test::ChildProcess;
-using tamsivo::test::DriverReport;
-using tamsivo::test::ToHex;
-using tamsivo::test::WineDesktop;
-
-constexpr const char* kWineLoader = "/usr/lib/wine/wine64";
-constexpr const char* kProgram = TAMSIVO_APP_EXE;
-
-// Generous: the program starts in about a second, the driver's steps take milliseconds.
-constexpr seconds kDriverDeadline{120};
-constexpr seconds kProgramEndDeadline{30};
-constexpr seconds kFailedEndDeadline{2};
-// Deadlines inside the driver, in milliseconds as it takes them.
-constexpr const char* kShowMs = "30000";
-constexpr const char* kExitMs = "20000";
-
-// The texts the program shows (Windows-1251, as every narrow literal of this build).
-constexpr const char* kProductTitle = "Tamsivo";
-constexpr const char* kGreeting = "Утилита обновления ПО бортовых компьютеров. Версия 1.6";
-constexpr const char* kErrorTitle = "ОШИБКА";
-// "СОМ" is Cyrillic here, spelt out as its bytes so that no editor can turn it Latin.
-constexpr const char* kNoPorts = "В системе отсутствуют \xD1\xCE\xCC порты!";
-// Latin H, E, T, not the Cyrillic word it resembles.
-constexpr const char* kNoPortName = "\x48\x45\x54";
-constexpr const char* kDoneTitle = "ВЫПОЛНЕНО";
-constexpr const char* kDoneMessage = "Обновление выполнено успешно!";
-constexpr const char* kSelectTitle = "Выбор файла";
-constexpr const char* kSelectHeading = "Выбор микропрограммы";
-constexpr const char* kSelectInstruction =
-    "В папке обновлений обнаружено несколько файлов микропрограмм бортовых компьютеров.\n"
-    "Выберите необходимый файл из списка.";
-
-// Control identifiers of the main dialog and the selection dialog.
-constexpr const char* kTitleLabel = "1000";
-constexpr const char* kPackageName = "1002";
-constexpr const char* kProgress = "1003";
-constexpr const char* kStartButton = "1004";
-constexpr const char* kPortName = "1009";
-constexpr const char* kPackageCaption = "1001";
-constexpr const char* kHelpButton = "1013";
-constexpr const char* kExitButton = "1021";
-constexpr const char* kMessageLabel = "1023";
-constexpr const char* kFirmwareList = "1015";
-constexpr const char* kSelectHeadingLabel = "1014";
-constexpr const char* kSelectInstructionLabel = "1013";
-constexpr const char* kOkButton = "1";
-constexpr const char* kCancelButton = "2";
-
-// A package of one frame of three bytes, and the bytes it puts on the line.
-constexpr const char* kPackageText = "0003 01 02 03\n";
-const std::vector<std::uint8_t> kPackageBytes = {0x00, 0x03, 0x01, 0x02, 0x03};
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Readable(const std::string& cp1251) {
-    return "\"" + tamsivo::Cp1251ToUtf8(cp1251) + "\"";
-}
-
-// Compares a text the driver reported with the expected Windows-1251 bytes and shows both
-// readably when they differ.
-void ExpectText(const DriverReport& report, const std::string& label, const std::string& expected) {
-    const std::string actual = report.Text(label);
-    EXPECT_EQ(ToHex(actual), ToHex(expected))
-        << label << " shows " << Readable(actual) << ", expected " << Readable(expected);
-}
-
-void ExpectValue(const DriverReport& report, const std::string& label,
-                 const std::string& expected) {
-    EXPECT_EQ(report.Value(label), expected) << label;
-}
-
-std::vector<std::string> Script(std::initializer_list<std::vector<std::string>> parts) {
-    std::vector<std::string> tokens;
-    for (const std::vector<std::string>& part : parts) {
-        tokens.insert(tokens.end(), part.begin(), part.end());
-    }
-    return tokens;
-}
+using namespace tamsivo::test;
 
 // The driver's commands that read the main dialog's greeting or error screen.
 std::vector<std::string> ReadMainScreen() {
@@ -122,134 +30,6 @@ std::vector<std::string> ReadMainScreen() {
                    {"control", "main", kProgress, "progress"},
                    {"focus", "main", "focus"}});
 }
-
-std::vector<std::string> ExitAndReadPort(const std::string& how) {
-    std::vector<std::string> tokens;
-    if (how == "escape") {
-        tokens = {"key", "main", "escape"};
-    } else {
-        tokens = {"click", "main", kExitButton};
-    }
-    tokens.insert(tokens.end(), {"wait-exit", kExitMs, "exit", "read-port", "stored"});
-    return tokens;
-}
-
-class WineApp : public ::testing::Test {
-protected:
-    void TearDown() override {
-        WineDesktop::Current().ResetComLinks();
-        held_.clear();
-        terminals_.clear();
-        if (simulator_) {
-            simulator_->Stop();
-            EXPECT_EQ(simulator_->ServeError(), "");
-        }
-    }
-
-    static std::string TestName() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        return std::string(info->test_suite_name()) + "." + info->name();
-    }
-
-    // A fresh folder named `name` (Windows-1251) holding a copy of the program and an
-    // `updates` folder with the packages named (Windows-1251), created in the order given.
-    fs::path Folder(const std::string& name, const std::vector<std::string>& packages) {
-        const fs::path folder =
-            WineDesktop::Current().Scenarios() / TestName() / tamsivo::Cp1251ToUtf8(name);
-        std::error_code code;
-        fs::remove_all(folder, code);
-        fs::create_directories(folder / "updates", code);
-        EXPECT_FALSE(code) << folder << ": " << code.message();
-        fs::copy_file(kProgram, folder / "Tamsivo.exe", fs::copy_options::overwrite_existing, code);
-        EXPECT_FALSE(code) << "copying " << kProgram << ": " << code.message();
-        for (const std::string& package : packages) {
-            std::ofstream(folder / "updates" / tamsivo::Cp1251ToUtf8(package)) << kPackageText;
-        }
-        WineDesktop::Current().GiveToWineUser(WineDesktop::Current().Scenarios());
-        return folder;
-    }
-
-    // The program's folder as it names it itself: the Windows path with its trailing
-    // backslash, Windows-1251.
-    static std::string ExeDir(const fs::path& folder) {
-        return tamsivo::Utf8ToCp1251(WineDesktop::WindowsPath(folder)) + "\\";
-    }
-
-    // COMn: a port that opens.
-    void FreePort(int number) {
-        auto terminal = std::make_unique<tamsivo::test::PseudoTerminal>();
-        std::string error;
-        ASSERT_TRUE(terminal->Open(&error)) << error;
-        ASSERT_TRUE(WineDesktop::Current().LinkCom(number, terminal->SlavePath(), &error)) << error;
-        terminals_.push_back(std::move(terminal));
-    }
-
-    // COMn: a port that exists but that another program holds open, as our own serial line
-    // holds a device on Linux (exclusive terminal and lock).
-    void HeldPort(int number) {
-        ASSERT_NO_FATAL_FAILURE(FreePort(number));
-        auto line = std::make_unique<tamsivo::SerialLine>();
-        ASSERT_TRUE(line->Open(terminals_.back()->SlavePath().c_str(), 115200, 500))
-            << "holding " << terminals_.back()->SlavePath();
-        held_.push_back(std::move(line));
-    }
-
-    // COMn: the simulated adapter and on-board computer, accepting everything.
-    void SimulatedPort(int number) {
-        simulator_ = std::make_unique<tamsivo::sim::BkSimulator>(tamsivo::sim::BkSimConfig{});
-        std::string error;
-        ASSERT_TRUE(simulator_->Start(&error)) << error;
-        ASSERT_EQ(::chmod(simulator_->SlavePath().c_str(), 0666), 0) << simulator_->SlavePath();
-        ASSERT_TRUE(WineDesktop::Current().LinkCom(number, simulator_->SlavePath(), &error))
-            << error;
-    }
-
-    // Runs the driver with `tokens` to its end; every command must succeed.
-    DriverReport Drive(const std::string& step, const std::vector<std::string>& tokens) {
-        WineDesktop& desk = WineDesktop::Current();
-        const fs::path log = desk.Logs() / (TestName() + "-" + step + ".log");
-        std::vector<std::string> argv = {kWineLoader, desk.Driver().string(), "--out",
-                                         WineDesktop::WindowsPath(desk.Screenshots())};
-        argv.insert(argv.end(), tokens.begin(), tokens.end());
-        const ChildProcess driver =
-            ChildProcess::Run(desk.WineProcess(argv, "", log.string()), kDriverDeadline);
-        const std::string output = ReadText(log);
-        std::cout << "[   WINE   ] " << step << ": driver " << driver.Describe() << "\n";
-        EXPECT_TRUE(driver.Succeeded()) << step << ": driver " << driver.Describe() << "\n"
-                                        << output;
-        return DriverReport(output);
-    }
-
-    // Starts the program in `folder` after the driver has run `setup` (the settings as the
-    // scenario wants them), runs the driver's `script` beside it and waits for the program to
-    // end; the script must have ended it.
-    DriverReport Run(const std::string& step, const fs::path& folder,
-                     const std::vector<std::string>& setup,
-                     const std::vector<std::string>& script) {
-        Drive(step + "-setup", setup);
-        WineDesktop& desk = WineDesktop::Current();
-        const fs::path log = desk.Logs() / (TestName() + "-" + step + "-program.log");
-        ChildProcess program;
-        std::string error;
-        EXPECT_TRUE(program.Start(desk.WineProcess({kWineLoader, (folder / "Tamsivo.exe").string()},
-                                                   folder.string(), log.string()),
-                                  &error))
-            << error;
-        DriverReport report = Drive(step, script);
-        // A script that failed half-way may have left the program waiting for a user.
-        if (!program.Wait(report.Error().empty() ? kProgramEndDeadline : kFailedEndDeadline)) {
-            program.Kill();
-        }
-        std::cout << "[   WINE   ] " << step << ": program " << program.Describe() << "\n";
-        EXPECT_TRUE(program.Succeeded()) << "Tamsivo.exe: " << program.Describe() << "\n"
-                                         << ReadText(log);
-        return report;
-    }
-
-    std::vector<std::unique_ptr<tamsivo::test::PseudoTerminal>> terminals_;
-    std::vector<std::unique_ptr<tamsivo::SerialLine>> held_;
-    std::unique_ptr<tamsivo::sim::BkSimulator> simulator_;
-};
 
 // Port discovery: COM1 and COM3 open, COM2 is held by another program.
 class WineAppPorts : public WineApp {
@@ -614,7 +394,5 @@ TEST_F(WineAppCyrillic, FolderNamedInMessageBox) {
                    "updates\\\"\nне обнаружено ни одного файла "
                    "микропрограммы БК.\nДальнейшая работа невозможна.");
 }
-
-::testing::Environment* const kDesktop = ::testing::AddGlobalTestEnvironment(new WineDesktop);
 
 } // namespace
