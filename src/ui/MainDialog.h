@@ -101,8 +101,9 @@ private:
     void OnPackageLabel();
     void OnPortLabel();
     // Waits for one message of the thread's queue and dispatches it; 0 for WM_QUIT, which is
-    // taken from the queue and not dispatched, else 1.
-    int PumpOneMessage();
+    // taken from the queue and not dispatched (its exit code into `quitCode` when given),
+    // else 1.
+    int PumpOneMessage(WPARAM* quitCode = nullptr);
     // Keeps the dialog's thread serving messages until the worker clears `busy`: the worker
     // may be blocked in a synchronous send to this window.
     void WaitForRunToEnd(HCURSOR waitCursor);

@@ -84,12 +84,10 @@ void MainDialog::WaitForRunToEnd(HCURSOR waitCursor) {
         // returns true only when a posted or input message waits, so that the pump below
         // never blocks.
         MSG next{};
-        if (::PeekMessageW(&next, nullptr, 0, 0, PM_NOREMOVE)) {
-            const WPARAM code = next.message == WM_QUIT ? next.wParam : 0;
-            if (PumpOneMessage() == 0) {
-                quitRequested = true;
-                quitCode = code;
-            }
+        // The quit code is taken from the message actually pumped: a quit request may arrive
+        // between the peek and the pump.
+        if (::PeekMessageW(&next, nullptr, 0, 0, PM_NOREMOVE) && PumpOneMessage(&quitCode) == 0) {
+            quitRequested = true;
         }
         UpdateWindow();
     }
@@ -99,10 +97,13 @@ void MainDialog::WaitForRunToEnd(HCURSOR waitCursor) {
     }
 }
 
-int MainDialog::PumpOneMessage() {
+int MainDialog::PumpOneMessage(WPARAM* quitCode) {
     MSG message{};
     const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) {
+        if (quitCode != nullptr) {
+            *quitCode = message.wParam;
+        }
         return 0; // WM_QUIT
     }
     if (got > 0 && !::IsDialogMessageW(Hwnd(), &message)) {
