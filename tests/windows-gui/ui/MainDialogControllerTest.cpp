@@ -1,6 +1,7 @@
 // The main dialog's commands and its reaction to a flash run's notifications, in a real modal
 // run: start, stop (waiting for the worker while serving its sends), help, the exit button, the
 // clicks on the package and port labels, and every ending notification's outcome screen.
+#include "MainDialogFixture.h"
 #include "MainDialogPicture.h"
 #include "MainDialogProbe.h"
 #include "ModalDriver.h"
@@ -148,34 +149,10 @@ void WritePackage(const std::wstring& path, const std::string& content) {
     ASSERT_EQ(written, content.size());
 }
 
-class MainDialogControllerTest : public ::testing::Test {
+class MainDialogControllerTest : public MainDialogFixture {
 protected:
-    void SetUp() override {
-        AppState& state = TheAppState();
-        state.exeDir = "C:\\Tamsivo\\";
-        state.firmwarePaths =
-            std::make_unique<StringList>(StringList{"C:\\Tamsivo\\UPDATES\\one.enc"});
-        state.firmwareCount = 1;
-        state.portNames = std::make_unique<StringList>();
-        state.portName = "";
-    }
-
     void TearDown() override {
-        AppState& state = TheAppState();
-        state.firmwarePaths.reset();
-        state.portNames.reset();
-        state.firmwareCount = 0;
-        state.portCount = 0;
-        state.portIndex = 0;
-        state.exeDir.clear();
-        state.firmwareName.clear();
-        state.portName.clear();
-        state.idle = 0;
-        state.helpShown = 0;
-        state.savedTitle.clear();
-        state.savedMessage.clear();
-        state.runAllowed = 0;
-        state.busy = 0;
+        MainDialogFixture::TearDown();
         if (!tempFolder_.empty()) {
             RemoveTree(tempFolder_);
         }

@@ -1,6 +1,7 @@
 // The main dialog in a real modal run: its start-up screen and dressing, the screens that
 // ShowScreen composes, the button colours of the idle and running looks, the guarded exit, and
 // the skin painted as its background.
+#include "MainDialogFixture.h"
 #include "MainDialogPicture.h"
 #include "MainDialogProbe.h"
 
@@ -30,36 +31,8 @@ constexpr std::array kPortAndPackage{IDC_PORT_NAME, IDC_PORT_CAPTION, IDC_PACKAG
 constexpr std::array kContacts{IDC_SUPPORT_TEXT, IDC_SUPPORT_PHONE, IDC_MAIL_CAPTION,
                                IDC_SUPPORT_MAIL, IDC_WEB_SITE};
 
-// The state a start-up with one package leaves before the dialog runs, reset afterwards so that
-// no test leaks into another.
-class MainDialogTest : public ::testing::Test {
+class MainDialogTest : public MainDialogFixture {
 protected:
-    void SetUp() override {
-        AppState& state = TheAppState();
-        state.exeDir = "C:\\Tamsivo\\";
-        state.firmwarePaths =
-            std::make_unique<StringList>(StringList{"C:\\Tamsivo\\UPDATES\\one.enc"});
-        state.firmwareCount = 1;
-        state.portNames = std::make_unique<StringList>();
-        state.portName = "";
-    }
-
-    void TearDown() override {
-        AppState& state = TheAppState();
-        state.firmwarePaths.reset();
-        state.portNames.reset();
-        state.firmwareCount = 0;
-        state.portCount = 0;
-        state.portIndex = 0;
-        state.exeDir.clear();
-        state.firmwareName.clear();
-        state.portName.clear();
-        state.idle = 0;
-        state.helpShown = 0;
-        state.runAllowed = 0;
-        state.busy = 0;
-    }
-
     static INT_PTR Run(std::vector<MainDialogProbe::Step> steps, int* stepsRun = nullptr,
                        bool endAfterSteps = true) {
         MainDialogProbe dialog(std::move(steps), endAfterSteps);
