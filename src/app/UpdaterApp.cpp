@@ -68,6 +68,8 @@ bool UpdaterApp::InitInstance() {
     state.portName = GetProfileText(kSection, kPortEntry, "");
 
     MainDialog dialog(nullptr);
+    // The owner of the selection dialog, which must not leave the main one open to clicks.
+    SetMainWindow(&dialog);
 
     state.firmwarePaths = std::make_unique<StringList>();
     state.portNames = std::make_unique<StringList>();
@@ -87,10 +89,11 @@ bool UpdaterApp::InitInstance() {
     return false;
 }
 
-void UpdaterApp::FinishRun() const {
+void UpdaterApp::FinishRun() {
     AppState& state = State();
     // A refused write loses nothing but the remembered port; there is nobody to tell.
     (void)WriteProfileText(kSection, kPortEntry, state.portName);
+    SetMainWindow(nullptr);
     state.firmwarePaths.reset();
     state.portNames.reset();
 }

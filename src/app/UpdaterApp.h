@@ -33,7 +33,7 @@ public:
 
 private:
     // Stores the port the dialog left and deletes the lists, however the dialog ended.
-    void FinishRun() const;
+    void FinishRun();
 };
 
 } // namespace tamsivo

@@ -3,7 +3,6 @@
 #include "flash/FlashProtocol.h"
 
 #include <array>
-#include <string>
 
 namespace tamsivo {
 namespace {
@@ -38,26 +37,34 @@ constexpr std::array<signed char, 256> kClasses = MakeClasses();
 FirmwarePackage::FirmwarePackage() : image_(new std::uint8_t[kCapacity]()) {}
 
 PackageError FirmwarePackage::ReadFrom(std::FILE* stream) {
-    // One pass over the whole text in memory: a formatted read per byte is far too slow for
-    // a 2 MiB package.
-    std::string text;
-    constexpr std::size_t kChunk = 1 << 20;
+    // A formatted read per byte is far too slow for a 2 MiB package, and reading the whole
+    // file first would let a huge or endless one exhaust the memory: pieces it is.
+    constexpr std::size_t kPiece = 64 * 1024;
+    const std::unique_ptr<char[]> piece(new char[kPiece]);
+    BeginText();
     for (;;) {
-        const std::size_t used = text.size();
-        text.resize(used + kChunk);
-        const std::size_t got = std::fread(text.data() + used, 1, kChunk, stream);
-        text.resize(used + got);
-        if (got < kChunk) {
+        const std::size_t got = std::fread(piece.get(), 1, kPiece, stream);
+        const PackageError error = DecodePiece(std::string_view(piece.get(), got));
+        if (error != PackageError::None) {
+            return Finish(error);
+        }
+        if (got < kPiece) {
             break;
         }
     }
-    return Decode(text);
+    return Finish(EndText());
 }
 
 PackageError FirmwarePackage::Decode(std::string_view text) {
-    errorOffset_ = 0;
-    frames_ = 0;
-    PackageError error = DecodeText(text);
+    BeginText();
+    PackageError error = DecodePiece(text);
+    if (error == PackageError::None) {
+        error = EndText();
+    }
+    return Finish(error);
+}
+
+PackageError FirmwarePackage::Finish(PackageError error) {
     if (error == PackageError::None) {
         error = CheckFrames();
     }
@@ -68,50 +75,64 @@ PackageError FirmwarePackage::Decode(std::string_view text) {
     return error;
 }
 
+void FirmwarePackage::BeginText() {
+    count_ = 0;
+    frames_ = 0;
+    errorOffset_ = 0;
+    textOffset_ = 0;
+    pendingHigh_ = -1;
+}
+
 // Tokens are one or two hexadecimal digits after optional whitespace; a run of digits is cut
-// into pairs from its start. The count follows the classic scanf("%2X") loop that package
-// authors have always relied on: it stops once a conversion meets the end of the text, so a
-// single digit standing right at the end is stored but not counted.
-PackageError FirmwarePackage::DecodeText(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* const begin = p;
-    const auto* const end = p + text.size();
+// into pairs from its start, and a digit followed by whitespace is a byte of its own.
+PackageError FirmwarePackage::DecodePiece(std::string_view piece) {
+    const auto* const begin = reinterpret_cast<const unsigned char*>(piece.data());
+    const auto* const end = begin + piece.size();
     std::uint8_t* const image = image_.get();
-    std::uint32_t count = 0;
-    for (;;) {
-        while (p != end && kClasses[*p] == kSpace) {
-            ++p;
+    std::uint32_t count = count_;
+    int high = pendingHigh_;
+    for (const auto* p = begin; p != end; ++p) {
+        const int value = kClasses[*p];
+        if (high >= 0) {
+            // The byte is complete: with this digit, or alone before whitespace.
+            image[count++] = static_cast<std::uint8_t>(value >= 0 ? high * 16 + value : high);
+            high = -1;
+            if (value >= 0) {
+                continue;
+            }
         }
-        if (p == end) {
-            break;
+        if (value == kSpace) {
+            continue;
         }
-        const int high = kClasses[*p];
-        if (high < 0) {
-            errorOffset_ = static_cast<std::size_t>(p - begin);
+        if (value == kOther) {
+            count_ = count;
+            errorOffset_ = textOffset_ + static_cast<std::size_t>(p - begin);
             return PackageError::InvalidCharacter;
         }
         if (count == kCapacity) {
+            count_ = count;
             return PackageError::TooLarge;
         }
-        ++p;
-        if (p == end) {
-            image[count] = static_cast<std::uint8_t>(high);
-            break;
-        }
-        const int low = kClasses[*p];
-        if (low >= 0) {
-            image[count] = static_cast<std::uint8_t>(high * 16 + low);
-            ++p;
-        } else {
-            image[count] = static_cast<std::uint8_t>(high);
-        }
-        ++count;
+        high = value;
     }
     count_ = count;
+    pendingHigh_ = high;
+    textOffset_ += piece.size();
+    return PackageError::None;
+}
+
+// A digit still waiting for its partner at the very end is half a byte: the file was cut off,
+// perhaps inside a frame's length, and what is left must not pass as a shorter package.
+PackageError FirmwarePackage::EndText() {
+    if (pendingHigh_ >= 0) {
+        errorOffset_ = textOffset_ - 1;
+        return PackageError::TruncatedByte;
+    }
     return PackageError::None;
 }
 
 PackageError FirmwarePackage::CheckFrames() {
+    frames_ = 0;
     if (count_ == 0) {
         return PackageError::Empty;
     }

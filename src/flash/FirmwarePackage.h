@@ -19,8 +19,10 @@ public:
 
     FirmwarePackage();
 
-    // Reads the whole stream and decodes it. A package that is not well formed (see
-    // PackageError) is refused; its bytes must not be sent.
+    // Reads and decodes the stream piece by piece, so that no file, however large, is held in
+    // memory: reading stops at the first character outside the format or as soon as the image
+    // would overflow. A package that is not well formed (see PackageError) is refused; its
+    // bytes must not be sent. A failing read shows in std::ferror(stream).
     PackageError ReadFrom(std::FILE* stream);
     PackageError Decode(std::string_view text);
 
@@ -30,17 +32,23 @@ public:
     std::uint32_t FrameLength(std::uint32_t offset) const;
     std::uint32_t FrameCount() const { return frames_; }
     // Where the text or the frame walk went wrong: a character offset in the text for
-    // InvalidCharacter, the offset of the overrunning frame for FrameOverrun.
+    // InvalidCharacter and TruncatedByte, the offset of the overrunning frame for FrameOverrun.
     std::size_t ErrorOffset() const { return errorOffset_; }
 
 private:
-    PackageError DecodeText(std::string_view text);
+    // The text is decoded as it arrives; a digit may wait for its partner across pieces.
+    void BeginText();
+    PackageError DecodePiece(std::string_view piece);
+    PackageError EndText();
+    PackageError Finish(PackageError error);
     PackageError CheckFrames();
 
     std::unique_ptr<std::uint8_t[]> image_;
     std::uint32_t count_ = 0;
     std::uint32_t frames_ = 0;
     std::size_t errorOffset_ = 0;
+    std::size_t textOffset_ = 0; // characters decoded so far
+    int pendingHigh_ = -1;       // a first digit whose second may follow, or -1
 };
 
 } // namespace tamsivo

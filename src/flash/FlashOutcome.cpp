@@ -10,7 +10,7 @@ namespace {
 constexpr const char* kError = "ОШИБКА";
 
 // Every outcome a run can end with, as the dialog and the command-line flasher show it.
-constexpr std::array<FlashOutcome, 12> kOutcomes = {{
+constexpr std::array<FlashOutcome, 13> kOutcomes = {{
     {WM_FLASH_PORT_ERROR, kError, "Ошибка инициализации порта ", OutcomeInsert::PortName, ".",
      OutcomeFocus::StartButton},
     {WM_FLASH_NO_ECHO, kError,
@@ -38,6 +38,9 @@ constexpr std::array<FlashOutcome, 12> kOutcomes = {{
      OutcomeInsert::PackageName, ": ", OutcomeFocus::StartButton},
     {WM_FLASH_LINK_ERROR, "ОШИБКА СВЯЗИ", "Обратитесь в техподдержку", OutcomeInsert::None, "",
      OutcomeFocus::StartButton},
+    {WM_FLASH_INTERNAL_ERROR, kError,
+     "Внутренняя ошибка программы. Обновление не выполнено, повторите попытку.",
+     OutcomeInsert::None, "", OutcomeFocus::StartButton},
 }};
 
 constexpr FlashOutcome kCancelled = {0,
@@ -88,6 +91,8 @@ const char* PackageErrorReason(PackageError error) {
         return "файл пуст";
     case PackageError::FrameOverrun:
         return "кадры не совпадают с длиной файла";
+    case PackageError::TruncatedByte:
+        return "текст обрывается на половине байта";
     case PackageError::None:
         break;
     }

@@ -22,6 +22,8 @@ inline constexpr unsigned WM_FLASH_FILE_ERROR = kFirstUserMessage + 11;
 inline constexpr unsigned WM_FLASH_BAD_ANSWER = kFirstUserMessage + 12;
 // lParam carries a PackageError code.
 inline constexpr unsigned WM_FLASH_PACKAGE_ERROR = kFirstUserMessage + 13;
+// The run failed in this program itself (out of memory, say); nothing more was sent.
+inline constexpr unsigned WM_FLASH_INTERNAL_ERROR = kFirstUserMessage + 14;
 inline constexpr unsigned WM_FLASH_LINK_ERROR = kFirstUserMessage + 15;
 
 // The on-board computer's one-byte answer after each frame's echo.
@@ -38,6 +40,10 @@ inline constexpr std::uint32_t kFlashBaudRate = 115200;
 inline constexpr std::uint32_t kLineTimeoutMs = 10000;
 // A frame is sent at most this many times in a row before the run gives up.
 inline constexpr unsigned kMaxRetryableAnswers = 4;
+// How long the line must stay quiet after the last frame's verdict before the run believes
+// it: a byte that still follows means the verdict was not the computer's last word. Long
+// enough for a USB adapter's receive latency (16 ms by default).
+inline constexpr std::uint32_t kQuietAfterVerdictMs = 20;
 
 // A frame: 16-bit big-endian payload length, then the payload.
 inline constexpr std::uint32_t kFrameHeaderBytes = 2;

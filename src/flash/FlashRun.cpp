@@ -1,15 +1,15 @@
 #include "flash/FlashRun.h"
 
 #include "app/AppState.h"
-#include "flash/Platform.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace tamsivo {
 namespace {
 
-// The echo of the frame at image offset p lands at offset p here. Its bytes are not compared
-// with what was sent: on the K-line only their full arrival tells that the frame went out.
+// The echo of the frame at image offset p lands at offset p here, to be compared with what
+// was sent.
 std::uint8_t* EchoBuffer() {
     static const std::unique_ptr<std::uint8_t[]> echo(
         new std::uint8_t[FirmwarePackage::kCapacity]());
@@ -27,6 +27,18 @@ unsigned FailureOf(std::uint8_t answer) {
     default:
         return WM_FLASH_BAD_ANSWER;
     }
+}
+
+bool NothingWaiting(SerialLine& line) {
+    std::uint32_t waiting = 0;
+    return line.BytesWaiting(&waiting) && waiting == 0;
+}
+
+// The last verdict is believed only when nothing follows it: with one byte too many in the
+// stream, what was read as the verdict was not the computer's last word.
+bool QuietAfterVerdict(SerialLine& line) {
+    std::uint8_t stray = 0;
+    return NothingWaiting(line) && line.SetTimeouts(kQuietAfterVerdictMs) && !line.Read(&stray, 1);
 }
 
 } // namespace
@@ -52,40 +64,65 @@ FirmwarePackage& FlashRun::Image() {
 
 void FlashRun::Run(const FlashInputs& inputs) {
     state_.busy = 1;
-    std::unique_ptr<SerialLine> line =
-        options_.makeLine ? options_.makeLine() : std::make_unique<SerialLine>();
+    std::unique_ptr<SerialLine> line;
+    Ending ending;
+    try {
+        line = options_.makeLine ? options_.makeLine() : std::make_unique<SerialLine>();
+        ending = Stages(inputs, *line);
+    } catch (...) {
+        // Out of memory, a reporter that failed: whatever it was, the update did not complete
+        // and the user must hear so rather than lose the program.
+        ending = Ending{WM_FLASH_INTERNAL_ERROR, 0, false};
+    }
+    Finish(std::move(line), ending);
+}
 
-    const std::string devicePath = DevicePathForPort(inputs.portName);
-    if (devicePath.empty()) {
-        Finish(std::move(line), WM_FLASH_PORT_ERROR, 0, true);
-        return;
-    }
-    FilePtr file = OpenForReading(inputs.packagePath);
-    if (!file) {
-        Finish(std::move(line), WM_FLASH_FILE_ERROR, 0, true);
-        return;
-    }
-    if (!line->Open(devicePath.c_str(), kFlashBaudRate, options_.timeoutMs)) {
-        file.reset();
-        Finish(std::move(line), WM_FLASH_PORT_ERROR, 0, true);
-        return;
+FlashRun::Ending FlashRun::Stages(const FlashInputs& inputs, SerialLine& line) {
+    FilePtr file;
+    if (std::optional<Ending> failed = Open(inputs, line, &file)) {
+        return *failed;
     }
     // A malformed package is refused before its first byte reaches the vehicle.
+    if (std::optional<Ending> failed = ReadPackage(std::move(file))) {
+        return *failed;
+    }
+    return Transfer(line);
+}
+
+std::optional<FlashRun::Ending> FlashRun::Open(const FlashInputs& inputs, SerialLine& line,
+                                               FilePtr* file) {
+    const std::string devicePath = DevicePathForPort(inputs.portName);
+    if (devicePath.empty()) {
+        return Ending{WM_FLASH_PORT_ERROR, 0, true};
+    }
+    *file = OpenForReading(inputs.packagePath);
+    if (!*file) {
+        return Ending{WM_FLASH_FILE_ERROR, 0, true};
+    }
+    if (!line.Open(devicePath.c_str(), kFlashBaudRate, options_.timeoutMs)) {
+        return Ending{WM_FLASH_PORT_ERROR, 0, true};
+    }
+    return std::nullopt;
+}
+
+std::optional<FlashRun::Ending> FlashRun::ReadPackage(FilePtr file) {
     FirmwarePackage& image = Image();
-    const PackageError packageError = image.ReadFrom(file.get());
+    const PackageError error = image.ReadFrom(file.get());
     const bool readFailed = std::ferror(file.get()) != 0; // e.g. a folder named like a package
     file.reset();
     if (readFailed) {
-        Finish(std::move(line), WM_FLASH_FILE_ERROR, 0, true);
-        return;
+        return Ending{WM_FLASH_FILE_ERROR, 0, true};
     }
-    if (packageError != PackageError::None) {
-        Finish(std::move(line), WM_FLASH_PACKAGE_ERROR, static_cast<int>(packageError), true);
-        return;
+    if (error != PackageError::None) {
+        return Ending{WM_FLASH_PACKAGE_ERROR, static_cast<int>(error), true};
     }
-    const std::uint32_t byteCount = image.ByteCount();
-    Notify(WM_FLASH_SIZE, byteCount);
+    Notify(WM_FLASH_SIZE, image.ByteCount());
+    return std::nullopt;
+}
 
+FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
+    const FirmwarePackage& image = Image();
+    const std::uint32_t byteCount = image.ByteCount();
     const std::uint8_t* const bytes = image.Bytes();
     std::uint8_t* const echo = EchoBuffer();
     std::uint32_t position = 0;
@@ -93,25 +130,38 @@ void FlashRun::Run(const FlashInputs& inputs) {
     std::uint32_t frameBytes = 0;
     unsigned retries = 0; // shared by both retryable answers; reset only by OK and WAIT
     bool waiting = false;
+    bool answered = false; // the computer has spoken since the line was opened
     for (;;) {
         if (!waiting) {
             frameBytes = kFrameHeaderBytes + image.FrameLength(position);
-            line->Purge();
-            // A failed write reads no echo; the missing answer then ends the run.
-            if (line->Write(bytes + position, frameBytes) &&
-                !line->Read(echo + position, frameBytes)) {
-                Finish(std::move(line), WM_FLASH_NO_ECHO, 0, false);
-                return;
+            // Between a verdict and the next frame the computer says nothing. A byte that
+            // came all the same puts the stream out of step: the verdict may have been a
+            // stray byte and the real one is still to come. The purge would hide it.
+            if (answered && !NothingWaiting(line)) {
+                return Ending{WM_FLASH_LINE_ERROR};
+            }
+            line.Purge();
+            // A frame that did not go out in full, or whose echo did not come back, may have
+            // reached the computer only in part; nothing read after it is its answer.
+            if (!line.Write(bytes + position, frameBytes) ||
+                !line.Read(echo + position, frameBytes)) {
+                return Ending{WM_FLASH_NO_ECHO};
+            }
+            // An echo that differs from the frame means the line changed it or the stream is
+            // out of step; either way no following byte can be trusted as the answer, and a
+            // resend could repeat a frame the computer already took.
+            if (std::memcmp(echo + position, bytes + position, frameBytes) != 0) {
+                return Ending{WM_FLASH_LINE_ERROR};
             }
             sentTotal += frameBytes;
             Notify(WM_FLASH_PROGRESS, sentTotal);
             position += frameBytes;
         }
         std::uint8_t answer = 0;
-        if (!line->Read(&answer, 1)) {
-            Finish(std::move(line), WM_FLASH_NO_ANSWER, 0, false);
-            return;
+        if (!line.Read(&answer, 1)) {
+            return Ending{WM_FLASH_NO_ANSWER};
         }
+        answered = true;
         waiting = answer == ANSWER_WAIT;
         switch (answer) {
         case ANSWER_OK:
@@ -121,44 +171,44 @@ void FlashRun::Run(const FlashInputs& inputs) {
         case ANSWER_CHECKSUM_RETRY:
         case ANSWER_LINE_RETRY:
             if (++retries == kMaxRetryableAnswers) {
-                Finish(std::move(line),
-                       answer == ANSWER_CHECKSUM_RETRY ? WM_FLASH_CHECKSUM_ERROR
-                                                       : WM_FLASH_LINE_ERROR,
-                       0, false);
-                return;
+                return Ending{answer == ANSWER_CHECKSUM_RETRY ? WM_FLASH_CHECKSUM_ERROR
+                                                              : WM_FLASH_LINE_ERROR};
             }
             // Send the same frame again and count it once.
             position -= frameBytes;
             sentTotal -= frameBytes;
             break;
         default:
-            Finish(std::move(line), FailureOf(answer), 0, false);
-            return;
+            return Ending{FailureOf(answer)};
         }
         // A wait answer is always followed by the frame's verdict, the last frame's too:
         // leaving before it would report success for a frame the computer may still refuse.
-        if (!state_.runAllowed || (position >= byteCount && !waiting)) {
-            break;
+        const bool accepted = position >= byteCount && !waiting;
+        if (accepted) {
+            if (!QuietAfterVerdict(line)) {
+                return Ending{WM_FLASH_LINE_ERROR};
+            }
+            // The computer has the whole package: a stop that came too late changes nothing,
+            // and the user must not be told that the update was cancelled.
+            return Ending{WM_FLASH_DONE, sentTotal, true};
         }
-    }
-    if (sentTotal == byteCount) {
-        Finish(std::move(line), WM_FLASH_DONE, sentTotal, false);
-    } else {
-        Finish(std::move(line), WM_FLASH_PACKAGE_ERROR,
-               static_cast<int>(PackageError::FrameOverrun), false);
+        if (!state_.runAllowed) {
+            return Ending{};
+        }
     }
 }
 
 // Every end closes the line before `busy` falls, so that the port is free again by the time
 // the dialog can start the next run, and reports after `busy` has fallen. After a
-// cancellation only the failures of the start-up stage are still reported.
-void FlashRun::Finish(std::unique_ptr<SerialLine> line, unsigned message, std::int64_t lParam,
-                      bool evenIfCancelled) {
-    line->Close();
-    line.reset();
+// cancellation only the failures of the start-up stage and a completed update are reported.
+void FlashRun::Finish(std::unique_ptr<SerialLine> line, const Ending& ending) {
+    if (line) {
+        line->Close();
+        line.reset();
+    }
     state_.busy = 0;
-    if (evenIfCancelled || state_.runAllowed) {
-        Notify(message, lParam);
+    if (ending.message != 0 && (ending.evenIfCancelled || state_.runAllowed)) {
+        Notify(ending.message, ending.lParam);
     }
 }
 

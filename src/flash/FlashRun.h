@@ -3,11 +3,13 @@
 #include "flash/FirmwarePackage.h"
 #include "flash/FlashProtocol.h"
 #include "flash/FlashReporter.h"
+#include "flash/Platform.h"
 #include "flash/SerialLine.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tamsivo {
@@ -27,7 +29,8 @@ FlashInputs FlashInputsFrom(const AppState& state);
 // One run of the flashing protocol: reads the package into the process-wide image, opens the
 // port, sends frame by frame with echo check, obeys the on-board computer's answers and ends
 // with exactly one notification, or none after a cancellation. Runs on the worker thread;
-// `busy` falls before the ending notification and after the line has been closed.
+// `busy` falls before the ending notification and after the line has been closed. Nothing
+// escapes it: a failure of the program itself ends the run with WM_FLASH_INTERNAL_ERROR.
 class FlashRun {
 public:
     using LineFactory = std::function<std::unique_ptr<SerialLine>()>;
@@ -46,8 +49,20 @@ public:
     static FirmwarePackage& Image();
 
 private:
-    void Finish(std::unique_ptr<SerialLine> line, unsigned message, std::int64_t lParam,
-                bool evenIfCancelled);
+    // How a run ends: the notification that tells it, if any.
+    struct Ending {
+        unsigned message = 0; // 0: stopped by the user, nothing to tell
+        std::int64_t lParam = 0;
+        bool evenIfCancelled = false; // reported after a stop as well
+    };
+
+    // The stages of a run; each returns the ending, or nothing when the run goes on.
+    Ending Stages(const FlashInputs& inputs, SerialLine& line);
+    std::optional<Ending> Open(const FlashInputs& inputs, SerialLine& line, FilePtr* file);
+    std::optional<Ending> ReadPackage(FilePtr file);
+    Ending Transfer(SerialLine& line);
+
+    void Finish(std::unique_ptr<SerialLine> line, const Ending& ending);
     void Notify(unsigned message, std::int64_t lParam);
 
     AppState& state_;

@@ -10,6 +10,7 @@ enum class PackageError : int {
     TooLarge = 2,         // more bytes than the image holds
     Empty = 3,            // no byte at all
     FrameOverrun = 4,     // the frames do not end exactly at the byte count
+    TruncatedByte = 5,    // the text ends in the middle of a byte: a cut-off file
 };
 
 } // namespace tamsivo

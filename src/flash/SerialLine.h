@@ -28,6 +28,8 @@ public:
     // Succeed only when exactly `count` bytes were transferred.
     virtual bool Write(const std::uint8_t* data, std::uint32_t count);
     virtual bool Read(std::uint8_t* buffer, std::uint32_t count);
+    // How many received bytes the driver holds that nobody has read yet; does not wait.
+    virtual bool BytesWaiting(std::uint32_t* count);
 
     bool IsOpen() const { return handle_ != kInvalidHandle; }
 
@@ -35,6 +37,9 @@ protected:
     // A Win32 HANDLE or a POSIX file descriptor; -1 is the closed value of both.
     static constexpr std::intptr_t kInvalidHandle = -1;
     std::intptr_t handle_ = kInvalidHandle;
+    // Windows: the named object that marks the port as ours for every Tamsivo program, held
+    // while the line is open. POSIX needs none: the lock lives on the descriptor itself.
+    std::intptr_t portLock_ = 0;
     std::uint32_t timeoutMs_ = 0;
 };
 

@@ -5,6 +5,8 @@
 
 namespace tamsivo {
 
+class Window;
+
 // Base of the program's one global application object. The entry point (the object library
 // tamsivo_framework_main) calls its InitInstance once; when that returns, the process ends.
 // There is no message loop of the framework's own: a dialog-based program runs its modal
@@ -29,6 +31,11 @@ public:
 
     static Application* Current() noexcept;
 
+    // The program's main window: the owner of every dialog that names no parent, so that it
+    // takes no input while one of them runs. Null until set; the window outlives the setting.
+    void SetMainWindow(const Window* window) noexcept { mainWindow_ = window; }
+    const Window* MainWindow() const noexcept { return mainWindow_; }
+
     // The executable's file name without extension, Windows-1251.
     const std::string& Name() const noexcept { return name_; }
 
@@ -52,6 +59,7 @@ private:
     std::wstring wideName_;
     std::string name_;
     std::wstring registryKey_;
+    const Window* mainWindow_ = nullptr;
 };
 
 } // namespace tamsivo

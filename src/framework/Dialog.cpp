@@ -1,5 +1,6 @@
 #include "framework/Dialog.h"
 
+#include "framework/Application.h"
 #include "framework/DataExchange.h"
 #include "framework/HandlerError.h"
 
@@ -39,10 +40,25 @@ INT_PTR Dialog::DoModal() {
     {
         HandlerError::ModalRun run(*this);
         result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_),
-                                   parent_, &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
+                                   Owner(), &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
     }
     HandlerError::RethrowIfAny();
     return result;
+}
+
+HWND Dialog::Owner() const {
+    if (parent_ != nullptr) {
+        return parent_;
+    }
+    // Without a parent of its own a dialog belongs to the main window, which the dialog
+    // manager disables meanwhile: its commands must not run under a dialog that can change
+    // what they work on.
+    const Application* application = Application::Current();
+    const Window* main = application != nullptr ? application->MainWindow() : nullptr;
+    if (main != nullptr && main != this && ::IsWindow(main->Hwnd())) {
+        return main->Hwnd();
+    }
+    return nullptr;
 }
 
 void Dialog::EndDialog(INT_PTR result) const {

@@ -17,6 +17,7 @@ class DataExchange;
 // up in OnOK and OnCancel unless the map has its own entry for those ids.
 class Dialog : public Window {
 public:
+    // Without a parent the dialog is owned by the application's main window, if any.
     explicit Dialog(int templateId, HWND parent = nullptr);
 
     // Runs the dialog; returns what EndDialog was given, or -1 when it could not be created.
@@ -41,6 +42,8 @@ protected:
     LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The given parent, or else the application's main window when it is one.
+    HWND Owner() const;
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam);
 

@@ -69,6 +69,7 @@ const MessageEntry MainDialog::messageEntries[] = {
     On<WM_FLASH_BAD_ANSWER, &MainDialog::OnFlashEnded<WM_FLASH_BAD_ANSWER>>(),
     On<WM_FLASH_PACKAGE_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_PACKAGE_ERROR>>(),
     On<WM_FLASH_LINK_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_LINK_ERROR>>(),
+    On<WM_FLASH_INTERNAL_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_INTERNAL_ERROR>>(),
 };
 const MessageMap MainDialog::messageMap{&Dialog::messageMap, messageEntries};
 
@@ -76,7 +77,12 @@ MainDialog::MainDialog(HWND parent)
     : Dialog(IDD_MAIN_DIALOG, parent), icon_(::LoadIconW(Module(), MAKEINTRESOURCEW(IDI_TAMSIVO))) {
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+    // Only a dialog ended by a failure gets here with a run still going: it ends after the
+    // frame in flight, and must not outlive the state it reads.
+    TheAppState().runAllowed = 0;
+    WaitForWorker();
+}
 
 void MainDialog::DoDataExchange(DataExchange& exchange) {
     Dialog::DoDataExchange(exchange);
@@ -354,7 +360,8 @@ void MainDialog::RefreshButtons() {
 
 void MainDialog::OnExit() {
     const AppState& state = TheAppState();
-    if (state.busy.load() == 0 && state.idle == 1) {
+    if (state.busy.load() == 0 && state.idle == 1 && !stopping_) {
+        WaitForWorker();
         EndDialog(IDCANCEL);
     }
 }

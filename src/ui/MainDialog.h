@@ -7,6 +7,7 @@
 #include "framework/Dialog.h"
 #include "framework/GdiObject.h"
 #include "framework/MemoryDc.h"
+#include "framework/OwnedHandle.h"
 #include "framework/SelectGuard.h"
 
 #include <cstdint>
@@ -63,8 +64,8 @@ protected:
     // Escape, Alt+F4 and the close request.
     void OnCancel() override;
 
-    // Starts the worker of one flash run, reporting to this dialog. False when no thread could
-    // be started: then no notification will come.
+    // Starts the worker of one flash run, reporting to this dialog, with the package and port
+    // chosen now. False when no thread could be started: then no notification will come.
     virtual bool StartFlashWorker();
 
     // The controls, bound by data exchange.
@@ -107,6 +108,9 @@ private:
     // Keeps the dialog's thread serving messages until the worker clears `busy`: the worker
     // may be blocked in a synchronous send to this window.
     void WaitForRunToEnd(HCURSOR waitCursor);
+    // Waits until the last run's worker thread has ended, serving only what other threads
+    // send meanwhile: its ending notification may still be on its way.
+    void WaitForWorker();
 
     // The flash run's notifications. Every handler returns 1.
     LRESULT OnFlashSize(WPARAM, LPARAM byteCount);
@@ -133,6 +137,9 @@ private:
 
     static const MessageEntry messageEntries[];
 
+    OwnedHandle worker_;       // the thread of the last run started here
+    bool stopping_ = false;    // the stop command waits for the run to end
+    bool runEndShown_ = false; // an ending notification was shown since the stop began
     Brush ctlBrush_;
     HICON icon_ = nullptr; // shared resource icon: never destroyed
     Font buttonFont_;

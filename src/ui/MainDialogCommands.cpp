@@ -31,13 +31,33 @@ HCURSOR WaitCursor() {
 } // namespace
 
 bool MainDialog::StartFlashWorker() {
-    return StartFlashThread(Hwnd());
+    worker_.Reset(StartFlashThread(Hwnd(), FlashInputsFrom(TheAppState())));
+    return static_cast<bool>(worker_);
+}
+
+void MainDialog::WaitForWorker() {
+    const HANDLE thread = worker_.Get();
+    if (thread == nullptr) {
+        return;
+    }
+    for (;;) {
+        const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, 0);
+        if (woke != WAIT_OBJECT_0 + 1) {
+            break; // the thread has ended (or cannot be waited for, which no retry mends)
+        }
+        // Peeking delivers the messages other threads sent; nothing posted is taken.
+        MSG message{};
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    worker_.Reset();
 }
 
 void MainDialog::OnStart() {
     const HCURSOR previousCursor = ::SetCursor(WaitCursor());
     AppState& state = TheAppState();
-    if (state.idle == 1 && state.busy.load() == 0) {
+    // Not while a stop still waits for the last run, whose end it is about to show.
+    if (state.idle == 1 && state.busy.load() == 0 && !stopping_) {
+        WaitForWorker();
         state.idle = 0;
         ShowScreen(kRunningCaption, "", true, false, kTitleStepMs);
         state.runAllowed = 1;
@@ -59,15 +79,24 @@ void MainDialog::OnStop() {
     const HCURSOR waitCursor = WaitCursor();
     const HCURSOR previousCursor = ::SetCursor(waitCursor);
     AppState& state = TheAppState();
-    if (state.idle == 0 && state.runAllowed.load() == 1 && state.busy.load() == 1) {
+    if (state.idle == 0 && state.runAllowed.load() == 1 && state.busy.load() == 1 && !stopping_) {
         state.runAllowed = 0;
         state.idle = 1;
+        stopping_ = true;
+        runEndShown_ = false;
         WaitForRunToEnd(waitCursor);
-        ::MessageBeep(MB_ICONASTERISK);
-        const FlashOutcome& cancelled = CancelledOutcome();
-        ShowScreen(cancelled.caption, OutcomeText(cancelled, state.portName, state.firmwareName),
-                   false, false, kTitleStepMs);
-        MoveFocus(cancelled.focus);
+        WaitForWorker();
+        stopping_ = false;
+        // A run that ended on its own meanwhile has said how: a stop that came after the last
+        // frame was accepted cancels nothing.
+        if (!runEndShown_) {
+            ::MessageBeep(MB_ICONASTERISK);
+            const FlashOutcome& cancelled = CancelledOutcome();
+            ShowScreen(cancelled.caption,
+                       OutcomeText(cancelled, state.portName, state.firmwareName), false, false,
+                       kTitleStepMs);
+            MoveFocus(cancelled.focus);
+        }
     }
     ::SetCursor(previousCursor);
 }
@@ -142,9 +171,17 @@ void MainDialog::OnPackageLabel() {
     }
     state.firmwarePaths->clear();
     state.firmwareCount = ScanFirmwareFolder(state.exeDir + kUpdatesFolder, *state.firmwarePaths);
+    const std::string chosenBefore = state.firmwareName;
     // False (an empty folder, after its message box, or a cancelled choice) keeps the package
     // chosen before.
-    if (ChooseFirmware()) {
+    const bool chosen = ChooseFirmware();
+    // The selection dialog disables this one, but should a run have begun all the same, the
+    // package it writes stays the one shown and named in its messages.
+    if (state.idle != 1 || state.busy.load() != 0) {
+        state.firmwareName = chosenBefore;
+        return;
+    }
+    if (chosen) {
         packageNameLabel_.SetText(state.firmwareName);
         state.idle = 1;
     }
@@ -202,6 +239,7 @@ LRESULT MainDialog::ShowRunEnd(unsigned notification, LPARAM lParam) {
         return 1;
     }
     AppState& state = TheAppState();
+    runEndShown_ = true;
     ::MessageBeep(MB_ICONASTERISK);
     state.runAllowed = 0;
     state.idle = 1;

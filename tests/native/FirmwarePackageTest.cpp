@@ -33,20 +33,21 @@ TEST(FirmwarePackage, TokensAreCutIntoPairsWhateverTheSpacing) {
     }
 }
 
-TEST(FirmwarePackage, SingleDigitTokenCountsOnlyWhenSomethingFollows) {
+TEST(FirmwarePackage, SingleDigitTokenIsAByteOnlyWhenSomethingFollows) {
     FirmwarePackage package;
     // Before whitespace the digit is a byte of its own.
     ASSERT_EQ(package.Decode("0001A\n"), PackageError::None);
     EXPECT_EQ(package.ByteCount(), 3u);
     EXPECT_EQ(package.Bytes()[2], 0x0A);
 
-    // Right at the end of the text it is stored but not counted.
-    ASSERT_EQ(package.Decode("00007"), PackageError::None);
-    EXPECT_EQ(package.ByteCount(), 2u);
-    EXPECT_EQ(package.Bytes()[2], 0x07);
-
-    // ...which leaves this frame one byte short.
-    EXPECT_EQ(package.Decode("0001A"), PackageError::FrameOverrun);
+    // Right at the end of the text it is half a byte: the file was cut off, and what is left
+    // must not pass for a shorter package.
+    for (const char* cut : {"00007", "0000 7", "0001A", "0001AA0"}) {
+        SCOPED_TRACE(cut);
+        EXPECT_EQ(package.Decode(cut), PackageError::TruncatedByte);
+        EXPECT_EQ(package.ErrorOffset(), std::string(cut).size() - 1);
+        EXPECT_EQ(package.ByteCount(), 0u);
+    }
 }
 
 TEST(FirmwarePackage, FramesFollowEachOtherWithoutGaps) {
@@ -97,17 +98,47 @@ TEST(FirmwarePackage, HoldsExactlyTwoMebibytes) {
     EXPECT_EQ(package.Decode(text + "7"), PackageError::TooLarge);
 }
 
-TEST(FirmwarePackage, ReadsAFileWithCarriageReturnsUnchanged) {
-    std::FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    const std::string text = "0002\r\nAABB\r\n0001\r\n13\r\n";
-    ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), file), text.size());
-    std::rewind(file);
-    FirmwarePackage package;
-    EXPECT_EQ(package.ReadFrom(file), PackageError::None);
-    EXPECT_EQ(Image(package, package.ByteCount()),
-              (std::vector<std::uint8_t>{0x00, 0x02, 0xAA, 0xBB, 0x00, 0x01, 0x13}));
-    std::fclose(file);
+// A file is read piece by piece: what the text says must not depend on where a piece ends,
+// and no file, however large, may be read further than the image can hold.
+TEST(FirmwarePackage, ReadsAFileInPiecesAndStopsAsSoonAsItIsRefused) {
+    struct Case {
+        std::string text;
+        PackageError error;
+        long maxRead; // how far into the file reading may go
+    };
+    // Pairs and lone digits across every boundary of the first 64 KiB pieces.
+    std::string pieces;
+    while (pieces.size() < 3 * 65536) {
+        pieces += HexFrame(6, 'C') + " 0001 7\r\n0002\tAB CD ";
+    }
+    pieces += "0000\r\n";
+    std::string huge = std::string(FirmwarePackage::kCapacity * 3, '5');
+    std::string sparse(1 << 22, '\0');
+    const std::vector<Case> cases = {
+        {"0002\r\nAABB\r\n0001\r\n13\r\n", PackageError::None, 0},
+        {pieces, PackageError::None, 0},
+        {huge, PackageError::TooLarge, 2 * FirmwarePackage::kCapacity + 65536},
+        {sparse, PackageError::InvalidCharacter, 65536},
+        {pieces.substr(0, pieces.find("0006", 2 * 65536) + 1), PackageError::TruncatedByte, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 24));
+        std::FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(std::fwrite(c.text.data(), 1, c.text.size(), file), c.text.size());
+        std::rewind(file);
+        FirmwarePackage fromFile;
+        EXPECT_EQ(fromFile.ReadFrom(file), c.error);
+        if (c.maxRead > 0) {
+            EXPECT_LE(std::ftell(file), c.maxRead);
+        }
+        std::fclose(file);
+        FirmwarePackage fromText;
+        EXPECT_EQ(fromText.Decode(c.text), c.error);
+        ASSERT_EQ(fromFile.ByteCount(), fromText.ByteCount());
+        EXPECT_EQ(Image(fromFile, fromFile.ByteCount()), Image(fromText, fromText.ByteCount()));
+        EXPECT_EQ(fromFile.ErrorOffset(), fromText.ErrorOffset());
+    }
 }
 
 } // namespace

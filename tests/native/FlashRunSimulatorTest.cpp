@@ -141,6 +141,38 @@ TEST_F(FlashRunSimulatorTest, EachDeviceFaultEndsWithItsNotification) {
     }
 }
 
+// A device whose bytes come too early, once too often or out of nowhere: through the real line
+// at the real speed, whatever it answers last must not pass as success.
+TEST_F(FlashRunSimulatorTest, DeviceOutOfStepNeverPassesAsSuccess) {
+    struct Case {
+        Fault fault;
+        std::uint8_t byte;
+        const char* answers;
+        std::vector<std::uint32_t> payloads;
+    };
+    const std::vector<Case> cases = {
+        {Fault::EarlyAnswer, 0, "44", {400}},
+        {Fault::EarlyAnswer, 0, "ok,44", {400, 400}},
+        {Fault::ExtraEcho, 0x11, "44", {400}},
+        {Fault::ExtraEcho, 0x11, "44,44", {400, 400}},
+        // The noise lands in the middle of the next frame's echo.
+        {Fault::Noise, 0x11, "ok,44", {400, 400}},
+        {Fault::Noise, 0x11, "ok,77", {400, 400}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.fault)) + " " + c.answers);
+        WritePackage(c.payloads, {0x5A, 0xA5});
+        BkSimConfig config;
+        config.answers = c.answers;
+        config.baud = kFlashBaudRate;
+        config.fault = c.fault;
+        config.faultFrame = 1;
+        config.faultAnswer = c.byte;
+        auto simulator = Simulator(config);
+        EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_LINE_ERROR);
+    }
+}
+
 TEST_F(FlashRunSimulatorTest, RetryLimitAndStopAgainstTheDevice) {
     WritePackage({8, 8}, {0xAA});
     BkSimConfig retries;

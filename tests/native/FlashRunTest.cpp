@@ -3,11 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,14 +31,21 @@ struct LineLog {
     bool destroyed = false;
 };
 
-// Plays the adapter and the on-board computer from a script: every write succeeds and is
-// echoed unless told otherwise; answers come from a queue, and an empty queue is silence.
+// How the scripted device mangles the bytes of one frame's exchange: `now` holds the echo and
+// the answers as they come back at once, `late` what arrives only after the host's next purge.
+using Mangle =
+    std::function<void(int write, std::vector<std::uint8_t>& now, std::vector<std::uint8_t>& late)>;
+
+// Plays the adapter and the on-board computer as one byte stream: each write comes back as
+// its echo followed by the next scripted answer (a wait is followed at once by the answer
+// after it); an empty script is silence. Reads take bytes from the stream in order.
 class ScriptedLine : public SerialLine {
 public:
     ScriptedLine(LineLog& log, std::deque<int> answers, bool openSucceeds, bool writeSucceeds,
-                 std::optional<int> echoFailsOnWrite)
+                 std::optional<int> echoFailsOnWrite, Mangle mangle)
         : log_(log), answers_(std::move(answers)), openSucceeds_(openSucceeds),
-          writeSucceeds_(writeSucceeds), echoFailsOnWrite_(echoFailsOnWrite) {}
+          writeSucceeds_(writeSucceeds), echoFailsOnWrite_(echoFailsOnWrite),
+          mangle_(std::move(mangle)) {}
     ~ScriptedLine() override { log_.destroyed = true; }
 
     bool Open(const char*, std::uint32_t, std::uint32_t timeoutMs) override {
@@ -42,10 +54,12 @@ public:
         log_.opened = openSucceeds_;
         return openSucceeds_;
     }
+    bool SetTimeouts(std::uint32_t) override { return true; }
     bool Purge() override {
         ++log_.purges;
         justPurged_ = true;
-        pendingEcho_ = 0;
+        input_.assign(late_.begin(), late_.end());
+        late_.clear();
         return true;
     }
     bool Close() override {
@@ -59,21 +73,36 @@ public:
         if (!writeSucceeds_) {
             return false;
         }
-        pendingEcho_ = count;
+        const int write = static_cast<int>(log_.writes.size());
+        std::vector<std::uint8_t> now(data, data + count);
+        if (echoFailsOnWrite_ == write) {
+            now.pop_back(); // and nothing more comes
+            answers_.clear();
+        }
+        while (!answers_.empty()) {
+            now.push_back(static_cast<std::uint8_t>(answers_.front()));
+            answers_.pop_front();
+            if (now.back() != ANSWER_WAIT) {
+                break;
+            }
+        }
+        std::vector<std::uint8_t> late;
+        if (mangle_) {
+            mangle_(write, now, late);
+        }
+        input_.insert(input_.end(), now.begin(), now.end());
+        late_ = std::move(late);
         return true;
     }
     bool Read(std::uint8_t* buffer, std::uint32_t count) override {
-        if (pendingEcho_ != 0) {
-            const bool fail = echoFailsOnWrite_ && *echoFailsOnWrite_ == int(log_.writes.size());
-            pendingEcho_ = 0;
-            return !fail && count == log_.writes.back().size();
-        }
-        if (answers_.empty()) {
-            return false;
-        }
-        buffer[0] = static_cast<std::uint8_t>(answers_.front());
-        answers_.pop_front();
-        return count == 1;
+        const std::uint32_t got = std::min<std::uint32_t>(count, input_.size());
+        std::copy_n(input_.begin(), got, buffer);
+        input_.erase(input_.begin(), input_.begin() + got);
+        return got == count;
+    }
+    bool BytesWaiting(std::uint32_t* count) override {
+        *count = static_cast<std::uint32_t>(input_.size());
+        return true;
     }
 
 private:
@@ -82,8 +111,10 @@ private:
     bool openSucceeds_;
     bool writeSucceeds_;
     std::optional<int> echoFailsOnWrite_;
+    Mangle mangle_;
     bool justPurged_ = false;
-    std::uint32_t pendingEcho_ = 0;
+    std::deque<std::uint8_t> input_;
+    std::vector<std::uint8_t> late_;
 };
 
 struct Report {
@@ -132,12 +163,13 @@ protected:
 
     const std::vector<Report>& Run(std::deque<int> answers, bool openSucceeds = true,
                                    bool writeSucceeds = true,
-                                   std::optional<int> echoFailsOnWrite = std::nullopt) {
+                                   std::optional<int> echoFailsOnWrite = std::nullopt,
+                                   Mangle mangle = {}) {
         FlashRun::Options options;
         options.timeoutMs = 321;
-        options.makeLine = [&, answers] {
+        options.makeLine = [&, answers, mangle] {
             return std::make_unique<ScriptedLine>(log_, answers, openSucceeds, writeSucceeds,
-                                                  echoFailsOnWrite);
+                                                  echoFailsOnWrite, mangle);
         };
         FlashRun(state_, recorder_, options).Run(FlashInputsFrom(state_));
         return recorder_.reports;
@@ -271,13 +303,82 @@ TEST_F(FlashRunTest, MissingEchoOrAnswerEndsTheRun) {
     EXPECT_EQ(Run({0x11}).back(), (Report{WM_FLASH_NO_ANSWER, 0, kIdle}));
     EXPECT_EQ(log_.writes.size(), 2u);
 
-    // A failed write reads no echo; the silence that follows ends the run.
+    // A write that did not go out in full ends the run at once: what came back of it must
+    // not be read as an answer.
     recorder_.reports.clear();
     log_ = {};
-    const auto& failedWrite = Run({}, true, false);
-    EXPECT_EQ(failedWrite, (std::vector<Report>{{WM_FLASH_SIZE, 9, kBusy},
-                                                {WM_FLASH_PROGRESS, 3, kBusy},
-                                                {WM_FLASH_NO_ANSWER, 0, kIdle}}));
+    const auto& failedWrite = Run({0x11, 0x11, 0x11}, true, false);
+    EXPECT_EQ(failedWrite,
+              (std::vector<Report>{{WM_FLASH_SIZE, 9, kBusy}, {WM_FLASH_NO_ECHO, 0, kIdle}}));
+    EXPECT_EQ(log_.writes.size(), 1u);
+}
+
+// One byte too many or too early shifts the stream, so that a payload or a stray byte would
+// be read as the verdict. Whatever follows, the run must not report success.
+TEST_F(FlashRunTest, StreamOutOfStepIsALineErrorNeverSuccess) {
+    // The answer comes before the echo's last byte.
+    const Mangle early = [](int, std::vector<std::uint8_t>& now, std::vector<std::uint8_t>&) {
+        std::swap(now[now.size() - 1], now[now.size() - 2]);
+    };
+    // One byte 0x11 too many after the echo, then the real answer.
+    const Mangle extra = [](int, std::vector<std::uint8_t>& now, std::vector<std::uint8_t>&) {
+        now.insert(now.end() - 1, ANSWER_OK);
+    };
+    // A stray byte long after each answer: it arrives during the next frame.
+    const Mangle noise = [](int, std::vector<std::uint8_t>&, std::vector<std::uint8_t>& late) {
+        late.push_back(ANSWER_OK);
+    };
+    // A stray byte right after the first answer, before anything else is sent.
+    const Mangle trailing = [](int write, std::vector<std::uint8_t>& now,
+                               std::vector<std::uint8_t>&) {
+        if (write == 1) {
+            now.push_back(0x00);
+        }
+    };
+    struct Case {
+        const char* what;
+        std::deque<int> answers;
+        Mangle mangle;
+        unsigned threeFrames; // the end of a three-frame package
+        unsigned oneFrame;    // and of a one-frame one, answered with the last answer
+    };
+    const std::vector<Case> cases = {
+        {"early answer", {0x44, 0x44, 0x44}, early, WM_FLASH_LINE_ERROR, WM_FLASH_LINE_ERROR},
+        {"extra echo byte", {0x44, 0x44, 0x44}, extra, WM_FLASH_LINE_ERROR, WM_FLASH_LINE_ERROR},
+        // With no frame after it the noise cannot shift anything: the verdict stands.
+        {"noise, refused",
+         {0x11, 0x11, 0x44},
+         noise,
+         WM_FLASH_LINE_ERROR,
+         WM_FLASH_SIGNATURE_ERROR},
+        {"noise, link failure",
+         {0x11, 0x11, 0x77},
+         noise,
+         WM_FLASH_LINE_ERROR,
+         WM_FLASH_LINK_ERROR},
+        {"stray byte after a verdict",
+         {0x11, 0x11, 0x11},
+         trailing,
+         WM_FLASH_LINE_ERROR,
+         WM_FLASH_LINE_ERROR},
+    };
+    for (const Case& c : cases) {
+        for (const bool oneFrame : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (oneFrame ? ", one frame" : ", three frames"));
+            recorder_.reports.clear();
+            log_ = {};
+            std::deque<int> answers = c.answers;
+            if (oneFrame) {
+                WritePackage("0002 5AA5");
+                answers = {c.answers.back()};
+            } else {
+                WriteThreeFrames();
+            }
+            const auto& reports = Run(answers, true, true, std::nullopt, c.mangle);
+            EXPECT_EQ(reports.back(), (Report{oneFrame ? c.oneFrame : c.threeFrames, 0, kIdle}));
+            EXPECT_TRUE(log_.closedAtEnd);
+        }
+    }
 }
 
 TEST_F(FlashRunTest, StopEndsSilentlyAfterTheCurrentAnswer) {
@@ -303,6 +404,37 @@ TEST_F(FlashRunTest, StopEndsSilentlyAfterTheCurrentAnswer) {
         EXPECT_EQ(silent.back().message, static_cast<unsigned>(WM_FLASH_PROGRESS));
         EXPECT_EQ(state_.busy, 0);
     }
+
+    // A stop that comes once the last frame is out cancels nothing the computer accepts: the
+    // whole package is in, and that is what the user hears.
+    recorder_.onReport = [&](unsigned message, std::int64_t lParam) {
+        if (message == WM_FLASH_PROGRESS && lParam == 9) {
+            state_.runAllowed = 0;
+        }
+    };
+    recorder_.reports.clear();
+    state_.runAllowed = 1;
+    EXPECT_EQ(Run({0x11, 0x11, 0x11}).back(), (Report{WM_FLASH_DONE, 9, kIdle}));
+}
+
+// Nothing escapes a run: a failure of the program itself is an ending like any other, with
+// the line closed and `busy` down.
+TEST_F(FlashRunTest, FailureOfTheProgramEndsWithInternalError) {
+    WriteThreeFrames();
+    FlashRun::Options options;
+    options.makeLine = []() -> std::unique_ptr<SerialLine> { throw std::bad_alloc(); };
+    FlashRun(state_, recorder_, options).Run(FlashInputsFrom(state_));
+    EXPECT_EQ(recorder_.reports, (std::vector<Report>{{WM_FLASH_INTERNAL_ERROR, 0, kIdle}}));
+
+    recorder_.reports.clear();
+    recorder_.onReport = [](unsigned message, std::int64_t) {
+        if (message == WM_FLASH_PROGRESS) {
+            throw std::runtime_error("the receiver failed");
+        }
+    };
+    EXPECT_EQ(Run({0x11, 0x11, 0x11}).back(), (Report{WM_FLASH_INTERNAL_ERROR, 0, kIdle}));
+    EXPECT_TRUE(log_.closedAtEnd);
+    EXPECT_EQ(log_.writes.size(), 1u);
 }
 
 TEST_F(FlashRunTest, StartUpFailuresAreReportedEvenAfterAStop) {
@@ -326,6 +458,13 @@ TEST_F(FlashRunTest, StartUpFailuresAreReportedEvenAfterAStop) {
     state_.runAllowed = 1;
     EXPECT_EQ(Run({}), (std::vector<Report>{{WM_FLASH_FILE_ERROR, 0, kIdle}}));
     EXPECT_TRUE(log_.writes.empty());
+
+    // Nor is a FIFO a package: with no writer at the other end it would block the run.
+    std::filesystem::remove(dir_ / "updates" / "bk.enc");
+    ASSERT_EQ(::mkfifo((dir_ / "updates" / "bk.enc").c_str(), 0600), 0);
+    recorder_.reports.clear();
+    log_ = {};
+    EXPECT_EQ(Run({}), (std::vector<Report>{{WM_FLASH_FILE_ERROR, 0, kIdle}}));
 
     // A port name that names no device is refused before anything is opened.
     recorder_.reports.clear();

@@ -461,6 +461,12 @@ TEST_F(TamsivoFlashCliTest, CheckValidatesThePackageWithoutAPort) {
         EXPECT_EQ(result["caption"].text, Text(u8"ОШИБКА"));
     }
 
+    // A name that is not UTF-8 still gives valid JSON, the name's other bytes kept.
+    const std::string oddName = "b\xFF\xC3k.enc";
+    WritePackage(dir_ / oddName, {4});
+    ASSERT_EQ(Run({"--check", "--json", oddName}, &cli), 0) << cli->Err();
+    EXPECT_EQ(cli->Result()["package"].text, "b\xEF\xBF\xBD\xEF\xBF\xBDk.enc") << cli->Out();
+
     ASSERT_EQ(Run({"--check", "--json", "missing.enc"}, &cli), kFileError);
     EXPECT_EQ(cli->Result()["result"].text, "file_error");
     // A folder is found like a package but cannot be read as one.
@@ -487,6 +493,9 @@ TEST_F(TamsivoFlashCliTest, EachFailureHasItsOwnExitCode) {
         {"no_answer", Fault::NoAnswer, 0, "", 13, 10},
         {"bad_answer", Fault::Answer, 0x5A, "", 14, 10},
         {"link_error", Fault::Answer, 0x77, "", 15, 10},
+        // A byte too many after the echo: read as the verdict it would pass the refusal off
+        // as success.
+        {"line_error", Fault::ExtraEcho, 0x11, "ok,44", 10, 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -565,10 +574,12 @@ TEST_F(TamsivoFlashCliTest, CtrlCStopsAfterTheFrameInFlightAndFreesThePort) {
     struct Mode {
         std::vector<std::string> options;
         std::string started; // stdout text that shows the run is under way
+        int signal;          // a closed terminal or a polite kill stop like Ctrl+C
     };
     const std::vector<Mode> modes = {
-        {{"--json-progress"}, "\"event\":\"progress\""},
-        {{}, "  0%"},
+        {{"--json-progress"}, "\"event\":\"progress\"", SIGINT},
+        {{}, "  0%", SIGHUP},
+        {{"--json-progress"}, "\"event\":\"progress\"", SIGTERM},
     };
     std::size_t acceptedBefore = 0;
     for (const Mode& mode : modes) {
@@ -578,7 +589,7 @@ TEST_F(TamsivoFlashCliTest, CtrlCStopsAfterTheFrameInFlightAndFreesThePort) {
         arguments.insert(arguments.end(), mode.options.begin(), mode.options.end());
         auto cli = Start(arguments);
         ASSERT_TRUE(cli->WaitForOutput(mode.started)) << cli->Out() << cli->Err();
-        ASSERT_EQ(::kill(cli->Pid(), SIGINT), 0);
+        ASSERT_EQ(::kill(cli->Pid(), mode.signal), 0);
         ASSERT_EQ(cli->Finish(), kCancelled) << cli->Out() << cli->Err();
         if (mode.options.empty()) {
             EXPECT_NE(cli->Err().find(Text(u8"ОТМЕНА: Обновление отменено пользователем")),
@@ -604,6 +615,20 @@ TEST_F(TamsivoFlashCliTest, CtrlCStopsAfterTheFrameInFlightAndFreesThePort) {
         EXPECT_TRUE(line.Open(simulator->SlavePath().c_str(), kFlashBaudRate, 300))
             << "the port is still held";
     }
+
+    // A stop that comes once the last frame is out, while the computer judges it, cancels
+    // nothing: the computer takes the frame and the user hears so.
+    const auto single = WritePackage(dir_ / "one.enc", {64});
+    BkSimConfig thoughtful;
+    thoughtful.processingDelayMs = 1000;
+    auto judge = Simulator(thoughtful);
+    auto cli =
+        Start({"--port", judge->SlavePath(), "--timeout-ms", "3000", "--json-progress", "one.enc"});
+    ASSERT_TRUE(cli->WaitForOutput("\"sent\":66")) << cli->Out() << cli->Err();
+    ASSERT_EQ(::kill(cli->Pid(), SIGINT), 0);
+    ASSERT_EQ(cli->Finish(), 0) << cli->Out() << cli->Err();
+    EXPECT_EQ(cli->Result()["result"].text, "done");
+    EXPECT_EQ(judge->Accepted(), single);
 }
 
 TEST_F(TamsivoFlashCliTest, SimulatesTheAdapterForDemonstrations) {
@@ -631,12 +656,20 @@ TEST_F(TamsivoFlashCliTest, CommandLineMistakesAreUsageErrors) {
         {"--simulate", "--sim-answers", "zz", "bk.enc"},
         {"--timeout-ms", "0", "bk.enc"},
         {"a.enc", "b.enc"},
+        // An unset variable must not let the first port or the only package be taken.
+        {"--port", "", "bk.enc"},
+        {"--port=", "bk.enc"},
+        {""},
+        {"--check", ""},
+        {"--simulate", "--sim-fault", "no-echo", "--sim-fault-frame", "0", "bk.enc"},
     };
     for (const auto& arguments : mistakes) {
         SCOPED_TRACE(arguments.front());
         std::unique_ptr<CliProcess> cli;
         EXPECT_EQ(Run(arguments, &cli), kUsage);
         EXPECT_FALSE(cli->Err().empty());
+        // Said in words a person reads, not with the bounds of a number type.
+        EXPECT_EQ(cli->Err().find("0000000000"), std::string::npos) << cli->Err();
     }
 
     std::unique_ptr<CliProcess> cli;

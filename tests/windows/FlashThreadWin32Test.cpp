@@ -37,7 +37,7 @@ struct WorkerArguments {
 
 DWORD WINAPI RunWorker(LPVOID parameter) {
     const auto* arguments = static_cast<const WorkerArguments*>(parameter);
-    RunFlashToWindow(arguments->window, arguments->options);
+    RunFlashToWindow(arguments->window, FlashInputsFrom(TheAppState()), arguments->options);
     return 0;
 }
 
@@ -95,15 +95,16 @@ protected:
         EXPECT_EQ(ending->busy, 0) << "busy still set when the ending notification came";
         const FlashObservation* progress = window_.FirstProgress();
         if (progress != nullptr) {
-            // During the frames the process holds the line; at the end exactly that one
-            // handle must be gone. (Under Wine a reopen of the port proves nothing: its
-            // serial devices open any number of times.)
+            // During the frames the process holds the line and its claim on the port; at the
+            // end exactly those two handles must be gone. (Under Wine a reopen of the port
+            // proves nothing: its serial devices open any number of times.)
             std::vector<std::uintptr_t> gone;
             std::set_difference(progress->handles.begin(), progress->handles.end(),
                                 ending->handles.begin(), ending->handles.end(),
                                 std::back_inserter(gone));
-            EXPECT_EQ(gone.size(), 1u)
-                << "the line's handle was not closed before the ending notification";
+            EXPECT_EQ(gone.size(), 2u)
+                << "the line was not closed and the port given up before the ending "
+                   "notification";
             EXPECT_EQ(ending->handles.size() + gone.size(), progress->handles.size())
                 << "handles were opened between the frames and the end";
         }
@@ -128,8 +129,11 @@ TEST_F(FlashThreadWin32, ProductThreadReportsWholeRunToDialog) {
             portFreeAtEnding = probe.Open(DevicePathForPort(port_).c_str(), kFlashBaudRate, 300);
         }
     });
-    ASSERT_TRUE(StartFlashThread(window_.Handle()));
+    const HANDLE thread = StartFlashThread(window_.Handle(), FlashInputsFrom(TheAppState()));
+    ASSERT_NE(thread, nullptr);
     ASSERT_TRUE(window_.PumpUntilEnded(kRunDeadlineMs)) << "no ending notification arrived";
+    EXPECT_TRUE(window_.PumpUntilThreadEnds(thread, kRunDeadlineMs));
+    ::CloseHandle(thread);
 
     EXPECT_EQ(window_.Notices(), CompleteRun());
     ExpectLineFreedBeforeEnding();

@@ -35,9 +35,4 @@ std::string TestPortName() {
     return EnvironmentText(L"TAMSIVO_TEST_PORT");
 }
 
-bool RunningUnderWine() {
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 } // namespace tamsivo::test

@@ -21,7 +21,4 @@ std::optional<std::uint32_t> EnvironmentNumber(const wchar_t* name);
 // The simulator's port ("COM5"), or empty.
 std::string TestPortName();
 
-// Wine's ntdll exports its version; Windows' does not.
-bool RunningUnderWine();
-
 } // namespace tamsivo::test

@@ -414,6 +414,29 @@ TEST_F(WineAppStop, StopCancelsRunAndFreesPort) {
     EXPECT_EQ(tail, package.bytes);
 }
 
+// A stop that comes once the last frame is out, while the computer still judges it: the
+// computer takes the frame, and the dialog says so instead of "ОТМЕНА".
+TEST_F(WineAppStop, StopAfterTheLastFrameShowsDone) {
+    const Package package = MakePackage({20}, 0x33);
+    BkSimConfig config;
+    config.processingDelayMs = 1500;
+    ASSERT_NO_FATAL_FAILURE(SimulatedPort(1, config));
+    const fs::path folder = Folder("late-stop", {});
+    WritePackage(folder, kPackage, package.text);
+    const DriverReport report =
+        Run("late-stop", folder, {"forget-settings"},
+            Script({{"wait", "main", kShowMs},
+                    {"click", "main", kStartButton},
+                    {"wait-pos", "main", kProgress, std::to_string(package.ends[0]), kShowMs},
+                    {"click", "main", kStopButton},
+                    {"wait-text", "main", kTitleLabel, ToHex(kDoneTitle), kShowMs},
+                    ReadOutcome("end"),
+                    ExitAndReadPort("escape")}));
+    ASSERT_EQ(report.Error(), "");
+    ExpectIdleOutcome(report, "end", kDoneTitle, kDoneMessage);
+    EXPECT_EQ(simulator_->Accepted(), package.bytes);
+}
+
 // The commands and clicks that make sense only in the idle look, and the ones that change
 // what the next run uses.
 class WineAppIdle : public WineApp {};

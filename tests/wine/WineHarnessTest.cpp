@@ -51,6 +51,7 @@ constexpr const char* kWineLoader = "/usr/lib/wine/wine64";
 // The server binary itself: Debian's wrapper script adds a persistence of 0 seconds.
 constexpr const char* kWineServer = "/usr/lib/wine/wineserver64";
 constexpr const char* kWindowsTests = TAMSIVO_WIN_TESTS_EXE;
+constexpr const char* kWindowsFlasher = TAMSIVO_WIN_FLASH_EXE;
 constexpr const char* kPrefix = TAMSIVO_WINE_PREFIX;
 constexpr const char* kOutputDir = TAMSIVO_WINE_OUTPUT_DIR;
 constexpr const char* kPortName = "COM5";
@@ -272,6 +273,9 @@ private:
 
 ::testing::Environment* const kWineSession = ::testing::AddGlobalTestEnvironment(new WineSession);
 
+const std::uint32_t kFramesInPackage =
+    static_cast<std::uint32_t>(tamsivo::test::FrameEnds().size());
+
 std::vector<std::uint8_t> FirstFrame() {
     const std::vector<std::uint8_t> package = tamsivo::test::PackageBytes();
     return std::vector<std::uint8_t>(package.begin(),
@@ -317,12 +321,11 @@ protected:
 };
 
 // The line, the port list, the package path and the stop command on a simulator that
-// accepts everything. The held-port cases need a real serial driver: Wine applies share
-// modes to regular files only, so they skip themselves there and are left out here.
+// accepts everything; a held port is busy although Wine's serial devices ignore share modes.
 TEST_F(WineHarness, LineAndPlatformCasesPass) {
     ASSERT_NO_FATAL_FAILURE(StartSimulator(BkSimConfig{}));
     RunWindowsTests("line", "SerialLineWin32*.*:PlatformWin32.*:SerialPortsWin32.*:"
-                            "FlashStopWin32.*:-*.HeldPort*");
+                            "FlashStopWin32.*");
 }
 
 // The product's thread start with its own timeouts: the simulator receives the whole
@@ -332,6 +335,46 @@ TEST_F(WineHarness, ProductThreadDeliversWholePackage) {
     RunWindowsTests("product-thread", "FlashThreadWin32.*");
     EXPECT_EQ(simulator_->Accepted(), tamsivo::test::PackageBytes());
     EXPECT_EQ(simulator_->FramesReceived(), tamsivo::test::FrameEnds().size());
+}
+
+// Wine's serial devices open any number of times, whatever the share mode: two programs
+// that write into one line at once would each report success over a half-written computer.
+// While one Tamsivo program flashes through a port, every other finds it busy.
+TEST_F(WineHarness, APortInUseIsBusyForEveryOtherProgram) {
+    BkSimConfig slow;
+    slow.processingDelayMs = 1000; // the first run lasts some seconds
+    ASSERT_NO_FATAL_FAILURE(StartSimulator(slow));
+    const std::string package = std::string(kOutputDir) + "/claim.enc";
+    std::ofstream(package, std::ios::binary) << tamsivo::test::PackageText();
+    const std::string windowsPackage = "Z:" + package;
+
+    ProcessResult first;
+    std::thread firstRun([&] {
+        first = RunProcess({kWineLoader, kWindowsFlasher, "--port", kPortName, windowsPackage}, {},
+                           OutputPath("claim-first"), kTestsDeadline);
+    });
+    const auto deadline = Clock::now() + kTestsDeadline;
+    while (simulator_->FramesReceived() == 0 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // polls the simulator
+    }
+    const bool firstStarted = simulator_->FramesReceived() != 0;
+    const ProcessResult second =
+        RunProcess({kWineLoader, kWindowsFlasher, "--port", kPortName, windowsPackage}, {},
+                   OutputPath("claim-second"), kTestsDeadline);
+    const ProcessResult list = RunProcess({kWineLoader, kWindowsFlasher, "--list-ports"}, {},
+                                          OutputPath("claim-list"), kTestsDeadline);
+    const std::uint32_t framesWhileBusy = simulator_->FramesReceived();
+    firstRun.join();
+
+    ASSERT_TRUE(firstStarted) << ReadText(OutputPath("claim-first"));
+    EXPECT_EQ(second.ExitCode(), 7) << Describe(second) << "\n"
+                                    << ReadText(OutputPath("claim-second"));
+    EXPECT_EQ(ReadText(OutputPath("claim-list")).find(kPortName), std::string::npos)
+        << ReadText(OutputPath("claim-list"));
+    EXPECT_LT(framesWhileBusy, kFramesInPackage) << "the first run ended too soon to tell";
+    EXPECT_EQ(first.ExitCode(), 0) << ReadText(OutputPath("claim-first"));
+    EXPECT_EQ(simulator_->Accepted(), tamsivo::test::PackageBytes());
+    EXPECT_EQ(simulator_->FramesReceived(), kFramesInPackage);
 }
 
 struct FaultScenario {
@@ -357,6 +400,12 @@ BkSimConfig Answers(const char* script) {
     return config;
 }
 
+BkSimConfig ExtraEchoThenRefusal() {
+    BkSimConfig config = FaultOnSecondFrame(Fault::ExtraEcho, tamsivo::ANSWER_OK);
+    config.answers = "ok,44";
+    return config;
+}
+
 void PrintTo(const FaultScenario& scenario, std::ostream* out) {
     *out << scenario.name;
 }
@@ -375,8 +424,6 @@ TEST_P(WineFaultScenario, RunEndsAsExpected) {
               scenario.wholePackageAccepted ? tamsivo::test::PackageBytes() : FirstFrame());
 }
 
-const std::uint32_t kFrames = static_cast<std::uint32_t>(tamsivo::test::FrameEnds().size());
-
 INSTANTIATE_TEST_SUITE_P(
     Faults, WineFaultScenario,
     ::testing::Values(
@@ -394,10 +441,14 @@ INSTANTIATE_TEST_SUITE_P(
         // the pseudo-terminal whole, its echo never comes.
         FaultScenario{"drop_line", FaultOnSecondFrame(Fault::DropLine), tamsivo::WM_FLASH_NO_ECHO,
                       1, 1, false},
+        // A byte too many after the second frame's echo, then a refusal: the extra byte must
+        // not pass for the verdict.
+        FaultScenario{"extra_echo", ExtraEchoThenRefusal(), tamsivo::WM_FLASH_LINE_ERROR, 2, 2,
+                      false},
         // Two checksum retries of the first frame, then OK: it goes out three times and is
         // accepted once; the run completes.
-        FaultScenario{"resend_twice", Answers("22,22,11"), tamsivo::WM_FLASH_DONE, kFrames + 2,
-                      kFrames + 2, true}),
+        FaultScenario{"resend_twice", Answers("22,22,11"), tamsivo::WM_FLASH_DONE,
+                      kFramesInPackage + 2, kFramesInPackage + 2, true}),
     [](const ::testing::TestParamInfo<FaultScenario>& info) { return info.param.name; });
 
 } // namespace

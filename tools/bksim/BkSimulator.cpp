@@ -542,13 +542,16 @@ bool BkSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
     frame_.push_back(byte);
     const bool complete =
         frame_.size() >= 2 && frame_.size() == 2u + ((std::size_t{frame_[0]} << 8) | frame_[1]);
-    const bool echo =
-        frameFault_ != Fault::NoEcho && !(frameFault_ == Fault::ShortEcho && complete);
-    if (echo) {
+    const Fault fault = frameFault_;
+    const bool heldBack = complete && (fault == Fault::ShortEcho || fault == Fault::EarlyAnswer);
+    if (fault != Fault::NoEcho && !heldBack) {
         out_.push_back(OutByte{Depart(arrival), byte, false, nullptr});
     }
     if (complete) {
         FrameComplete();
+        if (fault == Fault::EarlyAnswer) {
+            out_.push_back(OutByte{Depart(arrival), byte, false, nullptr});
+        }
     }
     return true;
 }
@@ -569,6 +572,16 @@ void BkSimulator::FrameComplete() {
     case Fault::Answer:
         ScheduleAnswer(config_.faultAnswer, false, earliest, std::move(frame));
         return;
+    case Fault::ExtraEcho:
+        out_.push_back(OutByte{Depart(LineFree()), config_.faultAnswer, false, nullptr});
+        ScheduleAnswer(NextScriptAnswer(), true, earliest, std::move(frame));
+        return;
+    case Fault::Noise:
+        ScheduleAnswer(NextScriptAnswer(), true, earliest, std::move(frame));
+        out_.push_back(
+            OutByte{Depart(LineFree() + kNoiseDelay), config_.faultAnswer, false, nullptr});
+        return;
+    case Fault::EarlyAnswer:
     case Fault::None:
         ScheduleAnswer(NextScriptAnswer(), true, earliest, std::move(frame));
         return;

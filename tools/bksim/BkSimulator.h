@@ -21,6 +21,10 @@ enum class Fault {
     NoAnswer,  // full echo, then silence
     Answer,    // full echo, then `faultAnswer` instead of the scripted answer
     DropLine,  // the adapter vanishes: the master side is closed mid-frame
+    // Faults that put the stream out of step; the answer itself follows the script.
+    EarlyAnswer, // the answer comes before the echo's last byte
+    ExtraEcho,   // one byte `faultAnswer` too many after the echo, then the answer
+    Noise,       // a stray byte `faultAnswer` kNoiseDelay after the answer
 };
 
 struct BkSimConfig {
@@ -42,6 +46,10 @@ struct BkSimConfig {
 // script. Serves one host open after another until stopped.
 class BkSimulator {
 public:
+    // How long after its frame's answer a Noise byte comes: long enough for the host to have
+    // purged and started the next frame.
+    static constexpr std::chrono::milliseconds kNoiseDelay{30};
+
     explicit BkSimulator(BkSimConfig config);
     ~BkSimulator();
     BkSimulator(const BkSimulator&) = delete;

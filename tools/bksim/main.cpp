@@ -15,8 +15,10 @@ using tamsivo::sim::BkSimulator;
 using tamsivo::sim::Fault;
 
 const std::map<std::string, Fault> kFaults = {
-    {"no-echo", Fault::NoEcho}, {"short-echo", Fault::ShortEcho}, {"no-answer", Fault::NoAnswer},
-    {"answer", Fault::Answer},  {"drop", Fault::DropLine},
+    {"no-echo", Fault::NoEcho},       {"short-echo", Fault::ShortEcho},
+    {"no-answer", Fault::NoAnswer},   {"answer", Fault::Answer},
+    {"drop", Fault::DropLine},        {"early-answer", Fault::EarlyAnswer},
+    {"extra-echo", Fault::ExtraEcho}, {"noise", Fault::Noise},
 };
 
 } // namespace
@@ -52,9 +54,13 @@ int main(int argc, char** argv) {
                        "Fault on frame --fault-frame: no-echo (frame swallowed), short-echo "
                        "(echo lacks its last byte, no answer), no-answer (echo, then silence), "
                        "answer (echo, then --fault-answer instead of the script), drop (the "
-                       "pseudo-terminal closes while the frame arrives; serving ends)")
+                       "pseudo-terminal closes while the frame arrives; serving ends), "
+                       "early-answer (the answer before the echo's last byte), extra-echo "
+                       "(the byte --fault-answer after the echo, then the answer), noise (the "
+                       "byte --fault-answer 30 ms after the answer)")
             ->type_name("KIND")
-            ->check(CLI::IsMember({"no-echo", "short-echo", "no-answer", "answer", "drop"}));
+            ->check(CLI::IsMember({"no-echo", "short-echo", "no-answer", "answer", "drop",
+                                   "early-answer", "extra-echo", "noise"}));
     CLI::Option* faultFrame =
         app.add_option("--fault-frame", config.faultFrame,
                        "The faulty frame's number, counted from 1 over every frame received, "
@@ -63,7 +69,7 @@ int main(int argc, char** argv) {
             ->check(CLI::Range(1u, 0xFFFFFFFFu));
     CLI::Option* faultAnswerOption =
         app.add_option("--fault-answer", faultAnswer,
-                       "The answer byte (hexadecimal) of --fault answer")
+                       "The byte (hexadecimal) of --fault answer, extra-echo or noise")
             ->type_name("HEX");
     fault->needs(faultFrame);
     faultFrame->needs(fault);
@@ -80,17 +86,20 @@ int main(int argc, char** argv) {
     if (!faultName.empty()) {
         config.fault = kFaults.at(faultName);
     }
-    if (config.fault == Fault::Answer) {
+    const bool takesByte = config.fault == Fault::Answer || config.fault == Fault::ExtraEcho ||
+                           config.fault == Fault::Noise;
+    if (takesByte) {
         std::vector<std::uint8_t> parsed;
         bool repeat = false;
         if (!BkSimulator::ParseAnswers(faultAnswer, &parsed, &repeat) || parsed.size() != 1 ||
             repeat) {
-            std::cerr << "bksim: --fault answer needs --fault-answer with one hexadecimal byte\n";
+            std::cerr << "bksim: --fault " << faultName
+                      << " needs --fault-answer with one hexadecimal byte\n";
             return 2;
         }
         config.faultAnswer = parsed[0];
     } else if (!faultAnswer.empty()) {
-        std::cerr << "bksim: --fault-answer belongs to --fault answer\n";
+        std::cerr << "bksim: --fault-answer belongs to --fault answer, extra-echo or noise\n";
         return 2;
     }
 

@@ -86,13 +86,13 @@ const char* ExitCodeHelp() {
            "   7  serial port cannot be opened, or no free port\n"
            "   8  no echo from the adapter (K-line not connected?)\n"
            "   9  checksum error (resend requests exhausted)\n"
-           "  10  line error (resend requests exhausted)\n"
+           "  10  line error (resend requests exhausted, or the stream out of step)\n"
            "  11  package signature refused\n"
            "  12  adapter out of sync\n"
            "  13  no answer from the on-board computer\n"
            "  14  unknown answer from the on-board computer\n"
            "  15  link failure reported by the on-board computer\n"
-           "  16  cancelled by Ctrl+C\n"
+           "  16  cancelled by Ctrl+C (or SIGTERM, SIGHUP)\n"
            "  17  internal error\n";
 }
 

@@ -12,18 +12,20 @@ namespace tamsivo::cli {
 //     3   no_package            ./updates holds no .enc package
 //     4   choose_package        ./updates holds several packages and none was chosen
 //     5   package_error         the package is malformed ("reason": 1 invalid character,
-//                               2 larger than the image, 3 empty, 4 frames overrun the bytes)
+//                               2 larger than the image, 3 empty, 4 frames overrun the bytes,
+//                               5 the text ends in half a byte)
 //     6   file_error            the package file cannot be opened or read
 //     7   port_error            the serial port cannot be opened, or there is no free port
 //     8   no_echo               the adapter did not echo a frame: no K-line
 //     9   checksum_error        the on-board computer kept asking to resend (0x22)
-//    10   line_error            the line kept failing (0x33)
+//    10   line_error            the line kept failing (0x33), or an echo or a stray byte put
+//                               the stream out of step
 //    11   signature_error       the on-board computer refused the package's signature (0x44)
 //    12   adapter_sync_error    the adapter lost synchronisation (0x66)
 //    13   no_answer             the on-board computer did not answer a frame
 //    14   bad_answer            the on-board computer gave an unknown answer
 //    15   link_error            the on-board computer reported a link failure (0x77)
-//    16   cancelled             stopped by Ctrl+C (or SIGTERM) after the frame in flight
+//    16   cancelled             stopped by Ctrl+C (or SIGTERM, SIGHUP) after the frame in flight
 //    17   internal_error        an unexpected failure of this program
 enum class ExitCode : int {
     Success = 0,

@@ -9,7 +9,8 @@ namespace tamsivo::cli {
 // What --simulate is asked to play.
 struct SimulationSettings {
     std::string answers;          // the simulator's answer script ("22,ok*"); empty: all OK
-    std::string fault;            // no-echo, short-echo, no-answer, drop or answer:HH
+    std::string fault;            // no-echo, short-echo, no-answer, drop, early-answer,
+                                  // answer:HH, extra-echo:HH or noise:HH
     std::uint32_t faultFrame = 1; // counted from 1 over every frame received
 };
 

@@ -44,8 +44,8 @@ int Run(int argc, char** argv) {
     app.footer(tamsivo::cli::ExitCodeHelp());
     app.set_version_flag("--version", TAMSIVO_VERSION);
 
-    app.add_option("PACKAGE", options.package,
-                   "firmware package; default: the single .enc in ./updates");
+    CLI::Option* packageOption = app.add_option(
+        "PACKAGE", options.package, "firmware package; default: the single .enc in ./updates");
     CLI::Option* port = app.add_option("-p,--port", options.port,
                                        "serial port (COM3, /dev/ttyUSB0); default: the first "
                                        "free port");
@@ -62,11 +62,22 @@ int Run(int argc, char** argv) {
         ->needs(simulate);
     CLI::Option* fault =
         app.add_option("--sim-fault", options.simulation.fault,
-                       "fault to simulate: no-echo, short-echo, no-answer, drop, answer:HH")
+                       "fault to simulate: no-echo, short-echo, no-answer, drop, early-answer, "
+                       "answer:HH, extra-echo:HH, noise:HH")
             ->needs(simulate);
     app.add_option("--sim-fault-frame", options.simulation.faultFrame,
                    "frame of the fault, counted from 1 (default 1)")
-        ->check(CLI::PositiveNumber)
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                unsigned long long frame = 0;
+                return CLI::detail::lexical_cast(text, frame) && frame >= 1 &&
+                               frame <= 0xFFFFFFFFull
+                           ? std::string()
+                           : "frames are counted from 1: give a whole number from 1 to "
+                             "4294967295, not " +
+                                 text;
+            },
+            "FRAME"))
         ->needs(fault);
     app.add_flag("--json", options.json,
                  "machine-readable output: one JSON object per line, the result last");
@@ -83,6 +94,11 @@ int Run(int argc, char** argv) {
     const std::vector<std::string> arguments = tamsivo::cli::PlatformText::Arguments(argc, argv);
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) {
+        // The parser would take the next argument as the port: "--port=$PORT" with PORT unset
+        // must not turn the package name into a port name.
+        if (argument == "--port=") {
+            return Usage("--port needs a port name, not an empty text");
+        }
         pointers.push_back(argument.c_str());
     }
     try {
@@ -94,6 +110,13 @@ int Run(int argc, char** argv) {
     }
     if (listPorts->count() != 0 && !options.package.empty()) {
         return Usage("--list-ports takes no package");
+    }
+    // An unset variable in a script must not fall back to the first port or the only package.
+    if (port->count() != 0 && options.port.empty()) {
+        return Usage("--port needs a port name, not an empty text");
+    }
+    if (packageOption->count() != 0 && options.package.empty()) {
+        return Usage("the package must be a file name, not an empty text");
     }
     options.json = options.json || options.jsonProgress;
     if (options.simulate) {

@@ -2,6 +2,10 @@
 
 #include <climits>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tamsivo {
 
 char PathSeparator() {
@@ -9,7 +13,22 @@ char PathSeparator() {
 }
 
 FilePtr OpenForReading(const std::string& path) {
-    return FilePtr(std::fopen(path.c_str(), "rb"));
+    // Without O_NONBLOCK a FIFO with no writer would block the open for ever; a package is a
+    // plain file, and a FIFO, a device or a folder is none.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return FilePtr();
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return FilePtr();
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        ::close(fd);
+    }
+    return FilePtr(file);
 }
 
 std::string DevicePathForPort(const std::string& portName) {

@@ -249,4 +249,13 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     return true;
 }
 
+bool SerialLine::BytesWaiting(std::uint32_t* count) {
+    int waiting = 0;
+    if (!IsOpen() || ::ioctl(static_cast<int>(handle_), FIONREAD, &waiting) != 0 || waiting < 0) {
+        return false;
+    }
+    *count = static_cast<std::uint32_t>(waiting);
+    return true;
+}
+
 } // namespace tamsivo

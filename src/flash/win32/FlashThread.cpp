@@ -3,31 +3,50 @@
 #include "app/AppState.h"
 #include "flash/win32/WindowReporter.h"
 
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace tamsivo {
+namespace {
 
-void RunFlashToWindow(HWND dialog, FlashRun::Options options) {
-    AppState& state = TheAppState();
-    WindowReporter reporter(dialog);
-    FlashRun run(state, reporter, std::move(options));
-    run.Run(FlashInputsFrom(state));
-}
+struct WorkerStart {
+    HWND dialog;
+    FlashInputs inputs;
+};
 
-DWORD WINAPI FlashThreadEntry(LPVOID dialogWindow) {
-    RunFlashToWindow(static_cast<HWND>(dialogWindow), FlashRun::Options{});
+DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
+    const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
+    RunFlashToWindow(start->dialog, start->inputs, FlashRun::Options{});
     return 0;
 }
 
-bool StartFlashThread(HWND dialog) {
-    const HANDLE thread = ::CreateThread(nullptr, 0, FlashThreadEntry, dialog, 0, nullptr);
-    if (thread == nullptr) {
-        return false;
+} // namespace
+
+void RunFlashToWindow(HWND dialog, const FlashInputs& inputs, FlashRun::Options options) {
+    AppState& state = TheAppState();
+    WindowReporter reporter(dialog);
+    try {
+        FlashRun(state, reporter, std::move(options)).Run(inputs);
+    } catch (...) {
+        // The run catches its own failures; this is the last line, for one that came while it
+        // reported its end. The dialog must not wait for a run that is gone.
+        state.busy = 0;
+        reporter.Report(WM_FLASH_INTERNAL_ERROR, 0);
     }
-    // Nobody joins the worker: `busy` and the ending notification tell the dialog that the
-    // run is over, and a kept handle would only pin the thread object.
-    ::CloseHandle(thread);
-    return true;
+}
+
+HANDLE StartFlashThread(HWND dialog, FlashInputs inputs) {
+    auto start =
+        std::unique_ptr<WorkerStart>(new (std::nothrow) WorkerStart{dialog, std::move(inputs)});
+    if (!start) {
+        return nullptr;
+    }
+    const HANDLE thread = ::CreateThread(nullptr, 0, FlashThreadEntry, start.get(), 0, nullptr);
+    if (thread != nullptr) {
+        start.release(); // the worker owns it now
+    }
+    return thread;
 }
 
 } // namespace tamsivo

@@ -6,15 +6,16 @@
 
 namespace tamsivo {
 
-// One run, on the calling thread, of the package and port chosen in TheAppState(), reporting
-// to `dialog`. Tests pass shorter line timeouts; the product uses the defaults.
-void RunFlashToWindow(HWND dialog, FlashRun::Options options);
+// One run of `inputs`, on the calling thread, reporting to `dialog`. Nothing escapes it: any
+// failure ends in an ending notification. Tests pass shorter line timeouts; the product uses
+// the defaults.
+void RunFlashToWindow(HWND dialog, const FlashInputs& inputs, FlashRun::Options options);
 
-// The worker thread's entry: `dialogWindow` is the dialog's HWND. Returns 0; nobody reads it.
-DWORD WINAPI FlashThreadEntry(LPVOID dialogWindow);
-
-// Starts one run on a new worker thread. False when the thread could not be created; then
-// no notification will come.
-bool StartFlashThread(HWND dialog);
+// Starts one run of `inputs` on a new worker thread reporting to `dialog`. The inputs are the
+// run's own copy, taken on the caller's thread, so that nothing the dialog changes later can
+// reach the running worker. Returns the thread's handle, which the caller owns: it waits for
+// the thread before it starts another or goes away. nullptr when no thread could be created;
+// then no notification will come.
+HANDLE StartFlashThread(HWND dialog, FlashInputs inputs);
 
 } // namespace tamsivo

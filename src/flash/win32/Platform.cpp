@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 namespace tamsivo {
@@ -30,7 +32,29 @@ FilePtr OpenForReading(const std::string& path) {
     // Windows-1251; the table conversion does not depend on it.
     const std::u16string utf16 = Cp1251ToUtf16(path);
     const std::wstring wide(utf16.begin(), utf16.end());
-    return FilePtr(::_wfopen(wide.c_str(), L"rb"));
+    // Shared like fopen's files; a folder does not open this way at all.
+    const HANDLE handle =
+        ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return FilePtr();
+    }
+    // A package is a file on a disk; a pipe or a device (CON, a COM port) could keep the run
+    // waiting for ever.
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        return FilePtr();
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(handle);
+        return FilePtr();
+    }
+    std::FILE* file = ::_fdopen(fd, "rb");
+    if (file == nullptr) {
+        ::_close(fd); // closes the handle too
+    }
+    return FilePtr(file);
 }
 
 std::string DevicePathForPort(const std::string& portName) {

@@ -1,5 +1,6 @@
 #include "flash/SerialLine.h"
 
+#include "flash/win32/PortLock.h"
 #include "text/Cp1251.h"
 
 #include <string>
@@ -58,14 +59,22 @@ bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint3
     if (IsOpen() || devicePath == nullptr || devicePath[0] == '\0') {
         return false;
     }
+    const HANDLE claim = PortLock::Acquire(devicePath);
+    if (claim == nullptr) {
+        return false;
+    }
     // Share mode 0: the serial driver serves one opener at a time, and nobody else may
     // write into the line while a package goes out.
     const HANDLE handle = ::CreateFileW(WidePath(devicePath).c_str(), GENERIC_READ | GENERIC_WRITE,
                                         0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        PortLock::Release(claim);
+        ::SetLastError(error);
         return false;
     }
     handle_ = reinterpret_cast<std::intptr_t>(handle);
+    portLock_ = reinterpret_cast<std::intptr_t>(claim);
     // Whatever the driver still holds from an earlier user is not ours; a failure here
     // changes nothing, since the run purges again before every frame.
     ::PurgeComm(handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
@@ -109,6 +118,9 @@ bool SerialLine::Close() {
     if (IsOpen()) {
         ::CloseHandle(AsHandle(handle_));
         handle_ = kInvalidHandle;
+        // Only once the device is closed may another program take the port.
+        PortLock::Release(reinterpret_cast<HANDLE>(portLock_));
+        portLock_ = 0;
     }
     return true;
 }
@@ -129,6 +141,19 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     DWORD received = 0;
     // Likewise a read timeout: success with what came so far.
     return ::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr) && received == count;
+}
+
+bool SerialLine::BytesWaiting(std::uint32_t* count) {
+    if (!IsOpen()) {
+        return false;
+    }
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(AsHandle(handle_), &errors, &status)) {
+        return false;
+    }
+    *count = status.cbInQue;
+    return true;
 }
 
 } // namespace tamsivo

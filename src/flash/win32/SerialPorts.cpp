@@ -1,5 +1,7 @@
 #include "flash/SerialPorts.h"
 
+#include "flash/win32/PortLock.h"
+
 #include <windows.h>
 
 namespace tamsivo {
@@ -13,6 +15,11 @@ constexpr int kHighestPortNumber = 256;
 std::vector<std::string> FreeSerialPorts() {
     std::vector<std::string> ports;
     for (int number = 1; number <= kHighestPortNumber; ++number) {
+        const std::string name = "COM" + std::to_string(number);
+        // Under Wine the exclusive open below does not see another process's use.
+        if (PortLock::IsHeld(name)) {
+            continue;
+        }
         const std::wstring devicePath = L"\\\\.\\COM" + std::to_wstring(number);
         // The same exclusive open as the run's: a port that another program holds would only
         // fail later, so it is not offered.
@@ -22,7 +29,7 @@ std::vector<std::string> FreeSerialPorts() {
             continue; // absent or busy; neither is worth a word
         }
         ::CloseHandle(handle);
-        ports.push_back("COM" + std::to_string(number));
+        ports.push_back(name);
     }
     return ports;
 }

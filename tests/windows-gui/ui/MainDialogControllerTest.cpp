@@ -9,6 +9,7 @@
 #include "app/AppState.h"
 #include "flash/FlashProtocol.h"
 #include "flash/PackageError.h"
+#include "framework/Application.h"
 #include "framework/WideText.h"
 #include "res/resource.h"
 
@@ -386,6 +387,9 @@ TEST_F(MainDialogControllerTest, EveryEndingNotificationShowsItsOutcomeAndReturn
                IDC_START_BUTTON},
         Ending{WM_FLASH_PACKAGE_ERROR, static_cast<LPARAM>(PackageError::Empty), "ОШИБКА",
                "Неверный формат файла микропрограммы one.enc: файл пуст.", IDC_START_BUTTON},
+        Ending{WM_FLASH_INTERNAL_ERROR, 0, "ОШИБКА",
+               "Внутренняя ошибка программы. Обновление не выполнено, повторите попытку.",
+               IDC_START_BUTTON},
     };
     int starts = 0;
     std::vector<MainDialogProbe::Step> steps;
@@ -864,6 +868,34 @@ TEST_F(MainDialogControllerTest, PackageLabelClickRescansTheUpdatesFolder) {
                     EXPECT_EQ(TheAppState().firmwareCount, 2);
                     EXPECT_EQ(TheAppState().firmwareName, "Новая.enc");
                     EXPECT_EQ(dialog.TextOf(IDC_PACKAGE_NAME), "Новая.enc");
+                },
+                [&](MainDialogProbe& dialog) {
+                    // As the program's main window the dialog owns the selection and takes no
+                    // input meanwhile. Should a run begin all the same, the choice made then
+                    // changes neither the package being written nor the label.
+                    struct MainWindowApplication : Application {
+                        bool InitInstance() override { return false; }
+                    } application;
+                    application.SetMainWindow(&dialog);
+                    HWND owner = nullptr;
+                    bool mainEnabled = true;
+                    ModalDriver driver([&](HWND selection) {
+                        owner = ::GetWindow(selection, GW_OWNER);
+                        mainEnabled = ::IsWindowEnabled(dialog.Hwnd()) != FALSE;
+                        ::SendMessageW(dialog.Hwnd(), WM_COMMAND,
+                                       MAKEWPARAM(IDC_START_BUTTON, BN_CLICKED), 0);
+                        ::SendDlgItemMessageW(selection, IDC_FIRMWARE_LIST, LB_SETCURSEL, 0, 0);
+                        ::SendMessageW(selection, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                    });
+                    dialog.Command(IDC_PACKAGE_NAME);
+                    ASSERT_TRUE(driver.SawDialog());
+                    EXPECT_EQ(owner, dialog.Hwnd());
+                    EXPECT_FALSE(mainEnabled);
+                    EXPECT_TRUE(::IsWindowEnabled(dialog.Hwnd()));
+                    EXPECT_EQ(starts, 1);
+                    EXPECT_EQ(TheAppState().firmwareName, "Новая.enc");
+                    EXPECT_EQ(dialog.TextOf(IDC_PACKAGE_NAME), "Новая.enc");
+                    EXPECT_EQ(dialog.Send(WM_FLASH_DONE, 0, 0), 1);
                 },
                 [&](MainDialogProbe& dialog) {
                     // Emptied: the error box, then the previous choice stays.

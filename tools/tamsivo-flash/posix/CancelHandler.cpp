@@ -12,12 +12,23 @@ std::atomic<bool> g_requested{false};
 static_assert(std::atomic<std::uint8_t>::is_always_lock_free);
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
-struct sigaction g_previous[2];
+// Ctrl+C, a polite kill and a closed terminal or ssh session alike: each would otherwise end
+// the process in the middle of a frame.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignalCount = sizeof kSignals / sizeof kSignals[0];
+struct sigaction g_previous[kSignalCount];
 
-void OnSignal(int) {
+void OnSignal(int signal) {
     g_runAllowed->store(0);
-    g_requested.store(true);
+    if (g_requested.exchange(true)) {
+        // The second request, of whatever kind: the default action ends the process now.
+        struct sigaction fallback {};
+        fallback.sa_handler = SIG_DFL;
+        sigemptyset(&fallback.sa_mask);
+        sigaction(signal, &fallback, nullptr);
+        raise(signal);
+        return;
+    }
     static const char kNote[] =
         "\nStopping after the frame in flight; press Ctrl+C again to quit at once.\n";
     // Nothing to do if stderr is gone; the stop itself does not depend on the note.
@@ -32,16 +43,15 @@ CancelHandler::CancelHandler(std::atomic<std::uint8_t>& runAllowed) {
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
-    // SA_RESETHAND: the second signal takes the default action and ends the process. No
-    // SA_RESTART: an interrupted read returns early, and the serial layer retries it.
-    action.sa_flags = SA_RESETHAND;
-    for (int i = 0; i < 2; ++i) {
+    // No SA_RESTART: an interrupted read returns early, and the serial layer retries it.
+    action.sa_flags = 0;
+    for (int i = 0; i < kSignalCount; ++i) {
         sigaction(kSignals[i], &action, &g_previous[i]);
     }
 }
 
 CancelHandler::~CancelHandler() {
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < kSignalCount; ++i) {
         sigaction(kSignals[i], &g_previous[i], nullptr);
     }
 }

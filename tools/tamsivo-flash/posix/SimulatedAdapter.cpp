@@ -20,6 +20,7 @@ bool ParseFault(const std::string& text, sim::Fault* fault, std::uint8_t* answer
         {"short-echo", sim::Fault::ShortEcho},
         {"no-answer", sim::Fault::NoAnswer},
         {"drop", sim::Fault::DropLine},
+        {"early-answer", sim::Fault::EarlyAnswer},
     };
     for (const auto& known : kFaults) {
         if (text == known.name) {
@@ -27,19 +28,31 @@ bool ParseFault(const std::string& text, sim::Fault* fault, std::uint8_t* answer
             return true;
         }
     }
-    const std::string prefix = "answer:";
-    if (text.size() != prefix.size() + 2 || text.compare(0, prefix.size(), prefix) != 0) {
-        return false;
+    // The faults that carry a byte: KIND:HH.
+    static constexpr struct {
+        const char* prefix;
+        sim::Fault fault;
+    } kByteFaults[] = {
+        {"answer:", sim::Fault::Answer},
+        {"extra-echo:", sim::Fault::ExtraEcho},
+        {"noise:", sim::Fault::Noise},
+    };
+    for (const auto& known : kByteFaults) {
+        const std::string prefix = known.prefix;
+        if (text.size() != prefix.size() + 2 || text.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        char* end = nullptr;
+        const std::string hex = text.substr(prefix.size());
+        const unsigned long value = std::strtoul(hex.c_str(), &end, 16);
+        if (end != hex.c_str() + hex.size() || hex[0] == '-' || hex[0] == '+') {
+            return false;
+        }
+        *fault = known.fault;
+        *answer = static_cast<std::uint8_t>(value);
+        return true;
     }
-    char* end = nullptr;
-    const std::string hex = text.substr(prefix.size());
-    const unsigned long value = std::strtoul(hex.c_str(), &end, 16);
-    if (end != hex.c_str() + hex.size()) {
-        return false;
-    }
-    *fault = sim::Fault::Answer;
-    *answer = static_cast<std::uint8_t>(value);
-    return true;
+    return false;
 }
 
 bool ConfigFrom(const SimulationSettings& settings, sim::BkSimConfig* config, std::string* error) {
@@ -52,8 +65,8 @@ bool ConfigFrom(const SimulationSettings& settings, sim::BkSimConfig* config, st
         return false;
     }
     if (!ParseFault(settings.fault, &config->fault, &config->faultAnswer)) {
-        *error = "--sim-fault: expected no-echo, short-echo, no-answer, drop or answer:HH, "
-                 "not " +
+        *error = "--sim-fault: expected no-echo, short-echo, no-answer, drop, early-answer, "
+                 "answer:HH, extra-echo:HH or noise:HH, not " +
                  settings.fault;
         return false;
     }
