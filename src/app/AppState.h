@@ -10,6 +10,10 @@ namespace tamsivo {
 
 using StringList = std::vector<std::string>;
 
+// The folder beside the program that holds the packages, as it is read and as the user is
+// shown it; the system's file names ignore case.
+inline constexpr const char* kUpdatesFolder = "updates";
+
 // The one record of process-wide state, shared by the user-interface thread and the flash
 // worker. All strings are Windows-1251 bytes. Only `runAllowed` and `busy` cross threads while
 // a run is in progress; they are atomics so that each side sees the other's store.

@@ -14,21 +14,6 @@ namespace {
 // The process's application object; the entry point finds it through Application::Current().
 UpdaterApp theApp;
 
-std::wstring ModulePath() {
-    // A path may be longer than MAX_PATH (long-path aware systems, \\?\ prefixes): the call
-    // fills the whole buffer when it truncates, so grow until the name fits with room to spare.
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 // The program's paths are Windows-1251. A folder name with characters outside that code page
 // cannot be spelt in it; the short (8.3) form of the path, when the volume keeps one, can.
 std::string PathInCp1251(const std::wstring& path) {
@@ -57,7 +42,7 @@ UpdaterApp::UpdaterApp() = default;
 UpdaterApp::~UpdaterApp() = default;
 
 std::string UpdaterApp::GetExeDirectory() {
-    const std::string path = PathInCp1251(ModulePath());
+    const std::string path = PathInCp1251(ExecutablePath());
     const size_t separator = path.rfind('\\');
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }

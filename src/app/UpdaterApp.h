@@ -16,8 +16,6 @@ public:
     static constexpr const char* kRegistryKey = "TORVIK";
     static constexpr const char* kSection = "Tamsivo";
     static constexpr const char* kPortEntry = "Port";
-    // Where the packages lie, relative to the executable's folder.
-    static constexpr const char* kUpdatesFolder = "UPDATES";
 
     UpdaterApp();
     ~UpdaterApp() override;

@@ -45,7 +45,7 @@ bool QuietAfterVerdict(SerialLine& line) {
 
 FlashInputs FlashInputsFrom(const AppState& state) {
     FlashInputs inputs;
-    inputs.packagePath = state.exeDir + "updates" + PathSeparator() + state.firmwareName;
+    inputs.packagePath = state.exeDir + kUpdatesFolder + PathSeparator() + state.firmwareName;
     inputs.packageName = state.firmwareName;
     inputs.portName = state.portName;
     return inputs;
@@ -136,11 +136,14 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
             frameBytes = kFrameHeaderBytes + image.FrameLength(position);
             // Between a verdict and the next frame the computer says nothing. A byte that
             // came all the same puts the stream out of step: the verdict may have been a
-            // stray byte and the real one is still to come. The purge would hide it.
-            if (answered && !NothingWaiting(line)) {
+            // stray byte and the real one is still to come. Once the computer has spoken, a
+            // purge could only hide such a byte (one arriving just before it): nothing else
+            // can be waiting, and a byte that arrives from now on shows in the echo.
+            if (!answered) {
+                line.Purge();
+            } else if (!NothingWaiting(line)) {
                 return Ending{WM_FLASH_LINE_ERROR};
             }
-            line.Purge();
             // A frame that did not go out in full, or whose echo did not come back, may have
             // reached the computer only in part; nothing read after it is its answer.
             if (!line.Write(bytes + position, frameBytes) ||

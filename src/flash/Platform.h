@@ -19,6 +19,10 @@ char PathSeparator();
 // system's own bytes.
 FilePtr OpenForReading(const std::string& path);
 
+// The operating system's words for an error code (errno on POSIX, a Win32 error code on
+// Windows), UTF-8, without a trailing line end.
+std::string SystemErrorText(int code);
+
 // The device path of a serial port name ("COM3" -> "\\.\COM3" on Windows; "/dev/ttyUSB0" or
 // "ttyUSB0" -> "/dev/ttyUSB0" on POSIX). Empty when the name cannot name a device.
 std::string DevicePathForPort(const std::string& portName);

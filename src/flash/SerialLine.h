@@ -1,12 +1,16 @@
 #pragma once
 
+#include "flash/Platform.h"
+
 #include <cstdint>
+#include <string>
 
 namespace tamsivo {
 
 // One open serial device, 8N1 at a given baud rate, with whole-buffer blocking transfers.
-// Every operation returns false on failure and never retries; the caller chooses the message.
-// The operations are virtual so that tests can stand a scripted line in for the device.
+// Every operation returns false on failure and never retries; the caller chooses the message,
+// and LastError() keeps the operating system's reason for it. The operations are virtual so
+// that tests can stand a scripted line in for the device.
 //
 // Timeouts for a timeout t (ms): a read of n bytes gives up after 10 * n + t ms in all, or
 // when more than t ms pass between two received bytes; a write of n bytes may take
@@ -33,7 +37,26 @@ public:
 
     bool IsOpen() const { return handle_ != kInvalidHandle; }
 
+    // Why the last operation failed, as the operating system said it (errno on POSIX,
+    // GetLastError() on Windows; a timeout is ETIMEDOUT or ERROR_TIMEOUT, a claimed port EBUSY
+    // or ERROR_BUSY); 0 when it succeeded.
+    int LastError() const { return lastError_; }
+    // The same in the system's words, UTF-8; empty when it succeeded.
+    std::string LastErrorMessage() const {
+        return lastError_ == 0 ? std::string() : SystemErrorText(lastError_);
+    }
+
 protected:
+    // Records `code` as the reason of a failure and returns false, for `return Fail(...)`.
+    bool Fail(int code) {
+        lastError_ = code;
+        return false;
+    }
+    bool Succeed() {
+        lastError_ = 0;
+        return true;
+    }
+
     // A Win32 HANDLE or a POSIX file descriptor; -1 is the closed value of both.
     static constexpr std::intptr_t kInvalidHandle = -1;
     std::intptr_t handle_ = kInvalidHandle;
@@ -41,6 +64,7 @@ protected:
     // while the line is open. POSIX needs none: the lock lives on the descriptor itself.
     std::intptr_t portLock_ = 0;
     std::uint32_t timeoutMs_ = 0;
+    int lastError_ = 0;
 };
 
 } // namespace tamsivo

@@ -11,19 +11,6 @@ namespace {
 
 Application* currentApplication = nullptr;
 
-std::wstring ModuleFileName() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2); // truncated: long paths exceed MAX_PATH
-    }
-}
-
 std::wstring FileStem(const std::wstring& path) {
     const size_t separator = path.find_last_of(L"\\/");
     std::wstring name = separator == std::wstring::npos ? path : path.substr(separator + 1);
@@ -53,7 +40,7 @@ private:
 
 } // namespace
 
-Application::Application() : wideName_(FileStem(ModuleFileName())), name_(Narrow(wideName_)) {
+Application::Application() : wideName_(FileStem(ExecutablePath())), name_(Narrow(wideName_)) {
     if (currentApplication != nullptr) {
         throw std::logic_error("a second application object was constructed");
     }
@@ -63,6 +50,21 @@ Application::Application() : wideName_(FileStem(ModuleFileName())), name_(Narrow
 Application::~Application() {
     if (currentApplication == this) {
         currentApplication = nullptr;
+    }
+}
+
+std::wstring Application::ExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        // The call fills the whole buffer when it cuts the name short: long paths exceed
+        // MAX_PATH on long-path aware systems.
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
     }
 }
 

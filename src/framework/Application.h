@@ -36,6 +36,9 @@ public:
     void SetMainWindow(const Window* window) noexcept { mainWindow_ = window; }
     const Window* MainWindow() const noexcept { return mainWindow_; }
 
+    // The running executable's full path, however long.
+    static std::wstring ExecutablePath();
+
     // The executable's file name without extension, Windows-1251.
     const std::string& Name() const noexcept { return name_; }
 

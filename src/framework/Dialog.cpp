@@ -86,6 +86,13 @@ void Dialog::OnCancel() {
 
 void Dialog::DoDataExchange(DataExchange&) {}
 
+void Dialog::DragByBody(UINT, POINT) {
+    // The system's move loop does the rest, as for a press on a real caption.
+    ::ReleaseCapture();
+    Send(WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    Default();
+}
+
 LRESULT Dialog::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (Hwnd() == nullptr) {
         return 0;

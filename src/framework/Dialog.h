@@ -38,6 +38,9 @@ protected:
     // Ends with IDCANCEL.
     virtual void OnCancel();
     virtual void DoDataExchange(DataExchange& exchange);
+    // A press on a free spot of the body acts as one on a caption bar, so that a dialog
+    // without one is dragged by its body: On<WM_LBUTTONDOWN, &Derived::DragByBody>().
+    void DragByBody(UINT keyFlags, POINT point);
 
     LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

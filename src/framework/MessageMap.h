@@ -1,7 +1,7 @@
 #pragma once
 
-#include "framework/DcView.h"
-#include "framework/PaintDc.h"
+#include "framework/DCView.h"
+#include "framework/PaintDC.h"
 
 #include <span>
 #include <type_traits>
@@ -82,13 +82,13 @@ template <UINT Msg> struct MessageCracker {
     }
 };
 
-// `void Handler()` paints by itself (or calls Default()); `void Handler(DcView)` is a paint
+// `void Handler()` paints by itself (or calls Default()); `void Handler(DCView)` is a paint
 // routine, called with the paint context opened and closed around it. List the same routine
 // for WM_PRINTCLIENT and the control draws into any context it is given.
 template <> struct MessageCracker<WM_PAINT> {
     template <auto Handler, class T> static LRESULT Call(T& self, const Message&) {
-        if constexpr (std::is_invocable_v<decltype(Handler), T&, DcView>) {
-            PaintDc dc(self.Hwnd());
+        if constexpr (std::is_invocable_v<decltype(Handler), T&, DCView>) {
+            PaintDC dc(self.Hwnd());
             (self.*Handler)(dc.View());
         } else {
             (self.*Handler)();
@@ -97,18 +97,18 @@ template <> struct MessageCracker<WM_PAINT> {
     }
 };
 
-// `void Handler(DcView)`: the caller's context (wParam).
+// `void Handler(DCView)`: the caller's context (wParam).
 template <> struct MessageCracker<WM_PRINTCLIENT> {
     template <auto Handler, class T> static LRESULT Call(T& self, const Message& m) {
-        (self.*Handler)(DcView(reinterpret_cast<HDC>(m.wParam)));
+        (self.*Handler)(DCView(reinterpret_cast<HDC>(m.wParam)));
         return 0;
     }
 };
 
-// `bool Handler(DcView)`: true when the background is erased (or needs no erasing).
+// `bool Handler(DCView)`: true when the background is erased (or needs no erasing).
 template <> struct MessageCracker<WM_ERASEBKGND> {
     template <auto Handler, class T> static LRESULT Call(T& self, const Message& m) {
-        return (self.*Handler)(DcView(reinterpret_cast<HDC>(m.wParam))) ? TRUE : FALSE;
+        return (self.*Handler)(DCView(reinterpret_cast<HDC>(m.wParam))) ? TRUE : FALSE;
     }
 };
 
@@ -234,7 +234,7 @@ template <auto Handler> constexpr MessageEntry Notify(UINT controlId, UINT code)
                         }};
 }
 
-// `HBRUSH Handler(DcView, HWND control, UINT ctlType)` for all of WM_CTLCOLORMSGBOX ..
+// `HBRUSH Handler(DCView, HWND control, UINT ctlType)` for all of WM_CTLCOLORMSGBOX ..
 // WM_CTLCOLORSTATIC; ctlType is CTLCOLOR_MSGBOX .. CTLCOLOR_STATIC (CTLCOLOR_DLG for the
 // dialog's own background). A null brush asks for the default colours.
 template <auto Handler> constexpr MessageEntry CtlColor() {
@@ -246,7 +246,7 @@ template <auto Handler> constexpr MessageEntry CtlColor() {
                         [](Window& target, const Message& m) -> LRESULT {
                             using T = message_map_detail::ClassOf<Handler>;
                             return reinterpret_cast<LRESULT>((static_cast<T&>(target).*Handler)(
-                                DcView(reinterpret_cast<HDC>(m.wParam)),
+                                DCView(reinterpret_cast<HDC>(m.wParam)),
                                 reinterpret_cast<HWND>(m.lParam), m.id - WM_CTLCOLORMSGBOX));
                         }};
 }

@@ -4,7 +4,7 @@
 
 namespace tamsivo {
 
-SelectGuard::SelectGuard(DcView dc, HGDIOBJ object, int) : dc_(dc.Handle()) {
+SelectGuard::SelectGuard(DCView dc, HGDIOBJ object, int) : dc_(dc.Handle()) {
     if (dc_ != nullptr && object != nullptr) {
         previous_ = ::SelectObject(dc_, object);
         // SelectObject reports failure as HGDI_ERROR for bitmaps and as null for the others.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 #include "framework/GdiObject.h"
 
 #include <type_traits>
@@ -25,10 +25,10 @@ public:
 
     SelectGuard() = default;
     template <class Handle>
-    requires kSelectable<Handle> SelectGuard(DcView dc, Handle object)
+    requires kSelectable<Handle> SelectGuard(DCView dc, Handle object)
         : SelectGuard(dc, static_cast<HGDIOBJ>(object), 0) {}
     template <class Handle>
-    requires kSelectable<Handle> SelectGuard(DcView dc, const GdiObject<Handle>& object)
+    requires kSelectable<Handle> SelectGuard(DCView dc, const GdiObject<Handle>& object)
         : SelectGuard(dc, object.Get()) {}
     ~SelectGuard() { Restore(); }
 
@@ -44,7 +44,7 @@ public:
     void Restore() noexcept;
 
 private:
-    SelectGuard(DcView dc, HGDIOBJ object, int);
+    SelectGuard(DCView dc, HGDIOBJ object, int);
 
     HDC dc_ = nullptr;
     HGDIOBJ previous_ = nullptr;

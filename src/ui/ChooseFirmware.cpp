@@ -14,7 +14,7 @@ namespace tamsivo {
 namespace {
 
 void ReportEmptyFolder(const AppState& state) {
-    const std::string text = "В папке\n\"" + state.exeDir + "updates\\\"" +
+    const std::string text = "В папке\n\"" + state.exeDir + kUpdatesFolder + "\\\"" +
                              "\nне обнаружено ни одного файла микропрограммы БК." +
                              "\nДальнейшая работа невозможна.";
     // No owner: at start-up the main window is not shown yet, and after a rescan the box is

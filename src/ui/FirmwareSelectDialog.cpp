@@ -1,6 +1,7 @@
 #include "ui/FirmwareSelectDialog.h"
 
 #include "app/AppState.h"
+#include "controls/TextureStyle.h"
 #include "framework/DataExchange.h"
 #include "resource.h"
 #include "ui/FirmwareFolder.h"
@@ -20,7 +21,7 @@ const MessageEntry FirmwareSelectDialog::messageEntries[] = {
     Command<&FirmwareSelectDialog::OnSelectionChange>(IDC_FIRMWARE_LIST, LBN_SELCHANGE),
     Command<&FirmwareSelectDialog::OnListDoubleClick>(IDC_FIRMWARE_LIST, LBN_DBLCLK),
     CtlColor<&FirmwareSelectDialog::OnCtlColor>(),
-    On<WM_LBUTTONDOWN, &FirmwareSelectDialog::OnLButtonDown>(),
+    On<WM_LBUTTONDOWN, &FirmwareSelectDialog::DragByBody>(),
 };
 const MessageMap FirmwareSelectDialog::messageMap{&Dialog::messageMap, messageEntries};
 
@@ -48,15 +49,15 @@ bool FirmwareSelectDialog::OnInitDialog() {
     SetText("Выбор файла");
 
     headingLabel_.SetFontName("Arial", RUSSIAN_CHARSET)
-        .SetFontBold(TRUE)
+        .SetFontBold(true)
         .SetFontSize(18)
-        .SetBackgroundColor(kBackground, 0, FALSE)
-        .SetText3D(TRUE, FALSE);
-    instructionLabel_.SetBackgroundColor(kBackground, 0, FALSE).SetTextColor(kText);
+        .SetBackgroundColor(kBackground, 0, false)
+        .SetText3D(true, false);
+    instructionLabel_.SetBackgroundColor(kBackground, 0, false).SetTextColor(kText);
 
-    cancelButton_.SetTexture(6, 0, 10, 90, kBackground);
+    cancelButton_.SetTexture(TextureSoftBump, 0, 10, 90, kBackground);
     cancelButton_.SetCaptionColor(kText);
-    okButton_.SetTexture(6, 0, 10, 90, kBackground);
+    okButton_.SetTexture(TextureSoftBump, 0, 10, 90, kBackground);
     okButton_.SetCaptionColor(kText);
     UpdateData(true);
 
@@ -85,18 +86,10 @@ void FirmwareSelectDialog::OnListDoubleClick() {
     OnOK();
 }
 
-HBRUSH FirmwareSelectDialog::OnCtlColor(DcView, HWND, UINT ctlType) {
+HBRUSH FirmwareSelectDialog::OnCtlColor(DCView, HWND, UINT ctlType) {
     // Only the dialog's own background is dark; the list keeps the system's colours so that
     // its selection stays readable.
     return ctlType == CTLCOLOR_DLG ? backgroundBrush_.Get() : nullptr;
-}
-
-void FirmwareSelectDialog::OnLButtonDown(UINT, POINT) {
-    // There is no caption bar to drag: a press on a free spot of the body is taken as a press
-    // on the caption, and the system's move loop does the rest.
-    ::ReleaseCapture();
-    Send(WM_NCLBUTTONDOWN, HTCAPTION, 0);
-    Default();
 }
 
 } // namespace tamsivo

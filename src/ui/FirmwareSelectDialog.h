@@ -37,8 +37,7 @@ protected:
 private:
     void OnSelectionChange();
     void OnListDoubleClick();
-    HBRUSH OnCtlColor(DcView dc, HWND control, UINT ctlType);
-    void OnLButtonDown(UINT keyFlags, POINT point);
+    HBRUSH OnCtlColor(DCView dc, HWND control, UINT ctlType);
 
     static const MessageEntry messageEntries[];
 

@@ -4,9 +4,9 @@
 #include "controls/ProgressStyle.h"
 #include "controls/TextureStyle.h"
 #include "flash/FlashProtocol.h"
-#include "framework/ClientDc.h"
+#include "framework/ClientDC.h"
 #include "framework/DataExchange.h"
-#include "framework/PaintDc.h"
+#include "framework/PaintDC.h"
 #include "res/resource.h"
 #include "ui/ChooseFirmware.h"
 #include "ui/PortDiscovery.h"
@@ -45,7 +45,7 @@ const MessageEntry MainDialog::messageEntries[] = {
     On<WM_PAINT, &MainDialog::OnPaint>(),
     On<WM_QUERYDRAGICON, &MainDialog::OnQueryDragIcon>(),
     CtlColor<&MainDialog::OnCtlColor>(),
-    On<WM_LBUTTONDOWN, &MainDialog::OnLButtonDown>(),
+    On<WM_LBUTTONDOWN, &MainDialog::DragByBody>(),
     On<WM_ERASEBKGND, &MainDialog::OnEraseBkgnd>(),
     // Commands. The two labels notify their clicks as STN_CLICKED, which is BN_CLICKED's 0.
     Command<&MainDialog::OnStart>(IDC_START_BUTTON),
@@ -108,7 +108,7 @@ bool MainDialog::OnInitDialog() {
     Dialog::OnInitDialog();
     SetIcon(icon_, true);
 
-    const ClientDc client(Hwnd());
+    const ClientDC client(Hwnd());
     LoadSkin(client);
     ctlBrush_.Reset(::CreateSolidBrush(kSkinBlue));
 
@@ -147,12 +147,12 @@ bool MainDialog::OnInitDialog() {
     return true;
 }
 
-void MainDialog::LoadSkin(DcView like) {
+void MainDialog::LoadSkin(DCView like) {
     skinBitmap_.Reset(::LoadBitmapW(Module(), MAKEINTRESOURCEW(IDB_SKIN)));
     if (!skinBitmap_) {
         return; // OnEraseBkgnd paints a plain housing instead
     }
-    skinDC_ = MemoryDc(like);
+    skinDC_ = MemoryDC(like);
     skinSelection_ = SelectGuard(skinDC_, skinBitmap_);
     BITMAP info{};
     ::GetObjectW(skinBitmap_.Get(), sizeof(info), &info);
@@ -163,54 +163,54 @@ void MainDialog::LoadSkin(DcView like) {
 void MainDialog::DressLabels() {
     const HCURSOR linkCursor = ::LoadCursorW(Module(), MAKEINTRESOURCEW(IDC_LINK_CURSOR));
 
-    titleLabel_.SetFontBold(TRUE)
+    titleLabel_.SetFontBold(true)
         .SetFontName("Arial", kCyrillicCharSet)
         .SetFontSize(kTitleFontPoints)
-        .SetBackgroundColor(kSkinBlue, 0, FALSE)
+        .SetBackgroundColor(kSkinBlue, 0, false)
         .SetTextColor(kSkinGrey);
     BringToTop(titleLabel_);
 
-    messageLabel_.SetTextColor(kSkinGrey).SetBackgroundColor(kSkinBlue, 0, FALSE).SetFontBold(TRUE);
+    messageLabel_.SetTextColor(kSkinGrey).SetBackgroundColor(kSkinBlue, 0, false).SetFontBold(true);
     BringToTop(messageLabel_);
 
-    webSiteLabel_.SetBackgroundColor(kSkinBlue, 0, FALSE)
+    webSiteLabel_.SetBackgroundColor(kSkinBlue, 0, false)
         .SetTextColor(kSkinGrey)
-        .SetFontBold(TRUE)
+        .SetFontBold(true)
         .SetLinkCursor(linkCursor)
-        .SetFontUnderline(TRUE)
-        .SetLink(TRUE, FALSE);
+        .SetFontUnderline(true)
+        .SetLink(true, false);
     BringToTop(webSiteLabel_);
 
-    packageCaptionLabel_.SetBackgroundColor(kSkinBlue, 0, FALSE).SetTextColor(kSkinGrey);
+    packageCaptionLabel_.SetBackgroundColor(kSkinBlue, 0, false).SetTextColor(kSkinGrey);
     BringToTop(packageCaptionLabel_);
 
-    portCaptionLabel_.SetBackgroundColor(kSkinBlue, 0, FALSE).SetTextColor(kSkinGrey);
+    portCaptionLabel_.SetBackgroundColor(kSkinBlue, 0, false).SetTextColor(kSkinGrey);
     BringToTop(portCaptionLabel_);
 
-    packageNameLabel_.SetBackgroundColor(kSkinBlue, 0, FALSE)
+    packageNameLabel_.SetBackgroundColor(kSkinBlue, 0, false)
         .SetTextColor(kSkinGrey)
-        .SetFontBold(TRUE)
+        .SetFontBold(true)
         .SetText("")
         .SetLinkCursor(linkCursor)
-        .SetLink(TRUE, TRUE);
+        .SetLink(true, true);
 
-    portNameLabel_.SetBackgroundColor(kSkinBlue, 0, FALSE)
+    portNameLabel_.SetBackgroundColor(kSkinBlue, 0, false)
         .SetTextColor(kSkinGrey)
-        .SetFontBold(TRUE)
+        .SetFontBold(true)
         .SetLinkCursor(linkCursor)
-        .SetLink(TRUE, TRUE);
+        .SetLink(true, true);
 
-    supportTextLabel_.SetBackgroundColor(kSkinBlue, 0, FALSE).SetTextColor(kSkinGrey);
+    supportTextLabel_.SetBackgroundColor(kSkinBlue, 0, false).SetTextColor(kSkinGrey);
 
-    phoneLabel_.SetBackgroundColor(kSkinBlue, 0, FALSE).SetFontBold(TRUE).SetTextColor(kSkinGrey);
+    phoneLabel_.SetBackgroundColor(kSkinBlue, 0, false).SetFontBold(true).SetTextColor(kSkinGrey);
 
-    mailCaptionLabel_.SetBackgroundColor(kSkinBlue, 0, FALSE).SetTextColor(kSkinGrey);
+    mailCaptionLabel_.SetBackgroundColor(kSkinBlue, 0, false).SetTextColor(kSkinGrey);
 
-    mailLabel_.SetBackgroundColor(kSkinBlue, 0, FALSE)
-        .SetFontBold(TRUE)
-        .SetMailLink(TRUE, FALSE)
+    mailLabel_.SetBackgroundColor(kSkinBlue, 0, false)
+        .SetFontBold(true)
+        .SetMailLink(true, false)
         .SetTextColor(kSkinGrey)
-        .SetFontUnderline(TRUE)
+        .SetFontUnderline(true)
         .SetLinkCursor(linkCursor);
 
     // Overlapping siblings paint in no reliable order. The message label lies over the progress
@@ -236,7 +236,7 @@ void MainDialog::CreateButtonFont() {
 }
 
 bool MainDialog::CaptionsFit(HFONT font) const {
-    const MemoryDc measure{DcView()};
+    const MemoryDC measure{DCView()};
     const SelectGuard selectFont(measure, font);
     for (const SkinButton* button : {&startButton_, &exitButton_, &stopButton_, &helpButton_}) {
         const RECT client = button->GetClientRect();
@@ -377,7 +377,7 @@ void MainDialog::OnPaint() {
         Default();
         return;
     }
-    const PaintDc dc(Hwnd());
+    const PaintDC dc(Hwnd());
     Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.View().Handle()));
     const int iconWidth = ::GetSystemMetrics(SM_CXICON);
     const int iconHeight = ::GetSystemMetrics(SM_CYICON);
@@ -391,18 +391,11 @@ HICON MainDialog::OnQueryDragIcon() {
     return icon_;
 }
 
-HBRUSH MainDialog::OnCtlColor(DcView, HWND, UINT) {
+HBRUSH MainDialog::OnCtlColor(DCView, HWND, UINT) {
     return ctlBrush_.Get();
 }
 
-void MainDialog::OnLButtonDown(UINT, POINT) {
-    // A press on the body acts as one on a caption bar: the system then moves the window.
-    ::ReleaseCapture();
-    Send(WM_NCLBUTTONDOWN, HTCAPTION, 0);
-    Default();
-}
-
-bool MainDialog::OnEraseBkgnd(DcView dc) {
+bool MainDialog::OnEraseBkgnd(DCView dc) {
     const RECT client = GetClientRect();
     if (skinBitmap_) {
         // The client area is rarely the bitmap's size exactly (dialog units follow the system's

@@ -6,7 +6,7 @@
 #include "flash/FlashOutcome.h"
 #include "framework/Dialog.h"
 #include "framework/GdiObject.h"
-#include "framework/MemoryDc.h"
+#include "framework/MemoryDC.h"
 #include "framework/OwnedHandle.h"
 #include "framework/SelectGuard.h"
 
@@ -90,9 +90,8 @@ private:
     // Message handlers.
     void OnPaint();
     HICON OnQueryDragIcon();
-    HBRUSH OnCtlColor(DcView dc, HWND control, UINT controlType);
-    void OnLButtonDown(UINT keyFlags, POINT point);
-    bool OnEraseBkgnd(DcView dc);
+    HBRUSH OnCtlColor(DCView dc, HWND control, UINT controlType);
+    bool OnEraseBkgnd(DCView dc);
 
     // Commands (MainDialogCommands.cpp).
     void OnStart();
@@ -121,7 +120,7 @@ private:
     LRESULT ShowRunEnd(unsigned notification, LPARAM lParam);
     void MoveFocus(OutcomeFocus focus) const;
 
-    void LoadSkin(DcView like);
+    void LoadSkin(DCView like);
     void DressLabels();
     void CreateButtonFont();
     // Whether every button's caption fits between its focus margins in `font`.
@@ -143,7 +142,7 @@ private:
     Brush ctlBrush_;
     HICON icon_ = nullptr; // shared resource icon: never destroyed
     Font buttonFont_;
-    MemoryDc skinDC_;
+    MemoryDC skinDC_;
     Bitmap skinBitmap_;
     std::int32_t skinHeight_ = 0;
     std::int32_t skinWidth_ = 0;

@@ -18,8 +18,6 @@ constexpr const char* kRunningCaption = "ОБНОВЛЕНИЕ";
 constexpr const char* kContactsCaption = "ТОРВИК";
 constexpr const char* kStartFailedCaption = "ОШИБКА";
 constexpr const char* kStartFailedText = "Не удалось запустить обновление. Повторите попытку.";
-// The firmware folder as the package-label click scans it; the system's names ignore case.
-constexpr const char* kUpdatesFolder = "UPDATES";
 // How long the stop command sleeps at most between two looks at `busy` when no message comes.
 // The worker clears `busy` without telling anybody after a cancellation.
 constexpr DWORD kStopPollMs = 10;

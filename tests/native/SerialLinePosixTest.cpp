@@ -238,10 +238,14 @@ TEST_F(SerialLinePosix, HeldPortRefusesEveryOtherOpenUntilClosed) {
     EXPECT_TRUE(second.Open(slavePath_.c_str(), kBaud, 300));
 }
 
-TEST_F(SerialLinePosix, OpenRefusesWhatIsNotAUsableTerminal) {
+// Each refusal keeps the system's reason for the caller.
+TEST_F(SerialLinePosix, OpenRefusesWhatIsNotAUsableTerminalAndSaysWhy) {
     SerialLine line;
     EXPECT_FALSE(line.Open("/dev/this-port-does-not-exist", kBaud, 300));
+    EXPECT_EQ(line.LastError(), ENOENT);
+    EXPECT_EQ(line.LastErrorMessage(), "No such file or directory");
     EXPECT_FALSE(line.Open("", kBaud, 300));
+    EXPECT_EQ(line.LastError(), EINVAL);
     EXPECT_FALSE(line.Open(nullptr, kBaud, 300));
 
     char regular[] = "/tmp/tamsivo-not-a-tty-XXXXXX";
@@ -249,14 +253,28 @@ TEST_F(SerialLinePosix, OpenRefusesWhatIsNotAUsableTerminal) {
     ASSERT_GE(fd, 0);
     ::close(fd);
     EXPECT_FALSE(line.Open(regular, kBaud, 300));
+    EXPECT_EQ(line.LastError(), ENOTTY);
     EXPECT_FALSE(line.IsOpen());
     ::unlink(regular);
 
     // An unsupported rate fails and leaves the port free for the next Open.
     EXPECT_FALSE(line.Open(slavePath_.c_str(), 12345, 300));
+    EXPECT_EQ(line.LastError(), EINVAL);
     EXPECT_FALSE(line.IsOpen());
     SerialLine other;
     EXPECT_TRUE(other.Open(slavePath_.c_str(), kBaud, 300));
+    EXPECT_EQ(other.LastError(), 0);
+    EXPECT_EQ(other.LastErrorMessage(), "");
+    EXPECT_FALSE(line.Open(slavePath_.c_str(), kBaud, 300));
+    EXPECT_EQ(line.LastError(), EBUSY) << "held by `other`";
+
+    std::uint8_t byte = 0;
+    const auto start = Clock::now();
+    EXPECT_FALSE(other.Read(&byte, 1));
+    EXPECT_EQ(other.LastError(), ETIMEDOUT) << MsSince(start);
+    EXPECT_TRUE(other.Close());
+    EXPECT_FALSE(other.Read(&byte, 1));
+    EXPECT_EQ(other.LastError(), EBADF);
 }
 
 TEST_F(SerialLinePosix, OpenMakesACookedTerminalRawSoEveryBytePassesUnchanged) {

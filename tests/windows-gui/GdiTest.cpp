@@ -1,9 +1,9 @@
 // Owners of GDI objects and contexts, the select guard, and a control's paint routine serving
 // both WM_PAINT and WM_PRINTCLIENT, checked pixel by pixel in a memory bitmap.
-#include "framework/ClientDc.h"
-#include "framework/DcView.h"
+#include "framework/ClientDC.h"
+#include "framework/DCView.h"
 #include "framework/GdiObject.h"
-#include "framework/MemoryDc.h"
+#include "framework/MemoryDC.h"
 #include "framework/SelectGuard.h"
 #include "framework/Window.h"
 
@@ -39,7 +39,7 @@ TEST(FrameworkGdi, OwnerDeletesItsObjectExactlyOnceAndMovesOwnership) {
 }
 
 TEST(FrameworkGdi, SelectGuardPutsThePreviousObjectBackBeforeTheOwnerDeletesIt) {
-    MemoryDc dc{DcView()};
+    MemoryDC dc{DCView()};
     ASSERT_TRUE(dc);
     const HGDIOBJ originalBitmap = ::GetCurrentObject(dc.View().Handle(), OBJ_BITMAP);
     const HGDIOBJ originalFont = ::GetCurrentObject(dc.View().Handle(), OBJ_FONT);
@@ -85,7 +85,7 @@ public:
     int paints = 0;
     HDC lastContext = nullptr;
 
-    void Paint(DcView dc) {
+    void Paint(DCView dc) {
         ++paints;
         lastContext = dc.Handle();
         const RECT client = GetClientRect();
@@ -100,7 +100,7 @@ protected:
     static const MessageMap messageMap;
 
 private:
-    bool OnEraseBackground(DcView) { return true; }
+    bool OnEraseBackground(DCView) { return true; }
 
     static const MessageEntry messageEntries[];
 };
@@ -153,7 +153,7 @@ TEST(FrameworkGdi, PaintRoutineDrawsIntoTheContextOfWmPrintClient) {
     void* bits = nullptr;
     Bitmap target{::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)};
     ASSERT_TRUE(target);
-    MemoryDc dc{DcView()};
+    MemoryDC dc{DCView()};
     SelectGuard select(dc, target);
     // Start from a colour the routine never paints.
     dc.View().FillSolidRect(RECT{0, 0, kWidth, kHeight}, RGB(0, 255, 0));
@@ -195,7 +195,7 @@ TEST(FrameworkGdi, PaintRoutineServesWmPaintAndValidatesTheWindow) {
         << "WM_PAINT must open a paint context (which validates the window) or it comes back";
 
     // What reached the screen: one pixel of each half, through the window's own context.
-    ClientDc screen(swatch.Hwnd());
+    ClientDC screen(swatch.Hwnd());
     EXPECT_EQ(::GetPixel(screen.View().Handle(), 5, 10), kLeftColor);
     EXPECT_EQ(::GetPixel(screen.View().Handle(), kWidth - 5, 10), kRightColor);
 }

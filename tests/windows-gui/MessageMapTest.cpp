@@ -3,7 +3,7 @@
 // owner-draw and control-colour messages, and handler failures.
 #include "HarnessDialog.h"
 
-#include "framework/ClientDc.h"
+#include "framework/ClientDC.h"
 #include "framework/DataExchange.h"
 #include "framework/GdiObject.h"
 #include "framework/Window.h"
@@ -242,7 +242,7 @@ private:
         ++paints;
         Default();
     }
-    HBRUSH OnCtlColor(DcView, HWND, UINT ctlType) {
+    HBRUSH OnCtlColor(DCView, HWND, UINT ctlType) {
         lastCtlType = ctlType;
         defaultBrushSeen = reinterpret_cast<HBRUSH>(Default());
         return ctlType == CTLCOLOR_DLG ? ownBrush.Get() : defaultBrushSeen;
@@ -282,7 +282,7 @@ TEST(FrameworkMessageMap, UnhandledMessagesAndDefaultReachTheDialogManager) {
         EXPECT_EQ(dialog.paints, paintsBefore + 1);
         stillInvalid = ::GetUpdateRect(dialog.Hwnd(), nullptr, FALSE);
 
-        ClientDc dc(dialog.Hwnd());
+        ClientDC dc(dialog.Hwnd());
         dialogBrush = dialog.Send(WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc.View().Handle()),
                                   reinterpret_cast<LPARAM>(dialog.Hwnd()));
         EXPECT_EQ(dialog.lastCtlType, static_cast<UINT>(CTLCOLOR_DLG));
@@ -313,7 +313,7 @@ TEST(FrameworkMessageMap, OwnerDrawAndControlColourReachTheControlTheyConcern) {
     dialog.SetScenario([&] {
         const HWND button = dialog.GetDlgItem(IDC_OWNERDRAW);
         buttonWindow = button;
-        ClientDc dc(button);
+        ClientDC dc(button);
         DRAWITEMSTRUCT item{ODT_BUTTON,         IDC_OWNERDRAW,    0, ODA_DRAWENTIRE, 0, button,
                             dc.View().Handle(), RECT{0, 0, 4, 4}, 0};
         synthetic = dialog.Send(WM_DRAWITEM, IDC_OWNERDRAW, reinterpret_cast<LPARAM>(&item));
@@ -366,7 +366,7 @@ TEST(FrameworkMessageMap, ParentWithItsOwnDrawItemEntryKeepsTheMessage) {
     ParentDrawingDialog dialog;
     dialog.SetScenario([&] {
         const HWND button = dialog.GetDlgItem(IDC_OWNERDRAW);
-        ClientDc dc(button);
+        ClientDC dc(button);
         DRAWITEMSTRUCT item{ODT_BUTTON,         IDC_OWNERDRAW,    0, ODA_DRAWENTIRE, 0, button,
                             dc.View().Handle(), RECT{0, 0, 4, 4}, 0};
         EXPECT_EQ(dialog.Send(WM_DRAWITEM, IDC_OWNERDRAW, reinterpret_cast<LPARAM>(&item)), TRUE);

@@ -1,7 +1,7 @@
 // Window texts are Windows-1251 in the program and UTF-16 at the system. Run in a non-Cyrillic
 // ANSI code page, these round trips prove that no "A" function or code-page conversion of the
 // system is involved.
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 #include "framework/ListBox.h"
 #include "framework/Window.h"
 
@@ -81,7 +81,7 @@ TEST(FrameworkWindowText, ListEntriesAndDrawnTextUseTheSameConversion) {
     HDC screen = ::GetDC(nullptr);
     SIZE wide{};
     ::GetTextExtentPoint32W(screen, kWide, static_cast<int>(std::wstring(kWide).size()), &wide);
-    const SIZE narrow = DcView(screen).MeasureString(kNarrow);
+    const SIZE narrow = DCView(screen).MeasureString(kNarrow);
     ::ReleaseDC(nullptr, screen);
     EXPECT_EQ(narrow.cx, wide.cx);
     EXPECT_EQ(narrow.cy, wide.cy);

@@ -52,12 +52,16 @@ TEST(SerialLineWin32Closed, RefusesTransfersAndClosesHarmlessly) {
     EXPECT_FALSE(line.IsOpen());
 }
 
-TEST(SerialLineWin32Closed, AbsentPortDoesNotOpen) {
+// The system's reason is kept, in the system's words.
+TEST(SerialLineWin32Closed, AbsentPortDoesNotOpenAndSaysWhy) {
     SerialLine line;
     EXPECT_FALSE(line.Open("\\\\.\\COM200", kFlashBaudRate, kShortTimeoutMs));
     EXPECT_FALSE(line.IsOpen());
+    EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(line.LastErrorMessage(), "");
     std::uint8_t byte = 0;
     EXPECT_FALSE(line.Read(&byte, 1));
+    EXPECT_EQ(line.LastError(), ERROR_INVALID_HANDLE);
 }
 
 // The simulator on TAMSIVO_TEST_PORT echoes every byte and answers OK to every frame.
@@ -105,6 +109,7 @@ TEST_F(SerialLineWin32, HeldPortRefusesSecondOpener) {
     SerialLine other;
     ASSERT_TRUE(OpenLine(holder));
     EXPECT_FALSE(OpenLine(other));
+    EXPECT_EQ(other.LastError(), ERROR_BUSY);
     EXPECT_FALSE(other.IsOpen());
     holder.Close();
     EXPECT_TRUE(OpenLine(other));

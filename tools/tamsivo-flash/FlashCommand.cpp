@@ -20,10 +20,6 @@
 namespace tamsivo::cli {
 namespace {
 
-// The folder the Windows program takes its packages from, here relative to the working
-// directory.
-constexpr const char* kUpdatesFolder = "updates";
-
 CliResult Failure(ExitCode code, std::string message) {
     CliResult result;
     result.code = code;

@@ -4,7 +4,7 @@
 
 namespace tamsivo {
 
-BkModeGuard::BkModeGuard(DcView dc, int mode) : DcStateGuard(dc) {
+BkModeGuard::BkModeGuard(DCView dc, int mode) : DCAttributeGuard(dc) {
     Set(mode);
 }
 

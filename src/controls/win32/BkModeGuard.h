@@ -1,13 +1,13 @@
 #pragma once
 
-#include "controls/win32/DcStateGuard.h"
+#include "controls/win32/DCAttributeGuard.h"
 
 namespace tamsivo {
 
 // Sets the background mode of a context (OPAQUE, TRANSPARENT) for the length of a block.
-class BkModeGuard final : public DcStateGuard {
+class BkModeGuard final : public DCAttributeGuard {
 public:
-    BkModeGuard(DcView dc, int mode);
+    BkModeGuard(DCView dc, int mode);
     ~BkModeGuard() override;
 
     // Changes the mode again; the mode from before the first change is the one kept.

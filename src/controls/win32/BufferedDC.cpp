@@ -16,7 +16,7 @@ int HeightOf(const RECT& rect) {
 
 } // namespace
 
-BufferedDC::BufferedDC(DcView target, const RECT* area, bool copyBackground) : target_(target) {
+BufferedDC::BufferedDC(DCView target, const RECT* area, bool copyBackground) : target_(target) {
     if (DrawsStraightInto(target)) {
         return;
     }
@@ -29,7 +29,7 @@ BufferedDC::BufferedDC(DcView target, const RECT* area, bool copyBackground) : t
     const int width = WidthOf(covered);
     const int height = HeightOf(covered);
 
-    MemoryDc memory(target);
+    MemoryDC memory(target);
     if (!memory) {
         return;
     }
@@ -79,7 +79,7 @@ BufferedDC::~BufferedDC() {
              SRCCOPY);
 }
 
-bool BufferedDC::DrawsStraightInto(DcView target) {
+bool BufferedDC::DrawsStraightInto(DCView target) {
     const DWORD type = ::GetObjectType(target.Handle());
     if (type == OBJ_METADC || type == OBJ_ENHMETADC) {
         return true;

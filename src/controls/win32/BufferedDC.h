@@ -1,8 +1,8 @@
 #pragma once
 
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 #include "framework/GdiObject.h"
-#include "framework/MemoryDc.h"
+#include "framework/MemoryDC.h"
 #include "framework/SelectGuard.h"
 
 #include <windows.h>
@@ -24,28 +24,28 @@ public:
     // Covers `area` (logical coordinates of the target), or the target's clip box when null.
     // With `copyBackground` the bitmap starts as a copy of what the target shows there;
     // otherwise its content is undefined and the caller paints every pixel of the area.
-    explicit BufferedDC(DcView target, const RECT* area = nullptr, bool copyBackground = false);
+    explicit BufferedDC(DCView target, const RECT* area = nullptr, bool copyBackground = false);
     ~BufferedDC();
     BufferedDC(const BufferedDC&) = delete;
     BufferedDC& operator=(const BufferedDC&) = delete;
 
     // Where to draw: the memory context while buffering, else the target itself.
-    DcView View() const noexcept { return buffering_ ? memory_.View() : target_; }
-    operator DcView() const noexcept { return View(); }
+    DCView View() const noexcept { return buffering_ ? memory_.View() : target_; }
+    operator DCView() const noexcept { return View(); }
 
-    DcView Target() const noexcept { return target_; }
+    DCView Target() const noexcept { return target_; }
     bool Buffering() const noexcept { return buffering_; }
     // The covered rectangle in the target's logical coordinates (empty when drawing straight).
     const RECT& Area() const noexcept { return area_; }
 
 private:
-    static bool DrawsStraightInto(DcView target);
+    static bool DrawsStraightInto(DCView target);
 
-    DcView target_;
+    DCView target_;
     RECT area_{0, 0, 0, 0};
     bool buffering_ = false;
     // Declared in this order so that the bitmap leaves the context before either is deleted.
-    MemoryDc memory_;
+    MemoryDC memory_;
     Bitmap bitmap_;
     SelectGuard selectBitmap_;
 };

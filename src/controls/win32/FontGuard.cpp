@@ -4,11 +4,11 @@
 
 namespace tamsivo {
 
-FontGuard::FontGuard(DcView dc, HFONT font) : DcStateGuard(dc) {
+FontGuard::FontGuard(DCView dc, HFONT font) : DCAttributeGuard(dc) {
     Set(font);
 }
 
-FontGuard::FontGuard(DcView dc, Font font) : DcStateGuard(dc), owned_(std::move(font)) {
+FontGuard::FontGuard(DCView dc, Font font) : DCAttributeGuard(dc), owned_(std::move(font)) {
     Set(owned_.Get());
 }
 

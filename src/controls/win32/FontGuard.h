@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/win32/DcStateGuard.h"
+#include "controls/win32/DCAttributeGuard.h"
 #include "framework/GdiObject.h"
 
 #include <windows.h>
@@ -11,10 +11,10 @@ namespace tamsivo {
 // owner is declared before the guard, so the previous font is back before the owner deletes it)
 // or handed to the guard, which deletes it once the previous font is back: handy for a font
 // made for one drawing only, a rotated one say.
-class FontGuard final : public DcStateGuard {
+class FontGuard final : public DCAttributeGuard {
 public:
-    FontGuard(DcView dc, HFONT font);
-    FontGuard(DcView dc, Font font);
+    FontGuard(DCView dc, HFONT font);
+    FontGuard(DCView dc, Font font);
     ~FontGuard() override;
 
     // Selects another (borrowed) font; the font from before the first change is the one kept.

@@ -8,6 +8,7 @@
 #include "controls/win32/FontGuard.h"
 #include "controls/win32/TextAlignGuard.h"
 #include "controls/win32/TextColorGuard.h"
+#include "framework/DCStateGuard.h"
 #include "framework/GdiObject.h"
 
 #include <algorithm>
@@ -117,13 +118,13 @@ RECT PercentProgressBar::RangeToRect(const BarDrawInfo& info, const BarRange& ra
     return ToRect(info.layout.RangeToRect(range));
 }
 
-void PercentProgressBar::Paint(DcView target) {
+void PercentProgressBar::Paint(DCView target) {
     const RECT client = GetClientRect();
     const int position = GetPos();
     const PBRANGE range = GetRange();
 
     BufferedDC buffer(target);
-    const DcView dc = buffer.View();
+    const DCView dc = buffer.View();
     // The buffer starts undefined, so every pixel of the client area is painted.
     if (bkBrush_ != nullptr) {
         ::FillRect(dc.Handle(), &client, bkBrush_);
@@ -213,13 +214,11 @@ void PercentProgressBar::DrawBarText(const BarDrawInfo& info, const BarRange& fu
 void PercentProgressBar::DrawClippedText(const BarDrawInfo& info, const BarRange& range,
                                          std::string_view text, POINT anchor) {
     const RECT rect = RangeToRect(info, range);
-    const HDC dc = info.dc.Handle();
     // The clip is narrowed in logical coordinates, inside whatever clip the context already
     // has, and put back afterwards: the context may be the caller's (a printer's, say).
-    const int saved = ::SaveDC(dc);
-    ::IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
+    const DCStateGuard saved(info.dc);
+    ::IntersectClipRect(info.dc.Handle(), rect.left, rect.top, rect.right, rect.bottom);
     info.dc.TextOutString(anchor.x, anchor.y, text);
-    ::RestoreDC(dc, saved);
 }
 
 bool PercentProgressBar::MoveSegment(LRESULT& result, int value, bool relative) {
@@ -240,7 +239,7 @@ bool PercentProgressBar::MoveSegment(LRESULT& result, int value, bool relative) 
     return true;
 }
 
-bool PercentProgressBar::OnEraseBackground(DcView) {
+bool PercentProgressBar::OnEraseBackground(DCView) {
     // The paint pass covers every pixel; erasing first would only flicker.
     return true;
 }

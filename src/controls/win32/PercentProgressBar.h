@@ -5,7 +5,7 @@
 #include "controls/BounceSegment.h"
 #include "controls/Color.h"
 #include "controls/ProgressStyle.h"
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 #include "framework/Window.h"
 
 #include <concepts>
@@ -34,7 +34,7 @@ public:
     // rectangle (client area less the borders) with the style bits, and the standard control's
     // position and range.
     struct BarDrawInfo {
-        DcView dc;
+        DCView dc;
         BarLayout layout;
         int position = 0;
         int lower = 0;
@@ -86,7 +86,7 @@ public:
     int SetStep(int step) const;
 
     // The whole picture into `dc`: the paint routine of WM_PAINT and WM_PRINTCLIENT.
-    void Paint(DcView dc);
+    void Paint(DCView dc);
 
     // The client rectangle of a range along the bar.
     static RECT RangeToRect(const BarDrawInfo& info, const BarRange& range);
@@ -113,7 +113,7 @@ protected:
     virtual bool MoveSegment(LRESULT& result, int value, bool relative);
 
 private:
-    bool OnEraseBackground(DcView dc);
+    bool OnEraseBackground(DCView dc);
     LRESULT OnSetBarColor(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetBkColor(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetStep(WPARAM wParam, LPARAM lParam);

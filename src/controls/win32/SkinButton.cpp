@@ -1,7 +1,8 @@
 #include "controls/win32/SkinButton.h"
 
+#include "controls/win32/BufferedDC.h"
+#include "framework/DCStateGuard.h"
 #include "framework/GdiObject.h"
-#include "framework/MemoryDc.h"
 #include "framework/SelectGuard.h"
 
 #include <algorithm>
@@ -15,7 +16,7 @@ namespace {
 
 // Copies a face picture to the context, its top-left corner at (x, y). False when there is no
 // picture to copy, so that the caller falls back to a plain fill.
-bool DrawSurface(DcView dc, const DibSurface& surface, int x, int y) {
+bool DrawSurface(DCView dc, const DibSurface& surface, int x, int y) {
     if (!surface.IsValid() || !dc) {
         return false;
     }
@@ -27,7 +28,7 @@ bool DrawSurface(DcView dc, const DibSurface& surface, int x, int y) {
     return true;
 }
 
-void DrawFace(DcView dc, const DibSurface& face, const RECT& rect, int offset) {
+void DrawFace(DCView dc, const DibSurface& face, const RECT& rect, int offset) {
     if (!DrawSurface(dc, face, rect.left + offset, rect.top + offset)) {
         dc.FillSolidRect(rect, ::GetSysColor(COLOR_BTNFACE));
     }
@@ -35,7 +36,7 @@ void DrawFace(DcView dc, const DibSurface& face, const RECT& rect, int offset) {
 
 // A one-pixel frame: `topLeft` along the top and left sides, `bottomRight` along the others,
 // which also take the top-right and bottom-left corners.
-void DrawThinFrame(DcView dc, const RECT& rect, COLORREF topLeft, COLORREF bottomRight) {
+void DrawThinFrame(DCView dc, const RECT& rect, COLORREF topLeft, COLORREF bottomRight) {
     dc.FillSolidRect(RECT{rect.left, rect.top, rect.right - 1, rect.top + 1}, topLeft);
     dc.FillSolidRect(RECT{rect.left, rect.top, rect.left + 1, rect.bottom - 1}, topLeft);
     dc.FillSolidRect(RECT{rect.right - 1, rect.top, rect.right, rect.bottom}, bottomRight);
@@ -45,23 +46,6 @@ void DrawThinFrame(DcView dc, const RECT& rect, COLORREF topLeft, COLORREF botto
 LPARAM PointParam(POINT point) {
     return MAKELPARAM(static_cast<WORD>(point.x), static_cast<WORD>(point.y));
 }
-
-// Keeps a context's state (text colour, background mode, clipping...) for the caller.
-class SavedDc {
-public:
-    explicit SavedDc(DcView dc) : dc_(dc.Handle()), saved_(::SaveDC(dc_)) {}
-    ~SavedDc() {
-        if (saved_ != 0) {
-            ::RestoreDC(dc_, saved_);
-        }
-    }
-    SavedDc(const SavedDc&) = delete;
-    SavedDc& operator=(const SavedDc&) = delete;
-
-private:
-    HDC dc_;
-    int saved_;
-};
 
 } // namespace
 
@@ -186,12 +170,12 @@ void SkinButton::SetFocusMargin(std::int16_t margin) {
     focusMargin_ = margin;
 }
 
-void SkinButton::Paint(DcView dc, const RECT& rect, UINT itemState) const {
+void SkinButton::Paint(DCView dc, const RECT& rect, UINT itemState) const {
     if (!dc) {
         return;
     }
     const HDC hdc = dc.Handle();
-    SavedDc saved(dc);
+    const DCStateGuard saved(dc);
     RECT r = rect;
     const int m = focusMargin_;
     const std::string caption = Text();
@@ -263,7 +247,7 @@ void SkinButton::Paint(DcView dc, const RECT& rect, UINT itemState) const {
     dc.DrawString(caption, captionRect, format);
 }
 
-void SkinButton::DrawIcon(DcView dc, int offset, UINT stateFlags) const {
+void SkinButton::DrawIcon(DCView dc, int offset, UINT stateFlags) const {
     if (icon_ == nullptr) {
         return;
     }
@@ -272,11 +256,11 @@ void SkinButton::DrawIcon(DcView dc, int offset, UINT stateFlags) const {
                  iconRect_.bottom - iconRect_.top, DST_ICON | stateFlags);
 }
 
-void SkinButton::DrawFocusRectangle(DcView dc, RECT rect) const {
+void SkinButton::DrawFocusRectangle(DCView dc, RECT rect) const {
     ::InflateRect(&rect, -focusMargin_, -focusMargin_);
     // The strips are as long as the focus rectangle of a plain button; a default button's lies
     // one pixel further in, and without the clip its dots would run past the corners.
-    SavedDc saved(dc);
+    const DCStateGuard saved(dc);
     ::IntersectClipRect(dc.Handle(), rect.left, rect.top, rect.right + 1, rect.bottom + 1);
     DrawSurface(dc, faces_.FocusHorizontal(), rect.left + 1, rect.top);
     DrawSurface(dc, faces_.FocusHorizontal(), rect.left + 1, rect.bottom);
@@ -284,7 +268,7 @@ void SkinButton::DrawFocusRectangle(DcView dc, RECT rect) const {
     DrawSurface(dc, faces_.FocusVertical(), rect.right, rect.top + 1);
 }
 
-bool SkinButton::OnEraseBackground(DcView) {
+bool SkinButton::OnEraseBackground(DCView) {
     // The face covers the whole button.
     return true;
 }
@@ -354,27 +338,13 @@ void SkinButton::DrawItem(const DRAWITEMSTRUCT& item) {
     if (SyncPushedState()) {
         return;
     }
-    const DcView target(item.hDC);
-    const RECT& rect = item.rcItem;
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
+    const DCView target(item.hDC);
     // Composed off-screen and copied in one block, so that the face never shows without its
     // frame and caption.
-    MemoryDc buffer(target);
-    Bitmap picture;
-    if (buffer && width > 0 && height > 0) {
-        picture.Reset(::CreateCompatibleBitmap(item.hDC, width, height));
-    }
-    if (!picture) {
-        Paint(target, rect, item.itemState);
-        return;
-    }
-    SelectGuard selectPicture(buffer, picture);
-    SelectGuard selectFont(buffer, static_cast<HFONT>(::GetCurrentObject(item.hDC, OBJ_FONT)));
-    ::SetViewportOrgEx(buffer.View().Handle(), -rect.left, -rect.top, nullptr);
-    Paint(buffer, rect, item.itemState);
-    ::BitBlt(item.hDC, rect.left, rect.top, width, height, buffer.View().Handle(), rect.left,
-             rect.top, SRCCOPY);
+    const BufferedDC buffer(target, &item.rcItem);
+    const SelectGuard selectFont(buffer,
+                                 static_cast<HFONT>(::GetCurrentObject(item.hDC, OBJ_FONT)));
+    Paint(buffer, item.rcItem, item.itemState);
 }
 
 bool SkinButton::SyncPushedState() const {

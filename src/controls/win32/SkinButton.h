@@ -2,7 +2,7 @@
 
 #include "controls/ButtonFaces.h"
 #include "controls/win32/SkinButtonToolTip.h"
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 #include "framework/Window.h"
 
 #include <cstdint>
@@ -54,7 +54,7 @@ public:
 
     // Draws the whole button for the owner-draw item state `itemState` (ODS_*) into `dc`,
     // `rect` being the button's client rectangle. The caption uses the font selected in `dc`.
-    void Paint(DcView dc, const RECT& rect, UINT itemState) const;
+    void Paint(DCView dc, const RECT& rect, UINT itemState) const;
 
 protected:
     const MessageMap& GetMessageMap() const override { return messageMap; }
@@ -64,7 +64,7 @@ protected:
     void PreSubclassWindow() override;
 
 private:
-    bool OnEraseBackground(DcView dc);
+    bool OnEraseBackground(DCView dc);
     void OnLeftButtonDown(UINT keyFlags, POINT point);
     void OnLeftButtonUp(UINT keyFlags, POINT point);
     void OnMouseMove(UINT keyFlags, POINT point);
@@ -80,8 +80,8 @@ private:
     bool HasCapture() const;
     bool IsPushed() const;
     void RelayToToolTip(UINT message, UINT keyFlags, POINT point) const;
-    void DrawIcon(DcView dc, int offset, UINT stateFlags) const;
-    void DrawFocusRectangle(DcView dc, RECT rect) const;
+    void DrawIcon(DCView dc, int offset, UINT stateFlags) const;
+    void DrawFocusRectangle(DCView dc, RECT rect) const;
 
     static const MessageEntry messageEntries[];
 

@@ -2,12 +2,14 @@
 
 #include "controls/LabelGradient.h"
 #include "controls/LabelTextFormat.h"
-#include "framework/ClientDc.h"
-#include "framework/MemoryDc.h"
+#include "controls/win32/BufferedDC.h"
+#include "framework/ClientDC.h"
+#include "framework/DCStateGuard.h"
 #include "framework/SelectGuard.h"
 #include "framework/WideText.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include <shellapi.h>
@@ -69,10 +71,10 @@ void SkinLabel::PreSubclassWindow() {
     RebuildFont();
 }
 
-SkinLabel& SkinLabel::SetBackgroundColor(COLORREF color, COLORREF gradientEnd, BOOL gradient) {
+SkinLabel& SkinLabel::SetBackgroundColor(COLORREF color, COLORREF gradientEnd, bool gradient) {
     backgroundColor_ = color;
     gradientEnd_ = gradientEnd;
-    gradient_ = gradient != FALSE;
+    gradient_ = gradient;
     background_.Reset();
     if (!gradient_) {
         background_.Reset(::CreateSolidBrush(color));
@@ -95,7 +97,7 @@ SkinLabel& SkinLabel::SetText(const std::string& text) {
     return *this;
 }
 
-SkinLabel& SkinLabel::SetFontBold(BOOL bold) {
+SkinLabel& SkinLabel::SetFontBold(bool bold) {
     logFont_.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     RebuildFont();
     Redraw();
@@ -113,14 +115,14 @@ SkinLabel& SkinLabel::SetFontName(const std::string& faceName, BYTE charSet) {
     return *this;
 }
 
-SkinLabel& SkinLabel::SetFontUnderline(BOOL underline) {
+SkinLabel& SkinLabel::SetFontUnderline(bool underline) {
     logFont_.lfUnderline = underline ? TRUE : FALSE;
     RebuildFont();
     Redraw();
     return *this;
 }
 
-SkinLabel& SkinLabel::SetFontItalic(BOOL italic) {
+SkinLabel& SkinLabel::SetFontItalic(bool italic) {
     logFont_.lfItalic = italic ? TRUE : FALSE;
     RebuildFont();
     Redraw();
@@ -130,7 +132,7 @@ SkinLabel& SkinLabel::SetFontItalic(BOOL italic) {
 SkinLabel& SkinLabel::SetFontSize(int points) {
     // A point is 1/72 inch; a negative height asks for the character height without the
     // internal leading, which is how point sizes are meant.
-    const ClientDc screen(nullptr);
+    const ClientDC screen(nullptr);
     const int dotsPerInch = ::GetDeviceCaps(screen.View().Handle(), LOGPIXELSY);
     logFont_.lfHeight = -(points * 10 * dotsPerInch / 720);
     logFont_.lfWidth = 0;
@@ -139,7 +141,7 @@ SkinLabel& SkinLabel::SetFontSize(int points) {
     return *this;
 }
 
-SkinLabel& SkinLabel::SetSunken(BOOL sunken) {
+SkinLabel& SkinLabel::SetSunken(bool sunken) {
     if (Hwnd() != nullptr) {
         ModifyStyleEx(sunken ? 0 : WS_EX_STATICEDGE, sunken ? WS_EX_STATICEDGE : 0,
                       SWP_FRAMECHANGED);
@@ -147,15 +149,15 @@ SkinLabel& SkinLabel::SetSunken(BOOL sunken) {
     return *this;
 }
 
-SkinLabel& SkinLabel::SetBorder(BOOL border) {
+SkinLabel& SkinLabel::SetBorder(bool border) {
     if (Hwnd() != nullptr) {
         ModifyStyle(border ? 0 : WS_BORDER, border ? WS_BORDER : 0, SWP_FRAMECHANGED);
     }
     return *this;
 }
 
-SkinLabel& SkinLabel::SetTransparent(BOOL transparent) {
-    transparent_ = transparent != FALSE;
+SkinLabel& SkinLabel::SetTransparent(bool transparent) {
+    transparent_ = transparent;
     // The style makes the parent paint its other children beneath the label first. It is only
     // ever added: an opaque label covers its whole area anyway, so keeping it does no harm.
     if (Hwnd() != nullptr) {
@@ -165,7 +167,7 @@ SkinLabel& SkinLabel::SetTransparent(BOOL transparent) {
     return *this;
 }
 
-SkinLabel& SkinLabel::FlashText(BOOL on) {
+SkinLabel& SkinLabel::FlashText(bool on) {
     if (on) {
         StartFlashing(kFlashText);
     } else {
@@ -174,7 +176,7 @@ SkinLabel& SkinLabel::FlashText(BOOL on) {
     return *this;
 }
 
-SkinLabel& SkinLabel::FlashBackground(BOOL on) {
+SkinLabel& SkinLabel::FlashBackground(bool on) {
     if (on) {
         StartFlashing(kFlashBackground);
     } else {
@@ -183,9 +185,9 @@ SkinLabel& SkinLabel::FlashBackground(BOOL on) {
     return *this;
 }
 
-SkinLabel& SkinLabel::SetLink(BOOL link, BOOL notifyParent) {
+SkinLabel& SkinLabel::SetLink(bool link, bool notifyParent) {
     linkMode_ = link ? kLinkWeb : kLinkNone;
-    notifyParent_ = notifyParent != FALSE;
+    notifyParent_ = notifyParent;
     // Without SS_NOTIFY the static control is transparent to the mouse: clicks and cursor
     // requests go to the window beneath.
     if (Hwnd() != nullptr) {
@@ -199,17 +201,17 @@ SkinLabel& SkinLabel::SetLinkCursor(HCURSOR cursor) {
     return *this;
 }
 
-SkinLabel& SkinLabel::SetText3D(BOOL enable, BOOL lowerRight) {
-    text3D_ = enable != FALSE;
-    text3DLowerRight_ = lowerRight != FALSE;
+SkinLabel& SkinLabel::SetText3D(bool enable, bool lowerRight) {
+    text3D_ = enable;
+    text3DLowerRight_ = lowerRight;
     Redraw();
     return *this;
 }
 
-SkinLabel& SkinLabel::SetRotationAngle(int degrees, BOOL rotate) {
+SkinLabel& SkinLabel::SetRotationAngle(int degrees, bool rotate) {
     logFont_.lfEscapement = degrees * 10;
     logFont_.lfOrientation = degrees * 10;
-    rotated_ = rotate != FALSE;
+    rotated_ = rotate;
     RebuildFont();
     Redraw();
     return *this;
@@ -229,9 +231,9 @@ SkinLabel& SkinLabel::SetLogFont(LOGFONTW font) {
     return *this;
 }
 
-SkinLabel& SkinLabel::SetMailLink(BOOL mail, BOOL notifyParent) {
+SkinLabel& SkinLabel::SetMailLink(bool mail, bool notifyParent) {
     linkMode_ = mail ? kLinkMail : kLinkNone;
-    notifyParent_ = notifyParent != FALSE;
+    notifyParent_ = notifyParent;
     if (Hwnd() != nullptr) {
         ModifyStyle(mail ? 0 : SS_NOTIFY, mail ? SS_NOTIFY : 0);
     }
@@ -265,7 +267,7 @@ void SkinLabel::RebuildFont() {
     font_.Reset(::CreateFontIndirectW(&logFont_));
 }
 
-void SkinLabel::FillGradient(DcView dc, const RECT& rect, COLORREF from, COLORREF to,
+void SkinLabel::FillGradient(DCView dc, const RECT& rect, COLORREF from, COLORREF to,
                              int bandLimit) {
     for (const LabelGradient::Band& band :
          LabelGradient::Bands(rect.left, rect.right, from, to, bandLimit)) {
@@ -288,7 +290,7 @@ COLORREF SkinLabel::BackgroundShade() const {
     return (background_ || gradient_) ? backgroundColor_ : defaultBackgroundColor_;
 }
 
-void SkinLabel::DrawBackground(DcView dc, const RECT& rect, bool swapped) const {
+void SkinLabel::DrawBackground(DCView dc, const RECT& rect, bool swapped) const {
     if (swapped) {
         dc.FillSolidRect(rect, textColor_);
     } else if (gradient_) {
@@ -298,7 +300,7 @@ void SkinLabel::DrawBackground(DcView dc, const RECT& rect, bool swapped) const 
     }
 }
 
-void SkinLabel::Paint(DcView target) {
+void SkinLabel::Paint(DCView target) {
     const RECT client = GetClientRect();
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
@@ -316,51 +318,36 @@ void SkinLabel::Paint(DcView target) {
     }
 
     // Composed off-screen and copied in one block, so that a label whose text changes while
-    // the user watches never shows its bare background in between.
-    MemoryDc memory;
-    Bitmap bitmap;
-    SelectGuard selectBitmap;
-    DcView dc = target;
+    // the user watches never shows its bare background in between. A transparent label draws
+    // over what its parent painted and has nothing of its own to compose.
+    std::optional<BufferedDC> buffer;
     if (!transparent_) {
-        memory = MemoryDc(target);
-        bitmap.Reset(::CreateCompatibleBitmap(target.Handle(), width, height));
-        if (memory && bitmap) {
-            selectBitmap = SelectGuard(memory, bitmap);
-            dc = memory.View();
-        }
+        buffer.emplace(target, &client);
     }
-
-    const int oldMode = ::SetBkMode(dc.Handle(), TRANSPARENT);
-    const COLORREF oldColor = ::SetTextColor(dc.Handle(), textColor);
-    {
-        const SelectGuard selectFont(dc, font_);
-        if (!transparent_) {
-            DrawBackground(dc, client, swapped);
-        }
-        if (rotated_) {
-            // The text starts on its baseline at the centre and runs along the font's
-            // escapement; a rotated text has no lines to lay out.
-            const UINT oldAlign = ::SetTextAlign(dc.Handle(), TA_LEFT | TA_BASELINE);
-            dc.TextOutString(width / 2, height / 2, text);
-            ::SetTextAlign(dc.Handle(), oldAlign);
-        } else {
-            const UINT format = LabelTextFormat::For(GetStyle(), text);
-            RECT rect = client;
-            dc.DrawString(text, rect, format);
-            if (text3D_) {
-                const int offset = text3DLowerRight_ ? 1 : -1;
-                ::SetTextColor(dc.Handle(), text3DColor_);
-                rect = client;
-                ::OffsetRect(&rect, offset, offset);
-                dc.DrawString(text, rect, format);
-            }
-        }
+    const DCView dc = buffer ? buffer->View() : target;
+    const DCStateGuard state(dc);
+    ::SetBkMode(dc.Handle(), TRANSPARENT);
+    ::SetTextColor(dc.Handle(), textColor);
+    const SelectGuard selectFont(dc, font_);
+    if (!transparent_) {
+        DrawBackground(dc, client, swapped);
     }
-    ::SetTextColor(dc.Handle(), oldColor);
-    ::SetBkMode(dc.Handle(), oldMode);
-
-    if (dc.Handle() != target.Handle()) {
-        ::BitBlt(target.Handle(), 0, 0, width, height, dc.Handle(), 0, 0, SRCCOPY);
+    if (rotated_) {
+        // The text starts on its baseline at the centre and runs along the font's escapement;
+        // a rotated text has no lines to lay out.
+        ::SetTextAlign(dc.Handle(), TA_LEFT | TA_BASELINE);
+        dc.TextOutString(width / 2, height / 2, text);
+        return;
+    }
+    const UINT format = LabelTextFormat::For(GetStyle(), text);
+    RECT rect = client;
+    dc.DrawString(text, rect, format);
+    if (text3D_) {
+        const int offset = text3DLowerRight_ ? 1 : -1;
+        ::SetTextColor(dc.Handle(), text3DColor_);
+        rect = client;
+        ::OffsetRect(&rect, offset, offset);
+        dc.DrawString(text, rect, format);
     }
 }
 
@@ -438,7 +425,7 @@ void SkinLabel::OnSysColorChange() {
     Redraw();
 }
 
-bool SkinLabel::OnEraseBackground(DcView) {
+bool SkinLabel::OnEraseBackground(DCView) {
     // The paint covers everything; erasing first would flash the background colour.
     return true;
 }

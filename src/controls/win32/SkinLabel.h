@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 #include "framework/GdiObject.h"
 #include "framework/Window.h"
 
@@ -16,7 +16,7 @@ namespace tamsivo {
 // second copy of the text one pixel off (3D), rotated, flashing, or acting as a web or mail link
 // that hands its target to the shell when clicked. The setters return the label so that a
 // dialog dresses it in one chain:
-//     title_.SetBackgroundColor(kBlue).SetTextColor(kGrey).SetFontBold(TRUE).SetText("...");
+//     title_.SetBackgroundColor(kBlue).SetTextColor(kGrey).SetFontBold(true).SetText("...");
 // Texts and face names are Windows-1251. Every setter but SetText expects the label to be
 // attached to its window already (the dialog's data exchange does that).
 class SkinLabel : public Window {
@@ -43,38 +43,38 @@ public:
     // Solid background of `color`, or with `gradient` a left-to-right gradient from `color` to
     // `gradientEnd`.
     virtual SkinLabel& SetBackgroundColor(COLORREF color, COLORREF gradientEnd = 0,
-                                          BOOL gradient = FALSE);
+                                          bool gradient = false);
     virtual SkinLabel& SetTextColor(COLORREF color);
     // Does nothing at all while the label has no window.
     virtual SkinLabel& SetText(const std::string& text);
-    virtual SkinLabel& SetFontBold(BOOL bold);
+    virtual SkinLabel& SetFontBold(bool bold);
     // Longer face names are cut to the 31 characters a font description holds.
     virtual SkinLabel& SetFontName(const std::string& faceName, BYTE charSet = RUSSIAN_CHARSET);
-    virtual SkinLabel& SetFontUnderline(BOOL underline);
-    virtual SkinLabel& SetFontItalic(BOOL italic);
+    virtual SkinLabel& SetFontUnderline(bool underline);
+    virtual SkinLabel& SetFontItalic(bool italic);
     virtual SkinLabel& SetFontSize(int points);
-    virtual SkinLabel& SetSunken(BOOL sunken);
-    virtual SkinLabel& SetBorder(BOOL border);
+    virtual SkinLabel& SetSunken(bool sunken);
+    virtual SkinLabel& SetBorder(bool border);
     // A transparent label paints its text straight over what its parent drew beneath it.
-    virtual SkinLabel& SetTransparent(BOOL transparent);
+    virtual SkinLabel& SetTransparent(bool transparent);
     // The text blinks every kFlashPeriodMs: first drawn in the colour of the label's solid
     // background, which hides it, then in its own colour. A label without a solid background
     // of its own (the default face, or a gradient) blinks between its text colour and black.
-    virtual SkinLabel& FlashText(BOOL on);
+    virtual SkinLabel& FlashText(bool on);
     // The label blinks between its own colours and the same colours swapped.
-    virtual SkinLabel& FlashBackground(BOOL on);
+    virtual SkinLabel& FlashBackground(bool on);
     // A web link opens the link target, or the label's text when no target is set. With
     // `notifyParent` a click only tells the parent (WM_NOTIFY kClickNotification).
-    virtual SkinLabel& SetLink(BOOL link, BOOL notifyParent = FALSE);
+    virtual SkinLabel& SetLink(bool link, bool notifyParent = false);
     // Shown over the whole label; borrowed, never destroyed by the label.
     virtual SkinLabel& SetLinkCursor(HCURSOR cursor);
-    // The second copy lies one pixel to the lower right, or with FALSE to the upper left.
-    virtual SkinLabel& SetText3D(BOOL enable, BOOL lowerRight);
-    virtual SkinLabel& SetRotationAngle(int degrees, BOOL rotate);
+    // The second copy lies one pixel to the lower right, or with false to the upper left.
+    virtual SkinLabel& SetText3D(bool enable, bool lowerRight);
+    virtual SkinLabel& SetRotationAngle(int degrees, bool rotate);
     virtual SkinLabel& SetText3DColor(COLORREF color);
     virtual SkinLabel& SetLogFont(LOGFONTW font);
     // A mail link opens "mailto:" + the label's text + kMailSubject.
-    virtual SkinLabel& SetMailLink(BOOL mail, BOOL notifyParent = FALSE);
+    virtual SkinLabel& SetMailLink(bool mail, bool notifyParent = false);
     virtual SkinLabel& SetLinkUrl(const std::string& url);
 
     // Repaints the parent beneath the label, then the label, at once.
@@ -82,12 +82,12 @@ public:
     // Makes the font anew from the font description.
     void RebuildFont();
     // Fills `rect` with vertical bands from `from` to `to`, at most `bandLimit` of them.
-    static void FillGradient(DcView dc, const RECT& rect, COLORREF from, COLORREF to,
+    static void FillGradient(DCView dc, const RECT& rect, COLORREF from, COLORREF to,
                              int bandLimit);
 
     // The whole picture of the label, into any context: its paint context, or the one
     // WM_PRINTCLIENT hands over.
-    void Paint(DcView dc);
+    void Paint(DCView dc);
 
     const LOGFONTW& LogFont() const noexcept { return logFont_; }
     HFONT FontHandle() const noexcept { return font_.Get(); }
@@ -104,12 +104,12 @@ private:
     void OnLButtonDown(UINT keyFlags, POINT point);
     bool OnSetCursor(HWND cursorWindow, UINT hitTest, UINT mouseMessage);
     void OnSysColorChange();
-    bool OnEraseBackground(DcView dc);
+    bool OnEraseBackground(DCView dc);
     LRESULT OnSetText(WPARAM wParam, LPARAM lParam);
 
     void StartFlashing(FlashMode mode);
     void StopFlashing();
-    void DrawBackground(DcView dc, const RECT& rect, bool swapped) const;
+    void DrawBackground(DCView dc, const RECT& rect, bool swapped) const;
     // The colour of the text while flashing hides it.
     COLORREF HiddenTextColor() const;
     // The colour the label's background shows (its left end for a gradient).

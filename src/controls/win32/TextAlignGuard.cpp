@@ -2,7 +2,7 @@
 
 namespace tamsivo {
 
-TextAlignGuard::TextAlignGuard(DcView dc, UINT flags) : DcStateGuard(dc) {
+TextAlignGuard::TextAlignGuard(DCView dc, UINT flags) : DCAttributeGuard(dc) {
     Set(flags);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/win32/DcStateGuard.h"
+#include "controls/win32/DCAttributeGuard.h"
 
 #include <windows.h>
 
@@ -8,9 +8,9 @@ namespace tamsivo {
 
 // Sets the text alignment flags of a context (TA_CENTER | TA_BOTTOM, say) for the length of a
 // block.
-class TextAlignGuard final : public DcStateGuard {
+class TextAlignGuard final : public DCAttributeGuard {
 public:
-    TextAlignGuard(DcView dc, UINT flags);
+    TextAlignGuard(DCView dc, UINT flags);
     ~TextAlignGuard() override;
 
     // Changes the flags again; the flags from before the first change are the ones kept.

@@ -2,7 +2,7 @@
 
 namespace tamsivo {
 
-TextColorGuard::TextColorGuard(DcView dc, COLORREF color) : DcStateGuard(dc) {
+TextColorGuard::TextColorGuard(DCView dc, COLORREF color) : DCAttributeGuard(dc) {
     Set(color);
 }
 

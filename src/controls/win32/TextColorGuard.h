@@ -1,15 +1,15 @@
 #pragma once
 
-#include "controls/win32/DcStateGuard.h"
+#include "controls/win32/DCAttributeGuard.h"
 
 #include <windows.h>
 
 namespace tamsivo {
 
 // Sets the text colour of a context for the length of a block.
-class TextColorGuard final : public DcStateGuard {
+class TextColorGuard final : public DCAttributeGuard {
 public:
-    TextColorGuard(DcView dc, COLORREF color);
+    TextColorGuard(DCView dc, COLORREF color);
     ~TextColorGuard() override;
 
     // Changes the colour again (one text in two colours, say); the colour from before the first

@@ -1,6 +1,7 @@
 #include "flash/Platform.h"
 
 #include <climits>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,6 +11,10 @@ namespace tamsivo {
 
 char PathSeparator() {
     return '/';
+}
+
+std::string SystemErrorText(int code) {
+    return std::generic_category().message(code);
 }
 
 FilePtr OpenForReading(const std::string& path) {

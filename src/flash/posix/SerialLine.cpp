@@ -66,9 +66,13 @@ bool ConfigureTerminal(int fd, speed_t speed) {
     const tcflag_t cflagMask = CSIZE | PARENB | CSTOPB | CRTSCTS;
     const tcflag_t iflagMask = IXON | IXOFF | IXANY | ISTRIP | ICRNL | INLCR | IGNCR;
     const tcflag_t lflagMask = ICANON | ECHO | ISIG | IEXTEN;
-    return (applied.c_cflag & cflagMask) == CS8 && (applied.c_iflag & iflagMask) == 0 &&
-           (applied.c_lflag & lflagMask) == 0 && (applied.c_oflag & OPOST) == 0 &&
-           applied.c_cc[VMIN] == 0 && applied.c_cc[VTIME] == 0;
+    if ((applied.c_cflag & cflagMask) == CS8 && (applied.c_iflag & iflagMask) == 0 &&
+        (applied.c_lflag & lflagMask) == 0 && (applied.c_oflag & OPOST) == 0 &&
+        applied.c_cc[VMIN] == 0 && applied.c_cc[VTIME] == 0) {
+        return true;
+    }
+    errno = EINVAL; // the driver would not take the settings
+    return false;
 }
 
 // The adapter is powered or reset through DTR/RTS on some cables; both stay low. A
@@ -89,15 +93,14 @@ int PollTimeout(Clock::time_point now, Clock::time_point deadline) {
     return static_cast<int>(remaining > kMaxPoll ? kMaxPoll : remaining);
 }
 
-enum class Wait { Ready, TimedOut, Failed };
-
-// Waits until `fd` is ready for `events` or `deadline` passes. A hang-up or an error fails at
-// once: nothing more will come, so waiting out the timeout would only delay the verdict.
-Wait WaitFor(int fd, short events, Clock::time_point deadline) {
+// Waits until `fd` is ready for `events` or `deadline` passes: 0, ETIMEDOUT, or why it
+// failed. A hang-up or an error fails at once: nothing more will come, so waiting out the
+// timeout would only delay the verdict.
+int WaitFor(int fd, short events, Clock::time_point deadline) {
     for (;;) {
         const auto now = Clock::now();
         if (now >= deadline) {
-            return Wait::TimedOut;
+            return ETIMEDOUT;
         }
         pollfd pfd{fd, events, 0};
         const int ready = ::poll(&pfd, 1, PollTimeout(now, deadline));
@@ -105,13 +108,13 @@ Wait WaitFor(int fd, short events, Clock::time_point deadline) {
             if (errno == EINTR) {
                 continue;
             }
-            return Wait::Failed;
+            return errno;
         }
         if (ready == 0) {
             continue;
         }
         // Data that came before a hang-up is still delivered.
-        return (pfd.revents & events) != 0 ? Wait::Ready : Wait::Failed;
+        return (pfd.revents & events) != 0 ? 0 : EIO;
     }
 }
 
@@ -131,50 +134,54 @@ SerialLine::~SerialLine() {
 }
 
 bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint32_t timeoutMs) {
-    if (IsOpen() || devicePath == nullptr || devicePath[0] == '\0') {
-        return false;
+    if (IsOpen()) {
+        return Fail(EBUSY);
     }
     speed_t speed = 0;
-    if (!BaudConstant(baudRate, &speed)) {
-        return false;
+    if (devicePath == nullptr || devicePath[0] == '\0' || !BaudConstant(baudRate, &speed)) {
+        return Fail(EINVAL);
     }
     const int fd = ::open(devicePath, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return Fail(errno);
     }
     // The lock comes before TIOCEXCL: when someone else holds the port, the terminal's
     // exclusive flag is theirs and must not be touched on our way out. TIOCEXCL alone does
     // not stop root; the lock does, across processes and between descriptors of one process.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
-        return false;
+        return Fail(error);
     }
     if (::ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        return Fail(error);
     }
+    // A device that is no terminal fails here with ENOTTY.
     if (::tcflush(fd, TCIOFLUSH) != 0 || !ConfigureTerminal(fd, speed) || !DropModemLines(fd)) {
+        const int error = errno;
         CloseDescriptor(fd, true);
-        return false;
+        return Fail(error);
     }
     handle_ = fd;
     SetTimeouts(timeoutMs);
-    return true;
+    return Succeed();
 }
 
 bool SerialLine::SetTimeouts(std::uint32_t timeoutMs) {
     if (!IsOpen()) {
-        return false;
+        return Fail(EBADF);
     }
     timeoutMs_ = timeoutMs;
-    return true;
+    return Succeed();
 }
 
 bool SerialLine::Purge() {
     if (!IsOpen()) {
-        return false;
+        return Fail(EBADF);
     }
-    return ::tcflush(static_cast<int>(handle_), TCIOFLUSH) == 0;
+    return ::tcflush(static_cast<int>(handle_), TCIOFLUSH) == 0 ? Succeed() : Fail(errno);
 }
 
 bool SerialLine::Close() {
@@ -182,12 +189,12 @@ bool SerialLine::Close() {
         CloseDescriptor(static_cast<int>(handle_), true);
         handle_ = kInvalidHandle;
     }
-    return true;
+    return Succeed();
 }
 
 bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
     if (!IsOpen()) {
-        return false;
+        return Fail(EBADF);
     }
     const int fd = static_cast<int>(handle_);
     const auto deadline =
@@ -200,24 +207,24 @@ bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
             continue;
         }
         if (written == 0) {
-            return false; // a terminal never accepts nothing without saying why
+            return Fail(EIO); // a terminal never accepts nothing without saying why
         }
         if (errno == EINTR) {
             continue;
         }
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            return false; // EIO after a hang-up among others
+            return Fail(errno); // EIO after a hang-up among others
         }
-        if (WaitFor(fd, POLLOUT, deadline) != Wait::Ready) {
-            return false;
+        if (const int error = WaitFor(fd, POLLOUT, deadline); error != 0) {
+            return Fail(error);
         }
     }
-    return true;
+    return Succeed();
 }
 
 bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     if (!IsOpen()) {
-        return false;
+        return Fail(EBADF);
     }
     const int fd = static_cast<int>(handle_);
     const auto start = Clock::now();
@@ -232,8 +239,8 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
         }
         // With VMIN and VTIME at 0 an empty terminal reads as 0 bytes, just like a hung-up
         // one, so read() is only asked after poll() has reported input.
-        if (WaitFor(fd, POLLIN, deadline) != Wait::Ready) {
-            return false;
+        if (const int error = WaitFor(fd, POLLIN, deadline); error != 0) {
+            return Fail(error);
         }
         const ssize_t received = ::read(fd, buffer + got, count - got);
         if (received > 0) {
@@ -244,18 +251,21 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
         if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
             continue;
         }
-        return false; // 0 after POLLIN is a hang-up, and so is EIO
+        return Fail(received < 0 ? errno : EIO); // 0 after POLLIN is a hang-up, and so is EIO
     }
-    return true;
+    return Succeed();
 }
 
 bool SerialLine::BytesWaiting(std::uint32_t* count) {
     int waiting = 0;
-    if (!IsOpen() || ::ioctl(static_cast<int>(handle_), FIONREAD, &waiting) != 0 || waiting < 0) {
-        return false;
+    if (!IsOpen()) {
+        return Fail(EBADF);
     }
-    *count = static_cast<std::uint32_t>(waiting);
-    return true;
+    if (::ioctl(static_cast<int>(handle_), FIONREAD, &waiting) != 0) {
+        return Fail(errno);
+    }
+    *count = static_cast<std::uint32_t>(waiting < 0 ? 0 : waiting);
+    return Succeed();
 }
 
 } // namespace tamsivo

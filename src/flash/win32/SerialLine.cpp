@@ -56,12 +56,15 @@ SerialLine::~SerialLine() {
 }
 
 bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint32_t timeoutMs) {
-    if (IsOpen() || devicePath == nullptr || devicePath[0] == '\0') {
-        return false;
+    if (IsOpen()) {
+        return Fail(ERROR_BUSY);
+    }
+    if (devicePath == nullptr || devicePath[0] == '\0') {
+        return Fail(ERROR_INVALID_NAME);
     }
     const HANDLE claim = PortLock::Acquire(devicePath);
     if (claim == nullptr) {
-        return false;
+        return Fail(static_cast<int>(::GetLastError()));
     }
     // Share mode 0: the serial driver serves one opener at a time, and nobody else may
     // write into the line while a package goes out.
@@ -70,8 +73,7 @@ bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint3
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         PortLock::Release(claim);
-        ::SetLastError(error);
-        return false;
+        return Fail(static_cast<int>(error));
     }
     handle_ = reinterpret_cast<std::intptr_t>(handle);
     portLock_ = reinterpret_cast<std::intptr_t>(claim);
@@ -80,19 +82,20 @@ bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint3
     ::PurgeComm(handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
     if (!ConfigureLine(handle, baudRate) || !SetTimeouts(timeoutMs) ||
         !::SetCommMask(handle, EV_RXCHAR | EV_TXEMPTY)) {
+        const DWORD error = ::GetLastError();
         Close();
-        return false;
+        return Fail(static_cast<int>(error));
     }
-    return true;
+    return Succeed();
 }
 
 bool SerialLine::SetTimeouts(std::uint32_t timeoutMs) {
     if (!IsOpen()) {
-        return false;
+        return Fail(ERROR_INVALID_HANDLE);
     }
     COMMTIMEOUTS timeouts{};
     if (!::GetCommTimeouts(AsHandle(handle_), &timeouts)) {
-        return false;
+        return Fail(static_cast<int>(::GetLastError()));
     }
     timeouts.ReadIntervalTimeout = timeoutMs;
     timeouts.ReadTotalTimeoutMultiplier = 10;
@@ -101,17 +104,19 @@ bool SerialLine::SetTimeouts(std::uint32_t timeoutMs) {
     timeouts.WriteTotalTimeoutMultiplier = timeoutMs;
     timeouts.WriteTotalTimeoutConstant = 10;
     if (!::SetCommTimeouts(AsHandle(handle_), &timeouts)) {
-        return false;
+        return Fail(static_cast<int>(::GetLastError()));
     }
     timeoutMs_ = timeoutMs;
-    return true;
+    return Succeed();
 }
 
 bool SerialLine::Purge() {
     if (!IsOpen()) {
-        return false;
+        return Fail(ERROR_INVALID_HANDLE);
     }
-    return ::PurgeComm(AsHandle(handle_), PURGE_TXCLEAR | PURGE_RXCLEAR) != FALSE;
+    return ::PurgeComm(AsHandle(handle_), PURGE_TXCLEAR | PURGE_RXCLEAR)
+               ? Succeed()
+               : Fail(static_cast<int>(::GetLastError()));
 }
 
 bool SerialLine::Close() {
@@ -122,38 +127,43 @@ bool SerialLine::Close() {
         PortLock::Release(reinterpret_cast<HANDLE>(portLock_));
         portLock_ = 0;
     }
-    return true;
+    return Succeed();
 }
 
+// A timeout ends ReadFile and WriteFile successfully with fewer bytes; only the count tells.
 bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
     if (!IsOpen()) {
-        return false;
+        return Fail(ERROR_INVALID_HANDLE);
     }
     DWORD written = 0;
-    // A write timeout ends the call successfully with fewer bytes; only the count tells.
-    return ::WriteFile(AsHandle(handle_), data, count, &written, nullptr) && written == count;
+    if (!::WriteFile(AsHandle(handle_), data, count, &written, nullptr)) {
+        return Fail(static_cast<int>(::GetLastError()));
+    }
+    return written == count ? Succeed() : Fail(ERROR_TIMEOUT);
 }
 
 bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     if (!IsOpen()) {
-        return false;
+        return Fail(ERROR_INVALID_HANDLE);
     }
     DWORD received = 0;
-    // Likewise a read timeout: success with what came so far.
-    return ::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr) && received == count;
+    if (!::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr)) {
+        return Fail(static_cast<int>(::GetLastError()));
+    }
+    return received == count ? Succeed() : Fail(ERROR_TIMEOUT);
 }
 
 bool SerialLine::BytesWaiting(std::uint32_t* count) {
     if (!IsOpen()) {
-        return false;
+        return Fail(ERROR_INVALID_HANDLE);
     }
     DWORD errors = 0;
     COMSTAT status{};
     if (!::ClearCommError(AsHandle(handle_), &errors, &status)) {
-        return false;
+        return Fail(static_cast<int>(::GetLastError()));
     }
     *count = status.cbInQue;
-    return true;
+    return Succeed();
 }
 
 } // namespace tamsivo

@@ -167,7 +167,7 @@ TEST(BufferedDC, DrawsStraightIntoARecordingAndLeavesItsContextAlive) {
     const HDC recording = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(recording, nullptr);
     {
-        BufferedDC buffer{DcView(recording)};
+        BufferedDC buffer{DCView(recording)};
         EXPECT_FALSE(buffer.Buffering());
         EXPECT_EQ(buffer.View().Handle(), recording);
         buffer.View().FillSolidRect(RECT{0, 0, 10, 10}, kAreaColor);
@@ -307,8 +307,8 @@ TEST_F(BufferedDCGuards, AFailedSetLeavesNothingToRestoreUntilOneSucceeds) {
     EXPECT_EQ(::GetBkMode(dc()), OPAQUE) << "the first set that worked saved the old mode";
 
     // A context that is none: every setter fails with the guard's own nothing-saved value.
-    TextColorGuard colorGuard{DcView(), RGB(1, 2, 3)};
-    TextAlignGuard alignGuard{DcView(), TA_CENTER};
+    TextColorGuard colorGuard{DCView(), RGB(1, 2, 3)};
+    TextAlignGuard alignGuard{DCView(), TA_CENTER};
     EXPECT_FALSE(colorGuard.Saved());
     EXPECT_FALSE(alignGuard.Saved());
 }

@@ -7,7 +7,7 @@
 namespace tamsivo::test {
 
 BufferedDCTestCanvas::BufferedDCTestCanvas(int width, int height, COLORREF fill)
-    : width_(width), height_(height), dc_(DcView()) {
+    : width_(width), height_(height), dc_(DCView()) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;

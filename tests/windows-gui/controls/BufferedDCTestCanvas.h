@@ -1,8 +1,8 @@
 #pragma once
 
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 #include "framework/GdiObject.h"
-#include "framework/MemoryDc.h"
+#include "framework/MemoryDC.h"
 #include "framework/SelectGuard.h"
 
 #include <cstdint>
@@ -21,7 +21,7 @@ public:
     BufferedDCTestCanvas& operator=(const BufferedDCTestCanvas&) = delete;
 
     explicit operator bool() const noexcept { return bits_ != nullptr && select_.Active(); }
-    DcView View() const noexcept { return dc_.View(); }
+    DCView View() const noexcept { return dc_.View(); }
     HDC Handle() const noexcept { return dc_.View().Handle(); }
     int Width() const noexcept { return width_; }
     int Height() const noexcept { return height_; }
@@ -37,7 +37,7 @@ private:
     int height_;
     std::uint32_t* bits_ = nullptr;
     Bitmap bitmap_;
-    MemoryDc dc_;
+    MemoryDC dc_;
     SelectGuard select_;
 };
 

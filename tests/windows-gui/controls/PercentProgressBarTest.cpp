@@ -6,7 +6,7 @@
 
 #include "controls/ProgressStyle.h"
 #include "controls/win32/PercentProgressBar.h"
-#include "framework/ClientDc.h"
+#include "framework/ClientDC.h"
 #include "framework/GdiObject.h"
 
 #include <gtest/gtest.h>
@@ -575,7 +575,7 @@ TEST(PercentProgressBar, ScreenShowsTheWholePictureAfterEachMove) {
     ASSERT_TRUE(screen);
     const auto expectScreenShowsPrint = [&] {
         bar.UpdateWindow();
-        ClientDc window(bar.Hwnd());
+        ClientDC window(bar.Hwnd());
         ::BitBlt(screen.Handle(), 0, 0, 240, 28, window.View().Handle(), 0, 0, SRCCOPY);
         const BufferedDCTestCanvas& printed = host.Print();
         int wrong = 0;

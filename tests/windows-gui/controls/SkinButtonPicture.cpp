@@ -3,7 +3,7 @@
 #include "PngWriter.h"
 
 #include "controls/win32/SkinButton.h"
-#include "framework/ClientDc.h"
+#include "framework/ClientDC.h"
 
 #include <algorithm>
 #include <vector>
@@ -11,7 +11,7 @@
 namespace tamsivo::test {
 
 SkinButtonPicture::SkinButtonPicture(int width, int height, COLORREF underlay)
-    : width_(width), height_(height), dc_(DcView()) {
+    : width_(width), height_(height), dc_(DCView()) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -50,7 +50,7 @@ SkinButtonPicture SkinButtonPicture::OnScreen(HWND button) {
     RECT client{};
     ::GetClientRect(button, &client);
     SkinButtonPicture picture(client.right, client.bottom);
-    const ClientDc screen(button);
+    const ClientDC screen(button);
     ::BitBlt(picture.Dc().Handle(), 0, 0, client.right, client.bottom, screen.View().Handle(), 0, 0,
              SRCCOPY);
     return picture;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 #include "framework/GdiObject.h"
-#include "framework/MemoryDc.h"
+#include "framework/MemoryDC.h"
 
 #include <cstdint>
 #include <string>
@@ -36,7 +36,7 @@ public:
 
     int Width() const { return width_; }
     int Height() const { return height_; }
-    DcView Dc() const { return dc_.View(); }
+    DCView Dc() const { return dc_.View(); }
     COLORREF At(int x, int y) const;
     // How many pixels of `area` are `color`.
     int Count(COLORREF color, const RECT& area) const;
@@ -52,7 +52,7 @@ private:
     int width_;
     int height_;
     Bitmap bitmap_;
-    MemoryDc dc_; // after the bitmap: deleted first, which frees the bitmap's selection
+    MemoryDC dc_; // after the bitmap: deleted first, which frees the bitmap's selection
     const std::uint32_t* bits_ = nullptr;
 };
 

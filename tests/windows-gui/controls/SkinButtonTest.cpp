@@ -6,9 +6,9 @@
 #include "controls/ButtonFaces.h"
 #include "controls/TextureStyle.h"
 #include "controls/win32/SkinButton.h"
-#include "framework/ClientDc.h"
+#include "framework/ClientDC.h"
 #include "framework/GdiObject.h"
-#include "framework/MemoryDc.h"
+#include "framework/MemoryDC.h"
 #include "framework/SelectGuard.h"
 #include "framework/WideText.h"
 
@@ -126,10 +126,10 @@ bool IsRed(COLORREF color) {
 class RedIcon {
 public:
     RedIcon() {
-        const ClientDc screen(nullptr);
+        const ClientDC screen(nullptr);
         Bitmap color{::CreateCompatibleBitmap(screen.View().Handle(), 32, 32)};
         {
-            const MemoryDc dc(screen.View());
+            const MemoryDC dc(screen.View());
             const SelectGuard select(dc, color);
             dc.View().FillSolidRect(RECT{0, 0, 32, 32}, RGB(255, 0, 0));
         }

@@ -4,7 +4,7 @@
 
 #include "controls/win32/SkinLabel.h"
 #include "framework/GdiObject.h"
-#include "framework/MemoryDc.h"
+#include "framework/MemoryDC.h"
 #include "framework/SelectGuard.h"
 
 #include <algorithm>
@@ -33,7 +33,7 @@ SkinLabelPicture SkinLabelPicture::Of(const SkinLabel& label, COLORREF underlay)
         picture.width_ = picture.height_ = 0;
         return picture;
     }
-    const MemoryDc dc{DcView()};
+    const MemoryDC dc{DCView()};
     const SelectGuard select(dc, target);
     dc.View().FillSolidRect(client, underlay);
     label.Send(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.View().Handle()), PRF_CLIENT);

@@ -4,7 +4,7 @@
 #include "SkinLabelPicture.h"
 
 #include "controls/win32/SkinLabel.h"
-#include "framework/ClientDc.h"
+#include "framework/ClientDC.h"
 #include "framework/SelectGuard.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ LOGFONTW CrispFont(LONG height = -16) {
 }
 
 int LineHeight(const SkinLabel& label) {
-    const ClientDc screen(nullptr);
+    const ClientDC screen(nullptr);
     const SelectGuard select(screen.View(), label.FontHandle());
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(screen.View().Handle(), &metrics);
@@ -108,7 +108,7 @@ protected:
         labels_.push_back(std::make_unique<SkinLabel>());
         SkinLabel& label = *labels_.back();
         EXPECT_TRUE(label.SubclassWindow(control));
-        label.SetLogFont(CrispFont()).SetBackgroundColor(kWhite, 0, FALSE).SetTextColor(kBlack);
+        label.SetLogFont(CrispFont()).SetBackgroundColor(kWhite, 0, false).SetTextColor(kBlack);
         return label;
     }
 
@@ -176,7 +176,7 @@ TEST_F(SkinLabelTest, TabsExpandExceptInACentredImage) {
 
 TEST_F(SkinLabelTest, SolidBackgroundCoversEveryPixelAndDefaultsToTheButtonFace) {
     SkinLabel& coloured = Make(SS_LEFT, L"", 50, 16);
-    coloured.SetBackgroundColor(kSkinBlue, 0, FALSE);
+    coloured.SetBackgroundColor(kSkinBlue, 0, false);
     const SkinLabelPicture picture = SkinLabelPicture::Of(coloured);
     EXPECT_EQ(picture.Count(kSkinBlue), 50 * 16);
 
@@ -192,7 +192,7 @@ TEST_F(SkinLabelTest, GradientOfSixtyColumnsHasOneBandPerColumnDownToTheLastRow)
     constexpr COLORREF kFrom = RGB(0, 10, 200);
     constexpr COLORREF kTo = RGB(240, 130, 20);
     SkinLabel& label = Make(SS_LEFT, L"", kWidth, kHeight);
-    label.SetBackgroundColor(kFrom, kTo, TRUE);
+    label.SetBackgroundColor(kFrom, kTo, true);
     const SkinLabelPicture picture = SkinLabelPicture::Of(label);
 
     EXPECT_EQ(picture.At(0, 0), kFrom);
@@ -215,7 +215,7 @@ TEST_F(SkinLabelTest, GradientOfSixtyColumnsHasOneBandPerColumnDownToTheLastRow)
 TEST_F(SkinLabelTest, GradientOfTwoHundredFiftyColumnsHasBandsOfTwoAndAWideLastOne) {
     constexpr int kWidth = 250;
     SkinLabel& label = Make(SS_LEFT, L"", kWidth, 10);
-    label.SetBackgroundColor(kBlack, RGB(250, 0, 0), TRUE);
+    label.SetBackgroundColor(kBlack, RGB(250, 0, 0), true);
     const SkinLabelPicture picture = SkinLabelPicture::Of(label);
 
     int bands = 1;
@@ -240,7 +240,7 @@ TEST_F(SkinLabelTest, ThreeDTextIsASecondCopyOnePixelOffInTheChosenDirection) {
     EXPECT_EQ(flat.Count(kRed), 0) << "no second copy until asked for";
 
     for (const int offset : {1, -1}) {
-        label.SetText3D(TRUE, offset > 0 ? TRUE : FALSE);
+        label.SetText3D(true, offset > 0 ? true : false);
         const SkinLabelPicture raised = SkinLabelPicture::Of(label);
         int mismatches = 0;
         for (int y = 1; y < flat.Height() - 1; ++y) {
@@ -265,10 +265,10 @@ TEST_F(SkinLabelTest, FlashingTextHidesAndShowsOnEveryTickAndShowsAgainWhenStopp
     while (shown.At(inkPoint.x, inkPoint.y) != kBlack) {
         ++inkPoint.x;
     }
-    const ClientDc screen(label.Hwnd());
+    const ClientDC screen(label.Hwnd());
     ASSERT_EQ(::GetPixel(screen.View().Handle(), inkPoint.x, inkPoint.y), kBlack);
 
-    label.FlashText(TRUE);
+    label.FlashText(true);
     EXPECT_EQ(SkinLabelPicture::Of(label).Count(kWhite), 120 * 20) << "starts hidden";
     EXPECT_EQ(::GetPixel(screen.View().Handle(), inkPoint.x, inkPoint.y), kWhite)
         << "on the screen at once";
@@ -283,7 +283,7 @@ TEST_F(SkinLabelTest, FlashingTextHidesAndShowsOnEveryTickAndShowsAgainWhenStopp
     ASSERT_TRUE(PumpUntilTimer(label.Hwnd(), SkinLabel::kFlashTimerId, 5000));
     EXPECT_EQ(SkinLabelPicture::Of(label).Count(kWhite), 120 * 20);
 
-    label.FlashText(FALSE);
+    label.FlashText(false);
     EXPECT_EQ(SkinLabelPicture::Of(label).Count(kBlack), ink) << "shown though the tick hid it";
     EXPECT_EQ(::GetPixel(screen.View().Handle(), inkPoint.x, inkPoint.y), kBlack)
         << "on the screen at once";
@@ -314,21 +314,21 @@ TEST_F(SkinLabelTest, FlashingTextWithoutASolidBackgroundOfItsOwnAlternatesWithB
     const SkinLabelPicture plainShown = SkinLabelPicture::Of(plain);
     const int plainInk = plainShown.Count(kSkinGrey);
     ASSERT_GT(plainInk, 20);
-    plain.FlashText(TRUE);
+    plain.FlashText(true);
     const SkinLabelPicture plainHidden = SkinLabelPicture::Of(plain);
     EXPECT_EQ(plainHidden.Count(kBlack), plainInk) << "the text is drawn, in black";
     EXPECT_EQ(MismatchesOfTextInBlack(plainShown, plainHidden, kSkinGrey), 0);
     plain.Send(WM_TIMER, SkinLabel::kFlashTimerId);
     EXPECT_EQ(SkinLabelPicture::Of(plain).Count(kSkinGrey), plainInk) << "and back";
-    plain.FlashText(FALSE);
+    plain.FlashText(false);
 
     // A gradient leaves the label without a brush, even after a solid colour.
     SkinLabel& graded = Make(SS_LEFT, L"Tamsivo", 120, 20);
-    graded.SetBackgroundColor(kSkinBlue, kWhite, TRUE).SetTextColor(kRed);
+    graded.SetBackgroundColor(kSkinBlue, kWhite, true).SetTextColor(kRed);
     const SkinLabelPicture gradedShown = SkinLabelPicture::Of(graded);
     const int gradedInk = gradedShown.Count(kRed);
     ASSERT_GT(gradedInk, 20);
-    graded.FlashText(TRUE);
+    graded.FlashText(true);
     const SkinLabelPicture gradedHidden = SkinLabelPicture::Of(graded);
     EXPECT_EQ(gradedHidden.Count(kBlack), gradedInk);
     EXPECT_EQ(MismatchesOfTextInBlack(gradedShown, gradedHidden, kRed), 0);
@@ -338,11 +338,11 @@ TEST_F(SkinLabelTest, FlashingTextWithoutASolidBackgroundOfItsOwnAlternatesWithB
 
 TEST_F(SkinLabelTest, FlashingTextKeepsItsThreeDCopyWhileHidden) {
     SkinLabel& label = Make(SS_CENTER, L"Hx", 80, 30);
-    label.SetText3D(TRUE, TRUE).SetText3DColor(kRed);
+    label.SetText3D(true, true).SetText3DColor(kRed);
     const SkinLabelPicture shown = SkinLabelPicture::Of(label);
     const int copy = shown.Count(kRed);
     ASSERT_GT(copy, 20);
-    label.FlashText(TRUE);
+    label.FlashText(true);
     const SkinLabelPicture hidden = SkinLabelPicture::Of(label);
     EXPECT_EQ(hidden.Count(kBlack), 0) << "the first copy in the background's colour";
     EXPECT_EQ(hidden.Count(kRed), copy) << "the second copy as before";
@@ -350,12 +350,12 @@ TEST_F(SkinLabelTest, FlashingTextKeepsItsThreeDCopyWhileHidden) {
 
 TEST_F(SkinLabelTest, FlashingBackgroundSwapsTheColoursOnEveryOtherTick) {
     SkinLabel& label = Make(SS_LEFT, L"Tamsivo", 120, 20);
-    label.SetBackgroundColor(kSkinBlue, 0, FALSE).SetTextColor(kBlack);
+    label.SetBackgroundColor(kSkinBlue, 0, false).SetTextColor(kBlack);
     const SkinLabelPicture normal = SkinLabelPicture::Of(label);
     const int ink = normal.Count(kBlack);
     ASSERT_GT(ink, 20);
 
-    label.FlashBackground(TRUE);
+    label.FlashBackground(true);
     const SkinLabelPicture swapped = SkinLabelPicture::Of(label);
     EXPECT_EQ(swapped.Count(kSkinBlue), ink) << "the text in the background's colour";
     EXPECT_EQ(swapped.Count(kBlack), 120 * 20 - ink);
@@ -369,7 +369,7 @@ TEST_F(SkinLabelTest, FlashingBackgroundSwapsTheColoursOnEveryOtherTick) {
     EXPECT_EQ(SkinLabelPicture::Of(label).Count(kBlack), ink);
     label.Send(WM_TIMER, SkinLabel::kFlashTimerId);
     EXPECT_EQ(SkinLabelPicture::Of(label).Count(kSkinBlue), ink);
-    label.FlashBackground(FALSE);
+    label.FlashBackground(false);
     EXPECT_EQ(SkinLabelPicture::Of(label).Count(kBlack), ink);
     EXPECT_FALSE(::KillTimer(label.Hwnd(), SkinLabel::kFlashTimerId));
 }
@@ -377,7 +377,7 @@ TEST_F(SkinLabelTest, FlashingBackgroundSwapsTheColoursOnEveryOtherTick) {
 TEST_F(SkinLabelTest, WebLinkOpensItsTextOrItsTargetAndTellsTheParent) {
     ShellRecorder shell;
     SkinLabel& label = Make(SS_LEFT, L"www.tamsivo.example", 150, 20);
-    label.SetLink(TRUE, FALSE);
+    label.SetLink(true, false);
     host_.ClearEvents();
     Click(label);
     ASSERT_EQ(shell.calls.size(), 1u);
@@ -391,7 +391,7 @@ TEST_F(SkinLabelTest, WebLinkOpensItsTextOrItsTargetAndTellsTheParent) {
     ASSERT_EQ(shell.calls.size(), 2u);
     EXPECT_EQ(shell.calls[1], (ShellRecorder::Call{"open", "https://tamsivo.example/support"}));
 
-    label.SetLink(FALSE, FALSE);
+    label.SetLink(false, false);
     Click(label);
     EXPECT_EQ(shell.calls.size(), 2u) << "a plain label opens nothing";
 }
@@ -399,7 +399,7 @@ TEST_F(SkinLabelTest, WebLinkOpensItsTextOrItsTargetAndTellsTheParent) {
 TEST_F(SkinLabelTest, MailLinkOpensAMailToTheLabelsAddressWithTheProgramsSubject) {
     ShellRecorder shell;
     SkinLabel& label = Make(SS_LEFT, L"support@tamsivo.example", 180, 20);
-    label.SetLinkUrl("https://tamsivo.example").SetMailLink(TRUE, FALSE);
+    label.SetLinkUrl("https://tamsivo.example").SetMailLink(true, false);
     Click(label);
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0],
@@ -410,7 +410,7 @@ TEST_F(SkinLabelTest, MailLinkOpensAMailToTheLabelsAddressWithTheProgramsSubject
 TEST_F(SkinLabelTest, ClickOnALabelThatNotifiesItsParentOpensNothingAndReachesTheParentTwice) {
     ShellRecorder shell;
     SkinLabel& label = Make(SS_LEFT, L"COM1", 80, 20);
-    label.SetLink(TRUE, TRUE);
+    label.SetLink(true, true);
     host_.ClearEvents();
     Click(label);
     EXPECT_TRUE(shell.calls.empty());
@@ -424,16 +424,16 @@ TEST_F(SkinLabelTest, ClickOnALabelThatNotifiesItsParentOpensNothingAndReachesTh
 
 TEST_F(SkinLabelTest, OnlyALinkTakesTheMouse) {
     SkinLabel& label = Make(SS_LEFT, L"www.tamsivo.example", 150, 20);
-    label.SetLink(TRUE, FALSE);
+    label.SetLink(true, false);
     EXPECT_NE(label.GetStyle() & SS_NOTIFY, 0u);
     EXPECT_EQ(label.Send(WM_NCHITTEST, 0, MAKELPARAM(55, 25)), HTCLIENT);
 
-    label.SetLink(FALSE, FALSE);
+    label.SetLink(false, false);
     EXPECT_EQ(label.GetStyle() & SS_NOTIFY, 0u);
     EXPECT_EQ(label.Send(WM_NCHITTEST, 0, MAKELPARAM(55, 25)), HTTRANSPARENT)
         << "clicks fall through to the parent";
 
-    label.SetMailLink(TRUE, FALSE);
+    label.SetMailLink(true, false);
     EXPECT_NE(label.GetStyle() & SS_NOTIFY, 0u);
 }
 
@@ -442,7 +442,7 @@ TEST_F(SkinLabelTest, LinkCursorIsShownOverTheLabel) {
     const HCURSOR arrow = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     ASSERT_NE(hand, nullptr);
     SkinLabel& link = Make(SS_LEFT, L"www.tamsivo.example", 150, 20);
-    link.SetLink(TRUE, FALSE).SetLinkCursor(hand);
+    link.SetLink(true, false).SetLinkCursor(hand);
     ::SetCursor(arrow);
     EXPECT_EQ(link.Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(link.Hwnd()),
                         MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
@@ -477,13 +477,13 @@ TEST_F(SkinLabelTest, SetTextNeedsTheWindowAndRepaintsWithoutTheStandardPicture)
 
 TEST_F(SkinLabelTest, ChangesReachTheScreenAtOnceAndATransparentLabelShowsItsParent) {
     SkinLabel& label = Make(SS_LEFT, L"", 60, 20);
-    const ClientDc screen(label.Hwnd());
-    label.SetBackgroundColor(kSkinBlue, 0, FALSE);
+    const ClientDC screen(label.Hwnd());
+    label.SetBackgroundColor(kSkinBlue, 0, false);
     EXPECT_EQ(::GetPixel(screen.View().Handle(), 30, 10), kSkinBlue);
-    label.SetBackgroundColor(kRed, 0, FALSE);
+    label.SetBackgroundColor(kRed, 0, false);
     EXPECT_EQ(::GetPixel(screen.View().Handle(), 30, 10), kRed) << "without a message loop";
 
-    label.SetTransparent(TRUE);
+    label.SetTransparent(true);
     EXPECT_NE(label.GetExStyle() & WS_EX_TRANSPARENT, 0u);
     EXPECT_EQ(::GetPixel(screen.View().Handle(), 30, 10), SkinLabelHost::kColor);
     label.SetText("Tamsivo");
@@ -491,7 +491,7 @@ TEST_F(SkinLabelTest, ChangesReachTheScreenAtOnceAndATransparentLabelShowsItsPar
     EXPECT_GT(over.Count(kBlack), 20) << "the text is drawn";
     EXPECT_EQ(over.Count(kBlack) + over.Count(kWhite), 60 * 20) << "and nothing else";
 
-    label.SetTransparent(FALSE);
+    label.SetTransparent(false);
     EXPECT_NE(label.GetExStyle() & WS_EX_TRANSPARENT, 0u) << "the style stays";
     EXPECT_EQ(SkinLabelPicture::Of(label, kWhite).Count(kWhite), 0) << "painted off-screen again";
     EXPECT_EQ(::GetPixel(screen.View().Handle(), 59, 19), kRed);
@@ -499,17 +499,17 @@ TEST_F(SkinLabelTest, ChangesReachTheScreenAtOnceAndATransparentLabelShowsItsPar
 
 TEST_F(SkinLabelTest, SunkenAndBorderFramesTakeRoomAtOnce) {
     SkinLabel& label = Make(SS_LEFT, L"", 60, 20);
-    label.SetSunken(TRUE);
+    label.SetSunken(true);
     EXPECT_NE(label.GetExStyle() & WS_EX_STATICEDGE, 0u);
     EXPECT_LT(label.GetClientRect().right, 60);
-    label.SetSunken(FALSE);
+    label.SetSunken(false);
     EXPECT_EQ(label.GetExStyle() & WS_EX_STATICEDGE, 0u);
     EXPECT_EQ(label.GetClientRect().right, 60);
 
-    label.SetBorder(TRUE);
+    label.SetBorder(true);
     EXPECT_NE(label.GetStyle() & WS_BORDER, 0u);
     EXPECT_EQ(label.GetClientRect().right, 58);
-    label.SetBorder(FALSE);
+    label.SetBorder(false);
     EXPECT_EQ(label.GetStyle() & WS_BORDER, 0u);
     EXPECT_EQ(label.GetClientRect().right, 60);
 }
@@ -527,13 +527,13 @@ TEST_F(SkinLabelTest, TakesTheControlsFontAndEveryFontSetterRebuildsIt) {
     EXPECT_NE(label.FontHandle(), given) << "a font of its own";
     ::DeleteObject(given);
 
-    label.SetBackgroundColor(kWhite, 0, FALSE).SetTextColor(kBlack);
+    label.SetBackgroundColor(kWhite, 0, false).SetTextColor(kBlack);
     const int boldInk = SkinLabelPicture::Of(label).Count(kBlack);
-    label.SetFontBold(FALSE);
+    label.SetFontBold(false);
     EXPECT_EQ(label.LogFont().lfWeight, FW_NORMAL);
     EXPECT_LT(SkinLabelPicture::Of(label).Count(kBlack), boldInk);
 
-    const ClientDc screen(nullptr);
+    const ClientDC screen(nullptr);
     const int dotsPerInch = ::GetDeviceCaps(screen.View().Handle(), LOGPIXELSY);
     label.SetFontSize(18);
     // 18 points are a whole number of pixels at the usual 96 and 120 dots per inch.
@@ -544,7 +544,7 @@ TEST_F(SkinLabelTest, TakesTheControlsFontAndEveryFontSetterRebuildsIt) {
     const RECT small = SkinLabelPicture::Of(label).InkBounds(kWhite);
     EXPECT_GT(large.bottom - large.top, small.bottom - small.top);
 
-    label.SetFontUnderline(TRUE).SetFontItalic(TRUE);
+    label.SetFontUnderline(true).SetFontItalic(true);
     EXPECT_EQ(label.LogFont().lfUnderline, TRUE);
     EXPECT_EQ(label.LogFont().lfItalic, TRUE);
     const RECT underlined = SkinLabelPicture::Of(label).InkBounds(kWhite);
@@ -578,7 +578,7 @@ TEST_F(SkinLabelTest, LabelWithoutAFontOfItsOwnTakesTheSystemFont) {
 TEST_F(SkinLabelTest, RotatedTextRunsFromTheCentreAlongTheAngle) {
     constexpr int kSize = 100;
     SkinLabel& label = Make(SS_CENTER, L"Tamsivo", kSize, kSize);
-    label.SetRotationAngle(90, TRUE);
+    label.SetRotationAngle(90, true);
     EXPECT_EQ(label.LogFont().lfEscapement, 900);
     EXPECT_EQ(label.LogFont().lfOrientation, 900);
     const RECT ink = SkinLabelPicture::Of(label).InkBounds(kWhite);
@@ -588,7 +588,7 @@ TEST_F(SkinLabelTest, RotatedTextRunsFromTheCentreAlongTheAngle) {
     EXPECT_LT(ink.right - ink.left, 20) << "one upright line";
     EXPECT_NEAR(ink.right, kSize / 2, 6);
 
-    label.SetRotationAngle(0, FALSE);
+    label.SetRotationAngle(0, false);
     const RECT flat = SkinLabelPicture::Of(label).InkBounds(kWhite);
     EXPECT_GT(flat.right - flat.left, 30);
     EXPECT_LE(flat.top, 6);
@@ -631,26 +631,26 @@ TEST_F(SkinLabelTest, DefaultBackgroundFollowsAChangeOfTheSystemColours) {
 
 TEST_F(SkinLabelTest, EverySetterReturnsTheLabelSoADialogDressesItInOneChain) {
     SkinLabel& label = Make(SS_LEFT, L"", 120, 20);
-    SkinLabel& end = label.SetBackgroundColor(kSkinBlue, 0, FALSE)
+    SkinLabel& end = label.SetBackgroundColor(kSkinBlue, 0, false)
                          .SetTextColor(kSkinGrey)
                          .SetText("СТАРТ")
-                         .SetFontBold(TRUE)
+                         .SetFontBold(true)
                          .SetFontName("Tahoma", RUSSIAN_CHARSET)
-                         .SetFontUnderline(FALSE)
-                         .SetFontItalic(FALSE)
+                         .SetFontUnderline(false)
+                         .SetFontItalic(false)
                          .SetFontSize(10)
-                         .SetSunken(FALSE)
-                         .SetBorder(FALSE)
-                         .SetTransparent(FALSE)
-                         .FlashText(FALSE)
-                         .FlashBackground(FALSE)
-                         .SetLink(TRUE, FALSE)
+                         .SetSunken(false)
+                         .SetBorder(false)
+                         .SetTransparent(false)
+                         .FlashText(false)
+                         .FlashBackground(false)
+                         .SetLink(true, false)
                          .SetLinkCursor(nullptr)
-                         .SetText3D(FALSE, FALSE)
-                         .SetRotationAngle(0, FALSE)
+                         .SetText3D(false, false)
+                         .SetRotationAngle(0, false)
                          .SetText3DColor(kWhite)
                          .SetLogFont(label.LogFont())
-                         .SetMailLink(FALSE, FALSE)
+                         .SetMailLink(false, false)
                          .SetLinkUrl("");
     EXPECT_EQ(&end, &label);
     const SkinLabelPicture picture = SkinLabelPicture::Of(label);
@@ -666,7 +666,7 @@ TEST_F(SkinLabelTest, GalleryOfLooks) {
     smooth.lfCharSet = RUSSIAN_CHARSET;
     const auto dress = [&](SkinLabel& label) -> SkinLabel& {
         return label.SetLogFont(smooth)
-            .SetBackgroundColor(kSkinBlue, 0, FALSE)
+            .SetBackgroundColor(kSkinBlue, 0, false)
             .SetTextColor(kSkinGrey);
     };
 
@@ -679,36 +679,36 @@ TEST_F(SkinLabelTest, GalleryOfLooks) {
     EXPECT_TRUE(SkinLabelPicture::Of(centred).Save("centred"));
 
     SkinLabel& gradient = dress(Make(SS_CENTER | SS_CENTERIMAGE, L"", 260, 40));
-    gradient.SetBackgroundColor(RGB(10, 10, 10), kSkinBlue, TRUE)
+    gradient.SetBackgroundColor(RGB(10, 10, 10), kSkinBlue, true)
         .SetTextColor(RGB(192, 192, 192))
         .SetText("Выполнено : 42%");
     EXPECT_TRUE(SkinLabelPicture::Of(gradient).Save("gradient"));
 
     SkinLabel& raised = dress(Make(SS_CENTER | SS_CENTERIMAGE, L"", 260, 40));
-    raised.SetText3D(TRUE, TRUE).SetText3DColor(kWhite).SetText("ОБНОВЛЕНИЕ");
+    raised.SetText3D(true, true).SetText3DColor(kWhite).SetText("ОБНОВЛЕНИЕ");
     EXPECT_TRUE(SkinLabelPicture::Of(raised).Save("3d"));
 
     SkinLabel& link = dress(Make(SS_LEFT, L"", 260, 40));
-    link.SetFontBold(FALSE)
-        .SetFontUnderline(TRUE)
+    link.SetFontBold(false)
+        .SetFontUnderline(true)
         .SetTextColor(RGB(0, 0, 160))
-        .SetMailLink(TRUE, FALSE)
+        .SetMailLink(true, false)
         .SetText("support@tamsivo.example");
     EXPECT_TRUE(SkinLabelPicture::Of(link).Save("link"));
 
     SkinLabel& flashing = dress(Make(SS_CENTER | SS_CENTERIMAGE, L"", 260, 40));
-    flashing.SetText("ОШИБКА").FlashText(TRUE);
+    flashing.SetText("ОШИБКА").FlashText(true);
     EXPECT_TRUE(SkinLabelPicture::Of(flashing).Save("flash-text-hidden"));
     flashing.Send(WM_TIMER, SkinLabel::kFlashTimerId);
     EXPECT_TRUE(SkinLabelPicture::Of(flashing).Save("flash-text-shown"));
-    flashing.FlashBackground(TRUE);
+    flashing.FlashBackground(true);
     EXPECT_TRUE(SkinLabelPicture::Of(flashing).Save("flash-background-swapped"));
     flashing.Send(WM_TIMER, SkinLabel::kFlashTimerId);
     EXPECT_TRUE(SkinLabelPicture::Of(flashing).Save("flash-background-normal"));
-    flashing.FlashBackground(FALSE);
+    flashing.FlashBackground(false);
 
     SkinLabel& rotated = dress(Make(SS_LEFT, L"", 120, 120));
-    rotated.SetFontName("Tahoma", RUSSIAN_CHARSET).SetRotationAngle(45, TRUE).SetText("Tamsivo");
+    rotated.SetFontName("Tahoma", RUSSIAN_CHARSET).SetRotationAngle(45, true).SetText("Tamsivo");
     EXPECT_TRUE(SkinLabelPicture::Of(rotated).Save("rotated"));
 }
 

@@ -8,7 +8,7 @@
 namespace tamsivo::test {
 
 MainDialogPicture::MainDialogPicture(int width, int height)
-    : width_(width), height_(height), memory_(DcView()) {
+    : width_(width), height_(height), memory_(DCView()) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;

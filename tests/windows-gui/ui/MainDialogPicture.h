@@ -1,7 +1,7 @@
 #pragma once
 
 #include "framework/GdiObject.h"
-#include "framework/MemoryDc.h"
+#include "framework/MemoryDC.h"
 #include "framework/SelectGuard.h"
 
 #include <cstdint>
@@ -26,7 +26,7 @@ public:
 
     int Width() const noexcept { return width_; }
     int Height() const noexcept { return height_; }
-    DcView Dc() const { return memory_.View(); }
+    DCView Dc() const { return memory_.View(); }
     COLORREF At(int x, int y) const;
     // Writes gallery\<name>.png beside the test program, for people to look at.
     bool Save(const std::wstring& name) const;
@@ -35,7 +35,7 @@ private:
     int width_;
     int height_;
     std::uint32_t* bits_ = nullptr;
-    MemoryDc memory_;
+    MemoryDC memory_;
     Bitmap bitmap_;
     SelectGuard selection_;
 };

@@ -1,20 +1,20 @@
-#include "framework/MemoryDc.h"
+#include "framework/MemoryDC.h"
 
 #include <utility>
 
 namespace tamsivo {
 
-MemoryDc::MemoryDc(DcView like) : dc_(::CreateCompatibleDC(like.Handle())) {}
+MemoryDC::MemoryDC(DCView like) : dc_(::CreateCompatibleDC(like.Handle())) {}
 
-MemoryDc::~MemoryDc() {
+MemoryDC::~MemoryDC() {
     if (dc_ != nullptr) {
         ::DeleteDC(dc_);
     }
 }
 
-MemoryDc::MemoryDc(MemoryDc&& other) noexcept : dc_(std::exchange(other.dc_, nullptr)) {}
+MemoryDC::MemoryDC(MemoryDC&& other) noexcept : dc_(std::exchange(other.dc_, nullptr)) {}
 
-MemoryDc& MemoryDc::operator=(MemoryDc&& other) noexcept {
+MemoryDC& MemoryDC::operator=(MemoryDC&& other) noexcept {
     if (this != &other) {
         if (dc_ != nullptr) {
             ::DeleteDC(dc_);

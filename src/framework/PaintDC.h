@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 
 #include <windows.h>
 
@@ -8,15 +8,15 @@ namespace tamsivo {
 
 // The paint context of one WM_PAINT: BeginPaint on construction, EndPaint on destruction,
 // which validates the update region. Bound to its handler's scope, so neither copied nor moved.
-class PaintDc {
+class PaintDC {
 public:
-    explicit PaintDc(HWND window);
-    ~PaintDc();
-    PaintDc(const PaintDc&) = delete;
-    PaintDc& operator=(const PaintDc&) = delete;
+    explicit PaintDC(HWND window);
+    ~PaintDC();
+    PaintDC(const PaintDC&) = delete;
+    PaintDC& operator=(const PaintDC&) = delete;
 
-    DcView View() const noexcept { return DcView(dc_); }
-    operator DcView() const noexcept { return View(); }
+    DCView View() const noexcept { return DCView(dc_); }
+    operator DCView() const noexcept { return View(); }
     // The area that needs painting, in client coordinates.
     const RECT& PaintRect() const noexcept { return paint_.rcPaint; }
     bool EraseRequested() const noexcept { return paint_.fErase != FALSE; }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 
 namespace tamsivo {
 
@@ -8,19 +8,19 @@ namespace tamsivo {
 // a block and put the value from before the first change back when they are destroyed, so that a
 // routine drawing into a context it was handed leaves it as it found it. A guard borrows the
 // context, which must outlive it; it lives in one block and is neither copied nor moved.
-class DcStateGuard {
+class DCAttributeGuard {
 public:
-    virtual ~DcStateGuard() = default;
-    DcStateGuard(const DcStateGuard&) = delete;
-    DcStateGuard& operator=(const DcStateGuard&) = delete;
+    virtual ~DCAttributeGuard() = default;
+    DCAttributeGuard(const DCAttributeGuard&) = delete;
+    DCAttributeGuard& operator=(const DCAttributeGuard&) = delete;
 
-    DcView Target() const noexcept { return dc_; }
+    DCView Target() const noexcept { return dc_; }
 
 protected:
-    explicit DcStateGuard(DcView dc) noexcept : dc_(dc) {}
+    explicit DCAttributeGuard(DCView dc) noexcept : dc_(dc) {}
 
 private:
-    DcView dc_;
+    DCView dc_;
 };
 
 } // namespace tamsivo

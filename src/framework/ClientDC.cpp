@@ -1,19 +1,19 @@
-#include "framework/ClientDc.h"
+#include "framework/ClientDC.h"
 
 #include <utility>
 
 namespace tamsivo {
 
-ClientDc::ClientDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+ClientDC::ClientDC(HWND window) : window_(window), dc_(::GetDC(window)) {}
 
-ClientDc::~ClientDc() {
+ClientDC::~ClientDC() {
     Release();
 }
 
-ClientDc::ClientDc(ClientDc&& other) noexcept
+ClientDC::ClientDC(ClientDC&& other) noexcept
     : window_(std::exchange(other.window_, nullptr)), dc_(std::exchange(other.dc_, nullptr)) {}
 
-ClientDc& ClientDc::operator=(ClientDc&& other) noexcept {
+ClientDC& ClientDC::operator=(ClientDC&& other) noexcept {
     if (this != &other) {
         Release();
         window_ = std::exchange(other.window_, nullptr);
@@ -22,7 +22,7 @@ ClientDc& ClientDc::operator=(ClientDc&& other) noexcept {
     return *this;
 }
 
-void ClientDc::Release() noexcept {
+void ClientDC::Release() noexcept {
     if (dc_ != nullptr) {
         ::ReleaseDC(window_, dc_);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/DcView.h"
+#include "framework/DCView.h"
 
 #include <windows.h>
 
@@ -8,19 +8,19 @@ namespace tamsivo {
 
 // A memory context (CreateCompatibleDC), deleted with DeleteDC. Move-only. It starts with a
 // one-pixel monochrome bitmap selected; select a bitmap of your own through a SelectGuard.
-class MemoryDc {
+class MemoryDC {
 public:
-    MemoryDc() = default;
+    MemoryDC() = default;
     // Compatible with `like`, or with the screen when `like` is empty.
-    explicit MemoryDc(DcView like);
-    ~MemoryDc();
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    MemoryDc(MemoryDc&& other) noexcept;
-    MemoryDc& operator=(MemoryDc&& other) noexcept;
+    explicit MemoryDC(DCView like);
+    ~MemoryDC();
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    MemoryDC(MemoryDC&& other) noexcept;
+    MemoryDC& operator=(MemoryDC&& other) noexcept;
 
-    DcView View() const noexcept { return DcView(dc_); }
-    operator DcView() const noexcept { return View(); }
+    DCView View() const noexcept { return DCView(dc_); }
+    operator DCView() const noexcept { return View(); }
     explicit operator bool() const noexcept { return dc_ != nullptr; }
 
 private:

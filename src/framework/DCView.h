@@ -9,10 +9,10 @@ namespace tamsivo {
 // A device context someone else owns: a paint context, a memory context, or the context a
 // message hands over (WM_ERASEBKGND, WM_PRINTCLIENT, WM_CTLCOLOR*, WM_DRAWITEM). Copy freely;
 // it never releases anything. The text operations take Windows-1251 text.
-class DcView {
+class DCView {
 public:
-    DcView() = default;
-    explicit DcView(HDC dc) noexcept : dc_(dc) {}
+    DCView() = default;
+    explicit DCView(HDC dc) noexcept : dc_(dc) {}
 
     HDC Handle() const noexcept { return dc_; }
     explicit operator bool() const noexcept { return dc_ != nullptr; }
