@@ -65,8 +65,9 @@ protected:
     void OnCancel() override;
 
     // Starts the worker of one flash run, reporting to this dialog, with the package and port
-    // chosen now. False when no thread could be started: then no notification will come.
-    virtual bool StartFlashWorker();
+    // chosen now, and hands over its thread handle; null when no thread could be started:
+    // then no notification will come.
+    virtual HANDLE StartFlashWorker();
 
     // The controls, bound by data exchange.
     PercentProgressBar progressBar_; // IDC_PROGRESS

@@ -28,9 +28,8 @@ HCURSOR WaitCursor() {
 
 } // namespace
 
-bool MainDialog::StartFlashWorker() {
-    worker_.Reset(StartFlashThread(Hwnd(), FlashInputsFrom(TheAppState())));
-    return static_cast<bool>(worker_);
+HANDLE MainDialog::StartFlashWorker() {
+    return StartFlashThread(Hwnd(), FlashInputsFrom(TheAppState()));
 }
 
 void MainDialog::WaitForWorker() {
@@ -59,7 +58,8 @@ void MainDialog::OnStart() {
         state.idle = 0;
         ShowScreen(kRunningCaption, "", true, false, kTitleStepMs);
         state.runAllowed = 1;
-        if (StartFlashWorker()) {
+        worker_.Reset(StartFlashWorker());
+        if (worker_) {
             stopButton_.SetFocus();
         } else {
             // No worker, so no notification will ever end the running look.

@@ -49,8 +49,12 @@ public:
         : MainDialogProbe(std::move(steps)), startWorker_(std::move(startWorker)) {}
 
 protected:
-    bool StartFlashWorker() override {
-        return startWorker_ ? startWorker_(Hwnd()) : MainDialog::StartFlashWorker();
+    // A worker the test plays ends when the test says so; its handle, a set event, is done.
+    HANDLE StartFlashWorker() override {
+        if (!startWorker_) {
+            return MainDialog::StartFlashWorker();
+        }
+        return startWorker_(Hwnd()) ? ::CreateEventW(nullptr, TRUE, TRUE, nullptr) : nullptr;
     }
 
 private:
