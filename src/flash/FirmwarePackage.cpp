@@ -81,6 +81,8 @@ void FirmwarePackage::BeginText() {
     errorOffset_ = 0;
     textOffset_ = 0;
     pendingHigh_ = -1;
+    pendingAt_ = 0;
+    lastLoneAt_ = kNoOffset;
 }
 
 // Tokens are one or two hexadecimal digits after optional whitespace; a run of digits is cut
@@ -97,6 +99,7 @@ PackageError FirmwarePackage::DecodePiece(std::string_view piece) {
             // The byte is complete: with this digit, or alone before whitespace.
             image[count++] = static_cast<std::uint8_t>(value >= 0 ? high * 16 + value : high);
             high = -1;
+            lastLoneAt_ = value >= 0 ? kNoOffset : pendingAt_;
             if (value >= 0) {
                 continue;
             }
@@ -114,6 +117,7 @@ PackageError FirmwarePackage::DecodePiece(std::string_view piece) {
             return PackageError::TooLarge;
         }
         high = value;
+        pendingAt_ = textOffset_ + static_cast<std::size_t>(p - begin);
     }
     count_ = count;
     pendingHigh_ = high;
@@ -121,11 +125,13 @@ PackageError FirmwarePackage::DecodePiece(std::string_view piece) {
     return PackageError::None;
 }
 
-// A digit still waiting for its partner at the very end is half a byte: the file was cut off,
-// perhaps inside a frame's length, and what is left must not pass as a shorter package.
+// A text that ends in a lone digit, right at its end or before nothing but whitespace (which
+// an editor adds when it saves a cut file), ends in half a byte: the file was cut off, perhaps
+// inside a frame's length, and what is left must not pass as a shorter package. Lone digits
+// inside the text are bytes of their own.
 PackageError FirmwarePackage::EndText() {
-    if (pendingHigh_ >= 0) {
-        errorOffset_ = textOffset_ - 1;
+    if (pendingHigh_ >= 0 || lastLoneAt_ != kNoOffset) {
+        errorOffset_ = pendingHigh_ >= 0 ? pendingAt_ : lastLoneAt_;
         return PackageError::TruncatedByte;
     }
     return PackageError::None;

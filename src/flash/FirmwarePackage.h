@@ -47,8 +47,11 @@ private:
     std::uint32_t count_ = 0;
     std::uint32_t frames_ = 0;
     std::size_t errorOffset_ = 0;
-    std::size_t textOffset_ = 0; // characters decoded so far
-    int pendingHigh_ = -1;       // a first digit whose second may follow, or -1
+    static constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);
+    std::size_t textOffset_ = 0;         // characters decoded so far
+    int pendingHigh_ = -1;               // a first digit whose second may follow, or -1
+    std::size_t pendingAt_ = 0;          // where that digit stands
+    std::size_t lastLoneAt_ = kNoOffset; // where the last token stands if it was a lone digit
 };
 
 } // namespace tamsivo

@@ -40,10 +40,11 @@ inline constexpr std::uint32_t kFlashBaudRate = 115200;
 inline constexpr std::uint32_t kLineTimeoutMs = 10000;
 // A frame is sent at most this many times in a row before the run gives up.
 inline constexpr unsigned kMaxRetryableAnswers = 4;
-// How long the line must stay quiet after the last frame's verdict before the run believes
-// it: a byte that still follows means the verdict was not the computer's last word. Long
-// enough for a USB adapter's receive latency (16 ms by default).
-inline constexpr std::uint32_t kQuietAfterVerdictMs = 20;
+// How long the line must stay quiet at least after the last frame's verdict before the run
+// believes it: a byte that still follows means the verdict was not the computer's last word
+// (a stray byte came ahead of the real verdict). Twice the K-line's usual longest answer time
+// of 50 ms; the run waits longer when the computer took longer over its frames.
+inline constexpr std::uint32_t kMinQuietAfterVerdictMs = 100;
 
 // A frame: 16-bit big-endian payload length, then the payload.
 inline constexpr std::uint32_t kFrameHeaderBytes = 2;

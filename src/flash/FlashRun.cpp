@@ -2,11 +2,15 @@
 
 #include "app/AppState.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
 namespace tamsivo {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // The echo of the frame at image offset p lands at offset p here, to be compared with what
 // was sent.
@@ -35,10 +39,15 @@ bool NothingWaiting(SerialLine& line) {
 }
 
 // The last verdict is believed only when nothing follows it: with one byte too many in the
-// stream, what was read as the verdict was not the computer's last word.
-bool QuietAfterVerdict(SerialLine& line) {
+// stream, what was read as the verdict was not the computer's last word, and the real one
+// comes when the computer has judged the frame. So the line must stay quiet for twice the
+// longest the computer took to answer during the run, and at least kMinQuietAfterVerdictMs.
+bool QuietAfterVerdict(SerialLine& line, Clock::duration longestAnswer, std::uint32_t timeoutMs) {
+    const auto longest = std::chrono::ceil<std::chrono::milliseconds>(longestAnswer).count();
+    const std::uint32_t quietMs = static_cast<std::uint32_t>(
+        std::min<long long>(timeoutMs, std::max<long long>(kMinQuietAfterVerdictMs, 2 * longest)));
     std::uint8_t stray = 0;
-    return NothingWaiting(line) && line.SetTimeouts(kQuietAfterVerdictMs) && !line.Read(&stray, 1);
+    return NothingWaiting(line) && line.SetTimeouts(quietMs) && !line.Read(&stray, 1);
 }
 
 } // namespace
@@ -130,7 +139,9 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
     std::uint32_t frameBytes = 0;
     unsigned retries = 0; // shared by both retryable answers; reset only by OK and WAIT
     bool waiting = false;
-    bool answered = false; // the computer has spoken since the line was opened
+    bool answered = false;           // the computer has spoken since the line was opened
+    Clock::time_point asked;         // since when the computer owes an answer
+    Clock::duration longestAnswer{}; // the longest it took to give one
     for (;;) {
         if (!waiting) {
             frameBytes = kFrameHeaderBytes + image.FrameLength(position);
@@ -159,11 +170,16 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
             sentTotal += frameBytes;
             Notify(WM_FLASH_PROGRESS, sentTotal);
             position += frameBytes;
+            asked = Clock::now();
         }
         std::uint8_t answer = 0;
         if (!line.Read(&answer, 1)) {
             return Ending{WM_FLASH_NO_ANSWER};
         }
+        // After a wait the next answer is owed from here.
+        const Clock::time_point answeredAt = Clock::now();
+        longestAnswer = std::max(longestAnswer, answeredAt - asked);
+        asked = answeredAt;
         answered = true;
         waiting = answer == ANSWER_WAIT;
         switch (answer) {
@@ -188,7 +204,7 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
         // leaving before it would report success for a frame the computer may still refuse.
         const bool accepted = position >= byteCount && !waiting;
         if (accepted) {
-            if (!QuietAfterVerdict(line)) {
+            if (!QuietAfterVerdict(line, longestAnswer, options_.timeoutMs)) {
                 return Ending{WM_FLASH_LINE_ERROR};
             }
             // The computer has the whole package: a stop that came too late changes nothing,

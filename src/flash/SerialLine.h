@@ -14,7 +14,7 @@ namespace tamsivo {
 //
 // Timeouts for a timeout t (ms): a read of n bytes gives up after 10 * n + t ms in all, or
 // when more than t ms pass between two received bytes; a write of n bytes may take
-// t * n + 10 ms.
+// min(t * n, t + n) + 10 ms.
 class SerialLine {
 public:
     SerialLine() = default;

@@ -36,16 +36,16 @@ TEST(FirmwarePackage, TokensAreCutIntoPairsWhateverTheSpacing) {
 TEST(FirmwarePackage, SingleDigitTokenIsAByteOnlyWhenSomethingFollows) {
     FirmwarePackage package;
     // Before whitespace the digit is a byte of its own.
-    ASSERT_EQ(package.Decode("0001A\n"), PackageError::None);
-    EXPECT_EQ(package.ByteCount(), 3u);
+    ASSERT_EQ(package.Decode("0002A 1B\n"), PackageError::None);
+    EXPECT_EQ(package.ByteCount(), 4u);
     EXPECT_EQ(package.Bytes()[2], 0x0A);
 
     // Right at the end of the text it is half a byte: the file was cut off, and what is left
     // must not pass for a shorter package.
-    for (const char* cut : {"00007", "0000 7", "0001A", "0001AA0"}) {
+    for (const char* cut : {"00007", "0000 7", "0001A", "0001AA0", "0001A\r\n"}) {
         SCOPED_TRACE(cut);
         EXPECT_EQ(package.Decode(cut), PackageError::TruncatedByte);
-        EXPECT_EQ(package.ErrorOffset(), std::string(cut).size() - 1);
+        EXPECT_EQ(package.ErrorOffset(), std::string(cut).find_last_not_of("\r\n"));
         EXPECT_EQ(package.ByteCount(), 0u);
     }
 }

@@ -1,5 +1,6 @@
 #include "flash/SerialLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
@@ -197,8 +198,11 @@ bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
         return Fail(EBADF);
     }
     const int fd = static_cast<int>(handle_);
-    const auto deadline =
-        Clock::now() + std::chrono::milliseconds(std::uint64_t{timeoutMs_} * count + 10);
+    // t ms a byte, but never more than t + 1 ms a byte: a port that stopped taking bytes
+    // would otherwise hold a large frame for days, beyond the reach of the stop command.
+    const std::uint64_t limitMs =
+        std::min(std::uint64_t{timeoutMs_} * count, std::uint64_t{timeoutMs_} + count) + 10;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
     std::uint32_t done = 0;
     while (done < count) {
         const ssize_t written = ::write(fd, data + done, count - done);

@@ -3,20 +3,35 @@
 namespace tamsivo {
 
 std::wstring PortLock::ObjectName(const std::string& deviceOrPortName) {
+    // One port has many spellings that the system resolves to the same device: "\\.\COM5",
+    // "COM5", "com5", "COM5:", "COM5 ", "COM5." and "COM05". The claim is made in one of them.
     std::string port = deviceOrPortName;
-    const std::string devicePrefix = "\\\\.\\";
-    if (port.compare(0, devicePrefix.size(), devicePrefix) == 0) {
-        port.erase(0, devicePrefix.size());
+    for (bool stripped = true; stripped;) {
+        stripped = false;
+        for (const char* prefix : {"\\\\.\\", "\\\\?\\"}) {
+            if (port.rfind(prefix, 0) == 0) {
+                port.erase(0, 4);
+                stripped = true;
+            }
+        }
     }
-    // COM3 and com3 are one device. Port names are ASCII; anything else, a backslash above
-    // all (a namespace separator in object names), is spelt as its byte value.
+    while (!port.empty() && (port.back() == ' ' || port.back() == '.' || port.back() == ':')) {
+        port.pop_back();
+    }
+    for (char& c : port) {
+        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    const std::size_t digits = port.find_first_not_of('0', 3);
+    if (port.size() > 3 && port.size() < 12 && port.compare(0, 3, "COM") == 0 &&
+        port.find_first_not_of("0123456789", 3) == std::string::npos) {
+        port = "COM" + (digits == std::string::npos ? std::string("0") : port.substr(digits));
+    }
+    // Anything else is spelt byte by byte; a backslash is a namespace separator in names.
     std::wstring name = L"Global\\Tamsivo.Port.";
     for (const char c : port) {
         const auto byte = static_cast<unsigned char>(c);
         if ((byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z')) {
             name += static_cast<wchar_t>(byte);
-        } else if (byte >= 'a' && byte <= 'z') {
-            name += static_cast<wchar_t>(byte - 'a' + 'A');
         } else {
             name += L'%' + std::to_wstring(byte) + L'%';
         }

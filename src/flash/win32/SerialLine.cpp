@@ -100,9 +100,11 @@ bool SerialLine::SetTimeouts(std::uint32_t timeoutMs) {
     timeouts.ReadIntervalTimeout = timeoutMs;
     timeouts.ReadTotalTimeoutMultiplier = 10;
     timeouts.ReadTotalTimeoutConstant = timeoutMs;
-    // The write side's multiplier and constant are the other way round.
-    timeouts.WriteTotalTimeoutMultiplier = timeoutMs;
-    timeouts.WriteTotalTimeoutConstant = 10;
+    // A write may take t ms a byte, but never more than t + 1 ms a byte (at 115200 baud a
+    // byte takes 0.087 ms): a port that stopped taking bytes would otherwise hold a frame of
+    // 64 KiB for days, beyond the reach of the stop command.
+    timeouts.WriteTotalTimeoutMultiplier = timeoutMs < 1 ? timeoutMs : 1;
+    timeouts.WriteTotalTimeoutConstant = timeoutMs <= 1 ? 10 : timeoutMs + 10;
     if (!::SetCommTimeouts(AsHandle(handle_), &timeouts)) {
         return Fail(static_cast<int>(::GetLastError()));
     }
