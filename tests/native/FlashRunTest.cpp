@@ -1,9 +1,9 @@
+// The flash run against a scripted device: every answer, every fault of the line or of the
+// stream, a stop at any point, and every way the start can fail.
 #include "flash/FlashRun.h"
 #include "app/AppState.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <deque>
@@ -11,88 +11,89 @@
 #include <fstream>
 #include <functional>
 #include <new>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace tamsivo {
 namespace {
 
-// What a scripted line saw and did during one run.
+using Bytes = std::vector<std::uint8_t>;
+
+// How the scripted device mangles one frame's exchange: `now` holds the echo and the answers
+// as they come back at once, `late` what arrives only once the host writes again.
+using Mangle = std::function<void(int write, Bytes& now, Bytes& late)>;
+
+struct Device {
+    Device(std::deque<int> script = {}) : answers(std::move(script)) {}
+    std::deque<int> answers;
+    bool opens = true;
+    bool writes = true;
+    int echoFailsOnWrite = 0; // that write's echo lacks its last byte, and nothing follows
+    Mangle mangle;
+};
+
+// What the line saw.
 struct LineLog {
-    bool opened = false;
-    bool openAttempted = false;
-    std::uint32_t timeoutMs = 0;
+    std::vector<Bytes> writes;
     int purges = 0;
-    int purgesBeforeWrites = 0; // writes that came right after a purge
-    std::vector<std::vector<std::uint8_t>> writes;
-    bool closedAtEnd = false;
+    int purgesBeforeFirstWrite = 0;
+    std::uint32_t timeoutMs = 0;
+    bool openAttempted = false;
+    bool closed = false;
     bool destroyed = false;
 };
 
-// How the scripted device mangles the bytes of one frame's exchange: `now` holds the echo and
-// the answers as they come back at once, `late` what arrives only once the host writes again.
-using Mangle =
-    std::function<void(int write, std::vector<std::uint8_t>& now, std::vector<std::uint8_t>& late)>;
-
-// Plays the adapter and the on-board computer as one byte stream: each write comes back as
-// its echo followed by the next scripted answer (a wait is followed at once by the answer
-// after it); an empty script is silence. Reads take bytes from the stream in order.
+// The adapter and the computer as one byte stream: each write comes back as its echo followed
+// by the next scripted answer (a wait is followed at once by the answer after it); an empty
+// script is silence. Reads take bytes from the stream in order.
 class ScriptedLine : public SerialLine {
 public:
-    ScriptedLine(LineLog& log, std::deque<int> answers, bool openSucceeds, bool writeSucceeds,
-                 std::optional<int> echoFailsOnWrite, Mangle mangle)
-        : log_(log), answers_(std::move(answers)), openSucceeds_(openSucceeds),
-          writeSucceeds_(writeSucceeds), echoFailsOnWrite_(echoFailsOnWrite),
-          mangle_(std::move(mangle)) {}
+    ScriptedLine(LineLog& log, Device device) : log_(log), device_(std::move(device)) {}
     ~ScriptedLine() override { log_.destroyed = true; }
 
     bool Open(const char*, std::uint32_t, std::uint32_t timeoutMs) override {
         log_.openAttempted = true;
         log_.timeoutMs = timeoutMs;
-        log_.opened = openSucceeds_;
-        return openSucceeds_;
+        return device_.opens;
     }
     bool SetTimeouts(std::uint32_t) override { return true; }
     bool Purge() override {
         ++log_.purges;
-        justPurged_ = true;
+        log_.purgesBeforeFirstWrite += log_.writes.empty() ? 1 : 0;
         input_.clear();
         return true;
     }
     bool Close() override {
-        log_.closedAtEnd = true;
+        log_.closed = true;
         return true;
     }
     bool Write(const std::uint8_t* data, std::uint32_t count) override {
-        log_.purgesBeforeWrites += justPurged_ ? 1 : 0;
-        justPurged_ = false;
         log_.writes.emplace_back(data, data + count);
-        if (!writeSucceeds_) {
+        if (!device_.writes) {
             return false;
         }
         const int write = static_cast<int>(log_.writes.size());
         input_.insert(input_.end(), late_.begin(), late_.end());
         late_.clear();
-        std::vector<std::uint8_t> now(data, data + count);
-        if (echoFailsOnWrite_ == write) {
-            now.pop_back(); // and nothing more comes
-            answers_.clear();
+        Bytes now(data, data + count);
+        if (device_.echoFailsOnWrite == write) {
+            now.pop_back();
+            device_.answers.clear();
         }
-        while (!answers_.empty()) {
-            now.push_back(static_cast<std::uint8_t>(answers_.front()));
-            answers_.pop_front();
+        while (!device_.answers.empty()) {
+            now.push_back(static_cast<std::uint8_t>(device_.answers.front()));
+            device_.answers.pop_front();
             if (now.back() != ANSWER_WAIT) {
                 break;
             }
         }
-        std::vector<std::uint8_t> late;
-        if (mangle_) {
-            mangle_(write, now, late);
+        if (device_.mangle) {
+            device_.mangle(write, now, late_);
         }
         input_.insert(input_.end(), now.begin(), now.end());
-        late_ = std::move(late);
         return true;
     }
     bool Read(std::uint8_t* buffer, std::uint32_t count) override {
@@ -108,50 +109,46 @@ public:
 
 private:
     LineLog& log_;
-    std::deque<int> answers_;
-    bool openSucceeds_;
-    bool writeSucceeds_;
-    std::optional<int> echoFailsOnWrite_;
-    Mangle mangle_;
-    bool justPurged_ = false;
+    Device device_;
     std::deque<std::uint8_t> input_;
-    std::vector<std::uint8_t> late_;
+    Bytes late_;
 };
 
 struct Report {
     unsigned message;
     std::int64_t lParam;
-    int busy;
     bool operator==(const Report&) const = default;
 };
+void PrintTo(const Report& r, std::ostream* out) {
+    *out << (r.message - kFirstUserMessage) << ":" << r.lParam;
+}
 
-class Recorder : public FlashReporter {
-public:
-    explicit Recorder(AppState& state) : state_(state) {}
-    void Report(unsigned message, std::int64_t lParam) override {
-        reports.push_back({message, lParam, state_.busy.load()});
-        if (onReport) {
-            onReport(message, lParam);
-        }
-    }
-    std::vector<tamsivo::Report> reports;
-    std::function<void(unsigned, std::int64_t)> onReport;
+Report Size(std::int64_t bytes) {
+    return {WM_FLASH_SIZE, bytes};
+}
+Report Progress(std::int64_t sent) {
+    return {WM_FLASH_PROGRESS, sent};
+}
+Report End(unsigned message, std::int64_t lParam = 0) {
+    return {message, lParam};
+}
 
-private:
-    AppState& state_;
-};
+// Three frames: 3, 4 and 2 bytes on the line.
+const std::string kThreeFrames = "0001AA\r\n0002BBCC\r\n0000\r\n";
+const Bytes kFrame0 = {0x00, 0x01, 0xAA};
+const Bytes kFrame1 = {0x00, 0x02, 0xBB, 0xCC};
+const Bytes kFrame2 = {0x00, 0x00};
 
 class FlashRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               ("tamsivo-run-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               ("tamsivo-run-" + std::to_string(::getpid()) +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_ / "updates");
         state_.exeDir = dir_.string() + "/";
         state_.firmwareName = "bk.enc";
         state_.portName = "ttyFAKE";
-        state_.runAllowed = 1;
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
@@ -159,181 +156,126 @@ protected:
         std::ofstream(dir_ / "updates" / "bk.enc", std::ios::binary) << text;
     }
 
-    // Three frames: 3, 4 and 2 bytes on the line.
-    void WriteThreeFrames() { WritePackage("0001AA\r\n0002BBCC\r\n0000\r\n"); }
-
-    const std::vector<Report>& Run(std::deque<int> answers, bool openSucceeds = true,
-                                   bool writeSucceeds = true,
-                                   std::optional<int> echoFailsOnWrite = std::nullopt,
-                                   Mangle mangle = {}) {
+    // One run; `stopAt` clears runAllowed when the progress reaches that many bytes, and
+    // `allowed` false starts it as stopped already.
+    std::vector<Report> Run(Device device, std::int64_t stopAt = -1, bool allowed = true) {
+        log_ = {};
+        reports_.clear();
+        state_.runAllowed = allowed ? 1 : 0;
         FlashRun::Options options;
         options.timeoutMs = 321;
-        options.makeLine = [&, answers, mangle] {
-            return std::make_unique<ScriptedLine>(log_, answers, openSucceeds, writeSucceeds,
-                                                  echoFailsOnWrite, mangle);
-        };
-        FlashRun(state_, recorder_, options).Run(FlashInputsFrom(state_));
-        return recorder_.reports;
+        options.makeLine = [&] { return std::make_unique<ScriptedLine>(log_, device); };
+        Reporter reporter(*this, stopAt);
+        FlashRun(state_, reporter, options).Run(FlashInputsFrom(state_));
+        EXPECT_EQ(state_.busy, 0);
+        EXPECT_TRUE(log_.destroyed);
+        return reports_;
     }
 
-    std::vector<std::vector<std::uint8_t>> Frames(std::initializer_list<int> which) const {
-        static const std::vector<std::vector<std::uint8_t>> frames = {
-            {0x00, 0x01, 0xAA}, {0x00, 0x02, 0xBB, 0xCC}, {0x00, 0x00}};
-        std::vector<std::vector<std::uint8_t>> out;
-        for (int i : which) {
-            out.push_back(frames[i]);
+    class Reporter : public FlashReporter {
+    public:
+        Reporter(FlashRunTest& test, std::int64_t stopAt) : test_(test), stopAt_(stopAt) {}
+        void Report(unsigned message, std::int64_t lParam) override {
+            test_.reports_.push_back({message, lParam});
+            // Busy while the run goes on; down before its ending notification.
+            const bool ending = message != WM_FLASH_SIZE && message != WM_FLASH_PROGRESS;
+            EXPECT_EQ(test_.state_.busy.load(), ending ? 0 : 1) << message;
+            if (ending) {
+                EXPECT_TRUE(test_.log_.closed || !test_.log_.openAttempted);
+            }
+            if (message == WM_FLASH_PROGRESS && lParam == stopAt_) {
+                test_.state_.runAllowed = 0;
+            }
+            if (test_.onReport) {
+                test_.onReport(message);
+            }
         }
-        return out;
-    }
+
+    private:
+        FlashRunTest& test_;
+        std::int64_t stopAt_;
+    };
 
     std::filesystem::path dir_;
     AppState state_;
-    Recorder recorder_{state_};
     LineLog log_;
+    std::vector<Report> reports_;
+    std::function<void(unsigned)> onReport;
 };
 
-constexpr int kBusy = 1;
-constexpr int kIdle = 0;
-
-TEST_F(FlashRunTest, AllAcceptedSendsEveryFrameOnceAndEndsDone) {
-    WriteThreeFrames();
-    const auto& reports = Run({0x11, 0x11, 0x11});
-    EXPECT_EQ(reports, (std::vector<Report>{{WM_FLASH_SIZE, 9, kBusy},
-                                            {WM_FLASH_PROGRESS, 3, kBusy},
-                                            {WM_FLASH_PROGRESS, 7, kBusy},
-                                            {WM_FLASH_PROGRESS, 9, kBusy},
-                                            {WM_FLASH_DONE, 9, kIdle}}));
-    EXPECT_EQ(log_.writes, Frames({0, 1, 2}));
-    // Purged before the first frame only: later, anything waiting is a fault, not litter.
-    EXPECT_EQ(log_.purges, 1);
-    EXPECT_EQ(log_.purgesBeforeWrites, 1);
-    EXPECT_EQ(log_.timeoutMs, 321u);
-    EXPECT_TRUE(log_.closedAtEnd);
-    EXPECT_TRUE(log_.destroyed);
-    EXPECT_EQ(state_.busy, 0);
-}
-
-TEST_F(FlashRunTest, RetryableAnswersResendTheFrameAndCountItOnce) {
-    WriteThreeFrames();
-    const auto& reports = Run({0x22, 0x33, 0x11, 0x11, 0x11});
-    EXPECT_EQ(log_.writes, Frames({0, 0, 0, 1, 2}));
-    std::vector<std::int64_t> progress;
-    for (const Report& r : reports) {
-        if (r.message == WM_FLASH_PROGRESS) {
-            progress.push_back(r.lParam);
-        }
-    }
-    EXPECT_EQ(progress, (std::vector<std::int64_t>{3, 3, 3, 7, 9}));
-    EXPECT_EQ(reports.back(), (Report{WM_FLASH_DONE, 9, kIdle}));
-}
-
-TEST_F(FlashRunTest, FourthRetryableAnswerInARowFailsByItsKind) {
+TEST_F(FlashRunTest, AnswersDecideWhatIsSentAndHowTheRunEnds) {
+    // `frames` are the frames written, in order: each write reports the progress to that
+    // frame's end, whether it was sent before or not; then the run ends with `ending`.
     struct Case {
+        const char* what;
         std::deque<int> answers;
-        unsigned end;
-        std::size_t writes;
+        std::string frames;
+        unsigned ending;
     };
     const std::vector<Case> cases = {
-        {{0x22, 0x22, 0x22, 0x22}, WM_FLASH_CHECKSUM_ERROR, 4},
-        {{0x22, 0x33, 0x22, 0x33}, WM_FLASH_LINE_ERROR, 4},
-        {{0x33, 0x33, 0x33, 0x22}, WM_FLASH_CHECKSUM_ERROR, 4},
-        // OK and WAIT reset the shared counter; the next frame starts afresh.
-        {{0x22, 0x22, 0x22, 0x11, 0x22, 0x22, 0x22, 0x88, 0x33, 0x33, 0x33, 0x33},
-         WM_FLASH_LINE_ERROR,
-         11},
+        {"all accepted", {0x11, 0x11, 0x11}, "012", WM_FLASH_DONE},
+        // Both retryable answers share one counter, which OK and WAIT reset.
+        {"resends", {0x22, 0x33, 0x11, 0x11, 0x11}, "00012", WM_FLASH_DONE},
+        {"checksum limit", {0x22, 0x22, 0x22, 0x22}, "0000", WM_FLASH_CHECKSUM_ERROR},
+        {"mixed limit", {0x22, 0x33, 0x22, 0x33}, "0000", WM_FLASH_LINE_ERROR},
+        {"reset by ok and wait",
+         {0x22, 0x22, 0x22, 0x11, 0x22, 0x22, 0x22, 0x88, 0x33, 0x33, 0x33, 0x22},
+         "00001111111",
+         WM_FLASH_CHECKSUM_ERROR},
+        // A wait sends nothing and reads another answer, the last frame's verdict too.
+        {"waits", {0x11, 0x88, 0x88, 0x11, 0x11}, "012", WM_FLASH_DONE},
+        {"wait, then refusal of the last", {0x11, 0x11, 0x88, 0x22, 0x11}, "0122", WM_FLASH_DONE},
+        {"wait without a verdict", {0x11, 0x11, 0x88}, "012", WM_FLASH_NO_ANSWER},
+        {"signature", {0x11, 0x44}, "01", WM_FLASH_SIGNATURE_ERROR},
+        {"adapter sync", {0x66}, "0", WM_FLASH_ADAPTER_SYNC_ERROR},
+        {"link", {0x77}, "0", WM_FLASH_LINK_ERROR},
+        {"unknown 0x55", {0x55}, "0", WM_FLASH_BAD_ANSWER},
+        {"unknown 0x00", {0x00}, "0", WM_FLASH_BAD_ANSWER},
+        {"silence", {0x11}, "01", WM_FLASH_NO_ANSWER},
     };
+    const Bytes frames[] = {kFrame0, kFrame1, kFrame2};
+    const std::int64_t ends[] = {3, 7, 9};
+    WritePackage(kThreeFrames);
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.end));
-        recorder_.reports.clear();
-        log_ = {};
-        WriteThreeFrames();
-        const auto& reports = Run(c.answers);
-        EXPECT_EQ(reports.back(), (Report{c.end, 0, kIdle}));
-        EXPECT_EQ(log_.writes.size(), c.writes);
-        EXPECT_TRUE(log_.closedAtEnd);
+        SCOPED_TRACE(c.what);
+        std::vector<Bytes> writes;
+        std::vector<Report> reports{Size(9)};
+        for (const char frame : c.frames) {
+            writes.push_back(frames[frame - '0']);
+            reports.push_back(Progress(ends[frame - '0']));
+        }
+        reports.push_back(End(c.ending, c.ending == WM_FLASH_DONE ? 9 : 0));
+        EXPECT_EQ(Run(Device{c.answers}), reports);
+        EXPECT_EQ(log_.writes, writes);
+        // Purged before the first frame only: later anything waiting is a fault, not litter.
+        EXPECT_EQ(log_.purges, 1);
+        EXPECT_EQ(log_.purgesBeforeFirstWrite, 1);
+        EXPECT_EQ(log_.timeoutMs, 321u);
+        EXPECT_TRUE(log_.closed);
     }
 }
 
-TEST_F(FlashRunTest, WaitSendsNothingAndReadsTheNextAnswer) {
-    WriteThreeFrames();
-    const auto& reports = Run({0x11, 0x88, 0x88, 0x11, 0x11});
-    EXPECT_EQ(log_.writes, Frames({0, 1, 2}));
-    EXPECT_EQ(reports.back(), (Report{WM_FLASH_DONE, 9, kIdle}));
-}
-
-TEST_F(FlashRunTest, WaitOnTheLastFrameAwaitsItsVerdict) {
-    WriteThreeFrames();
-    EXPECT_EQ(Run({0x11, 0x11, 0x88, 0x11}).back(), (Report{WM_FLASH_DONE, 9, kIdle}));
-
-    // The verdict may still refuse the frame: it is sent again, not reported as done.
-    recorder_.reports.clear();
-    log_ = {};
-    EXPECT_EQ(Run({0x11, 0x11, 0x88, 0x22, 0x11}).back(), (Report{WM_FLASH_DONE, 9, kIdle}));
-    EXPECT_EQ(log_.writes, Frames({0, 1, 2, 2}));
-
-    recorder_.reports.clear();
-    log_ = {};
-    EXPECT_EQ(Run({0x11, 0x11, 0x88}).back(), (Report{WM_FLASH_NO_ANSWER, 0, kIdle}));
-}
-
-TEST_F(FlashRunTest, FailureAnswersEndTheRunAtOnce) {
-    const std::vector<std::pair<int, unsigned>> cases = {
-        {0x44, WM_FLASH_SIGNATURE_ERROR}, {0x66, WM_FLASH_ADAPTER_SYNC_ERROR},
-        {0x77, WM_FLASH_LINK_ERROR},      {0x55, WM_FLASH_BAD_ANSWER},
-        {0x00, WM_FLASH_BAD_ANSWER},      {0xFF, WM_FLASH_BAD_ANSWER}};
-    for (const auto& [answer, end] : cases) {
-        SCOPED_TRACE(answer);
-        recorder_.reports.clear();
-        log_ = {};
-        WriteThreeFrames();
-        const auto& reports = Run({0x11, answer, 0x11});
-        EXPECT_EQ(reports.back(), (Report{end, 0, kIdle}));
-        EXPECT_EQ(log_.writes.size(), 2u);
-        EXPECT_TRUE(log_.closedAtEnd);
-        EXPECT_TRUE(log_.destroyed);
-    }
-}
-
-TEST_F(FlashRunTest, MissingEchoOrAnswerEndsTheRun) {
-    WriteThreeFrames();
-    const auto& reports = Run({0x11, 0x11}, true, true, 2);
-    EXPECT_EQ(reports, (std::vector<Report>{{WM_FLASH_SIZE, 9, kBusy},
-                                            {WM_FLASH_PROGRESS, 3, kBusy},
-                                            {WM_FLASH_NO_ECHO, 0, kIdle}}));
-
-    recorder_.reports.clear();
-    log_ = {};
-    EXPECT_EQ(Run({0x11}).back(), (Report{WM_FLASH_NO_ANSWER, 0, kIdle}));
-    EXPECT_EQ(log_.writes.size(), 2u);
-
-    // A write that did not go out in full ends the run at once: what came back of it must
-    // not be read as an answer.
-    recorder_.reports.clear();
-    log_ = {};
-    const auto& failedWrite = Run({0x11, 0x11, 0x11}, true, false);
-    EXPECT_EQ(failedWrite,
-              (std::vector<Report>{{WM_FLASH_SIZE, 9, kBusy}, {WM_FLASH_NO_ECHO, 0, kIdle}}));
+TEST_F(FlashRunTest, AFrameThatDidNotGoOutWholeEndsTheRunAtOnce) {
+    WritePackage(kThreeFrames);
+    Device shortEcho{{0x11, 0x11, 0x11}};
+    shortEcho.echoFailsOnWrite = 2;
+    EXPECT_EQ(Run(shortEcho), (std::vector<Report>{Size(9), Progress(3), End(WM_FLASH_NO_ECHO)}));
+    // What came back of a write that failed must not be read as an answer.
+    Device failedWrite{{0x11, 0x11, 0x11}};
+    failedWrite.writes = false;
+    EXPECT_EQ(Run(failedWrite), (std::vector<Report>{Size(9), End(WM_FLASH_NO_ECHO)}));
     EXPECT_EQ(log_.writes.size(), 1u);
 }
 
 // One byte too many or too early shifts the stream, so that a payload or a stray byte would
 // be read as the verdict. Whatever follows, the run must not report success.
 TEST_F(FlashRunTest, StreamOutOfStepIsALineErrorNeverSuccess) {
-    // The answer comes before the echo's last byte.
-    const Mangle early = [](int, std::vector<std::uint8_t>& now, std::vector<std::uint8_t>&) {
+    const Mangle early = [](int, Bytes& now, Bytes&) {
         std::swap(now[now.size() - 1], now[now.size() - 2]);
     };
-    // One byte 0x11 too many after the echo, then the real answer.
-    const Mangle extra = [](int, std::vector<std::uint8_t>& now, std::vector<std::uint8_t>&) {
-        now.insert(now.end() - 1, ANSWER_OK);
-    };
-    // A stray byte long after each answer: it arrives during the next frame.
-    const Mangle noise = [](int, std::vector<std::uint8_t>&, std::vector<std::uint8_t>& late) {
-        late.push_back(ANSWER_OK);
-    };
-    // A stray byte right after the first answer, before anything else is sent.
-    const Mangle trailing = [](int write, std::vector<std::uint8_t>& now,
-                               std::vector<std::uint8_t>&) {
+    const Mangle extra = [](int, Bytes& now, Bytes&) { now.insert(now.end() - 1, ANSWER_OK); };
+    const Mangle noise = [](int, Bytes&, Bytes& late) { late.push_back(ANSWER_OK); };
+    const Mangle trailing = [](int write, Bytes& now, Bytes&) {
         if (write == 1) {
             now.push_back(0x00);
         }
@@ -345,157 +287,98 @@ TEST_F(FlashRunTest, StreamOutOfStepIsALineErrorNeverSuccess) {
         unsigned threeFrames; // the end of a three-frame package
         unsigned oneFrame;    // and of a one-frame one, answered with the last answer
     };
+    constexpr unsigned kLine = WM_FLASH_LINE_ERROR;
     const std::vector<Case> cases = {
-        {"early answer", {0x44, 0x44, 0x44}, early, WM_FLASH_LINE_ERROR, WM_FLASH_LINE_ERROR},
-        {"extra echo byte", {0x44, 0x44, 0x44}, extra, WM_FLASH_LINE_ERROR, WM_FLASH_LINE_ERROR},
+        {"answer before the echo's last byte", {0x44, 0x44, 0x44}, early, kLine, kLine},
+        {"0x11 too many after the echo", {0x44, 0x44, 0x44}, extra, kLine, kLine},
         // With no frame after it the noise cannot shift anything: the verdict stands.
-        {"noise, refused",
-         {0x11, 0x11, 0x44},
-         noise,
-         WM_FLASH_LINE_ERROR,
-         WM_FLASH_SIGNATURE_ERROR},
-        {"noise, link failure",
-         {0x11, 0x11, 0x77},
-         noise,
-         WM_FLASH_LINE_ERROR,
-         WM_FLASH_LINK_ERROR},
-        {"stray byte after a verdict",
-         {0x11, 0x11, 0x11},
-         trailing,
-         WM_FLASH_LINE_ERROR,
-         WM_FLASH_LINE_ERROR},
+        {"noise, refused", {0x11, 0x11, 0x44}, noise, kLine, WM_FLASH_SIGNATURE_ERROR},
+        {"noise, link failure", {0x11, 0x11, 0x77}, noise, kLine, WM_FLASH_LINK_ERROR},
+        {"stray byte after a verdict", {0x11, 0x11, 0x11}, trailing, kLine, kLine},
     };
     for (const Case& c : cases) {
         for (const bool oneFrame : {false, true}) {
             SCOPED_TRACE(std::string(c.what) + (oneFrame ? ", one frame" : ", three frames"));
-            recorder_.reports.clear();
-            log_ = {};
-            std::deque<int> answers = c.answers;
-            if (oneFrame) {
-                WritePackage("0002 5AA5");
-                answers = {c.answers.back()};
-            } else {
-                WriteThreeFrames();
-            }
-            const auto& reports = Run(answers, true, true, std::nullopt, c.mangle);
-            EXPECT_EQ(reports.back(), (Report{oneFrame ? c.oneFrame : c.threeFrames, 0, kIdle}));
-            EXPECT_TRUE(log_.closedAtEnd);
+            WritePackage(oneFrame ? "0002 5AA5" : kThreeFrames);
+            Device device{oneFrame ? std::deque<int>{c.answers.back()} : c.answers};
+            device.mangle = c.mangle;
+            EXPECT_EQ(Run(device).back(), End(oneFrame ? c.oneFrame : c.threeFrames));
         }
     }
 }
 
-TEST_F(FlashRunTest, StopEndsSilentlyAfterTheCurrentAnswer) {
-    WriteThreeFrames();
-    recorder_.onReport = [&](unsigned message, std::int64_t) {
-        if (message == WM_FLASH_PROGRESS) {
-            state_.runAllowed = 0;
-        }
-    };
-    const auto& reports = Run({0x11, 0x11, 0x11});
-    EXPECT_EQ(reports.back().message, static_cast<unsigned>(WM_FLASH_PROGRESS));
-    EXPECT_EQ(log_.writes, Frames({0}));
-    EXPECT_TRUE(log_.closedAtEnd);
-    EXPECT_EQ(state_.busy, 0);
-
+TEST_F(FlashRunTest, AStopEndsSilentlyAfterTheFrameInFlightUnlessThatWasTheLast) {
+    WritePackage(kThreeFrames);
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}, 3), (std::vector<Report>{Size(9), Progress(3)}));
+    EXPECT_EQ(log_.writes.size(), 1u);
     // Failures after a stop stay silent too: the user is told of the cancellation instead.
     for (const std::deque<int>& answers :
          std::vector<std::deque<int>>{{0x44}, {}, {0x22, 0x22, 0x22, 0x22}}) {
-        recorder_.reports.clear();
-        log_ = {};
-        state_.runAllowed = 1;
-        const auto& silent = Run(answers);
-        EXPECT_EQ(silent.back().message, static_cast<unsigned>(WM_FLASH_PROGRESS));
-        EXPECT_EQ(state_.busy, 0);
+        EXPECT_EQ(Run(Device{answers}, 3).back(), Progress(3));
     }
-
-    // A stop that comes once the last frame is out cancels nothing the computer accepts: the
-    // whole package is in, and that is what the user hears.
-    recorder_.onReport = [&](unsigned message, std::int64_t lParam) {
-        if (message == WM_FLASH_PROGRESS && lParam == 9) {
-            state_.runAllowed = 0;
-        }
-    };
-    recorder_.reports.clear();
-    state_.runAllowed = 1;
-    EXPECT_EQ(Run({0x11, 0x11, 0x11}).back(), (Report{WM_FLASH_DONE, 9, kIdle}));
+    // Once the last frame is accepted the whole package is in, and that is what is reported.
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}, 9).back(), End(WM_FLASH_DONE, 9));
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x88, 0x11}}, 9).back(), Progress(9))
+        << "a wait leaves the verdict open, and the stop is obeyed";
 }
 
-// Nothing escapes a run: a failure of the program itself is an ending like any other, with
-// the line closed and `busy` down.
+TEST_F(FlashRunTest, FailuresAtTheStartAreReportedEvenAfterAStop) {
+    const std::vector<Report> fileError{End(WM_FLASH_FILE_ERROR)};
+    const std::vector<Report> portError{End(WM_FLASH_PORT_ERROR)};
+    EXPECT_EQ(Run(Device{}, -1, false), fileError) << "no package";
+    EXPECT_FALSE(log_.openAttempted);
+
+    // A folder named like a package, and a FIFO, which would block the run, are no packages.
+    std::filesystem::create_directory(dir_ / "updates" / "bk.enc");
+    EXPECT_EQ(Run(Device{}), fileError);
+    std::filesystem::remove(dir_ / "updates" / "bk.enc");
+    ASSERT_EQ(::mkfifo((dir_ / "updates" / "bk.enc").c_str(), 0600), 0);
+    EXPECT_EQ(Run(Device{}), fileError);
+    std::filesystem::remove(dir_ / "updates" / "bk.enc");
+
+    WritePackage(kThreeFrames);
+    Device absent;
+    absent.opens = false;
+    EXPECT_EQ(Run(absent, -1, false), portError);
+    EXPECT_TRUE(log_.writes.empty());
+    state_.portName.clear();
+    EXPECT_EQ(Run(Device{}, -1, false), portError) << "a port name that names no device";
+    EXPECT_FALSE(log_.openAttempted);
+    state_.portName = "ttyFAKE";
+
+    // A malformed package is refused before anything is sent, whatever the image held before.
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(WM_FLASH_DONE, 9));
+    for (const auto& [text, reason] : std::vector<std::pair<std::string, PackageError>>{
+             {"", PackageError::Empty},
+             {"0001AA\r\n0002BB", PackageError::FrameOverrun},
+             {"0001AA\r\nzz", PackageError::InvalidCharacter},
+             {"0001AA\r\n000", PackageError::TruncatedByte}}) {
+        WritePackage(text);
+        EXPECT_EQ(Run(Device{{0x11, 0x11}}),
+                  (std::vector<Report>{End(WM_FLASH_PACKAGE_ERROR, static_cast<int>(reason))}));
+        EXPECT_TRUE(log_.writes.empty());
+        EXPECT_TRUE(log_.closed);
+    }
+}
+
+// Nothing escapes a run: a failure of the program itself is an ending like any other.
 TEST_F(FlashRunTest, FailureOfTheProgramEndsWithInternalError) {
-    WriteThreeFrames();
+    WritePackage(kThreeFrames);
     FlashRun::Options options;
     options.makeLine = []() -> std::unique_ptr<SerialLine> { throw std::bad_alloc(); };
-    FlashRun(state_, recorder_, options).Run(FlashInputsFrom(state_));
-    EXPECT_EQ(recorder_.reports, (std::vector<Report>{{WM_FLASH_INTERNAL_ERROR, 0, kIdle}}));
+    Reporter reporter(*this, -1);
+    state_.runAllowed = 1;
+    FlashRun(state_, reporter, options).Run(FlashInputsFrom(state_));
+    EXPECT_EQ(reports_, std::vector<Report>{End(WM_FLASH_INTERNAL_ERROR)});
 
-    recorder_.reports.clear();
-    recorder_.onReport = [](unsigned message, std::int64_t) {
+    onReport = [](unsigned message) {
         if (message == WM_FLASH_PROGRESS) {
             throw std::runtime_error("the receiver failed");
         }
     };
-    EXPECT_EQ(Run({0x11, 0x11, 0x11}).back(), (Report{WM_FLASH_INTERNAL_ERROR, 0, kIdle}));
-    EXPECT_TRUE(log_.closedAtEnd);
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(WM_FLASH_INTERNAL_ERROR));
+    EXPECT_TRUE(log_.closed);
     EXPECT_EQ(log_.writes.size(), 1u);
-}
-
-TEST_F(FlashRunTest, StartUpFailuresAreReportedEvenAfterAStop) {
-    state_.runAllowed = 0;
-    EXPECT_EQ(Run({}), (std::vector<Report>{{WM_FLASH_FILE_ERROR, 0, kIdle}}));
-    EXPECT_FALSE(log_.openAttempted);
-    EXPECT_TRUE(log_.destroyed);
-
-    WriteThreeFrames();
-    recorder_.reports.clear();
-    log_ = {};
-    EXPECT_EQ(Run({}, false), (std::vector<Report>{{WM_FLASH_PORT_ERROR, 0, kIdle}}));
-    EXPECT_TRUE(log_.openAttempted);
-    EXPECT_TRUE(log_.writes.empty());
-
-    // A folder named like a package opens on some systems but cannot be read.
-    std::filesystem::remove(dir_ / "updates" / "bk.enc");
-    std::filesystem::create_directory(dir_ / "updates" / "bk.enc");
-    recorder_.reports.clear();
-    log_ = {};
-    state_.runAllowed = 1;
-    EXPECT_EQ(Run({}), (std::vector<Report>{{WM_FLASH_FILE_ERROR, 0, kIdle}}));
-    EXPECT_TRUE(log_.writes.empty());
-
-    // Nor is a FIFO a package: with no writer at the other end it would block the run.
-    std::filesystem::remove(dir_ / "updates" / "bk.enc");
-    ASSERT_EQ(::mkfifo((dir_ / "updates" / "bk.enc").c_str(), 0600), 0);
-    recorder_.reports.clear();
-    log_ = {};
-    EXPECT_EQ(Run({}), (std::vector<Report>{{WM_FLASH_FILE_ERROR, 0, kIdle}}));
-
-    // A port name that names no device is refused before anything is opened.
-    recorder_.reports.clear();
-    log_ = {};
-    state_.portName.clear();
-    state_.firmwareName = "absent.enc";
-    EXPECT_EQ(Run({}), (std::vector<Report>{{WM_FLASH_PORT_ERROR, 0, kIdle}}));
-    EXPECT_FALSE(log_.openAttempted);
-}
-
-TEST_F(FlashRunTest, MalformedPackageIsRefusedBeforeAnythingIsSent) {
-    // A good package first, so that a stale image would be there to send.
-    WriteThreeFrames();
-    Run({0x11, 0x11, 0x11});
-    const std::vector<std::pair<std::string, PackageError>> cases = {
-        {"", PackageError::Empty},
-        {"0001AA\r\n0002BB", PackageError::FrameOverrun},
-        {"0001AA\r\nzz", PackageError::InvalidCharacter}};
-    for (const auto& [text, reason] : cases) {
-        SCOPED_TRACE(text);
-        recorder_.reports.clear();
-        log_ = {};
-        WritePackage(text);
-        EXPECT_EQ(Run({0x11, 0x11}),
-                  (std::vector<Report>{{WM_FLASH_PACKAGE_ERROR, int(reason), kIdle}}));
-        EXPECT_TRUE(log_.writes.empty());
-        EXPECT_TRUE(log_.closedAtEnd);
-    }
 }
 
 } // namespace

@@ -1,30 +1,22 @@
-// Runs the Windows test program (tests/windows) under Wine against the device simulator.
-//
-// One private Wine prefix under the build tree serves every scenario; its wineserver is kept
-// alive between them so that each Windows process starts in a fraction of a second instead
-// of several seconds. Each scenario starts a simulator whose pseudo-terminal is linked as
-// the prefix's COM5, runs a selection of the Windows tests with what they should expect in
-// the environment, and checks what the simulator received.
-
+// Runs the Windows test program (tests/windows) under Wine, scenario by scenario: each starts
+// the device simulators a scenario needs, links them into a private Wine prefix as COM ports,
+// prepares the program's folder, runs a selection of the Windows tests with what they should
+// expect in the environment, and checks what the simulators received.
 #include "BkSimulator.h"
-#include "TestFrames.h"
+#include "TestPackage.h"
 
 #include "flash/FlashProtocol.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <iterator>
+#include <map>
 #include <memory>
-#include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,414 +33,288 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-using std::chrono::seconds;
 using tamsivo::sim::BkSimConfig;
 using tamsivo::sim::BkSimulator;
 using tamsivo::sim::Fault;
+using Bytes = std::vector<std::uint8_t>;
 
-constexpr const char* kWineLoader = "/usr/lib/wine/wine64";
-// The server binary itself: Debian's wrapper script adds a persistence of 0 seconds.
+constexpr const char* kWine = "/usr/lib/wine/wine64";
 constexpr const char* kWineServer = "/usr/lib/wine/wineserver64";
-constexpr const char* kWindowsTests = TAMSIVO_WIN_TESTS_EXE;
-constexpr const char* kWindowsFlasher = TAMSIVO_WIN_FLASH_EXE;
-constexpr const char* kPrefix = TAMSIVO_WINE_PREFIX;
-constexpr const char* kOutputDir = TAMSIVO_WINE_OUTPUT_DIR;
-constexpr const char* kPortName = "COM5";
-constexpr const char* kPortLink = "dosdevices/com5";
+const fs::path kBin = TAMSIVO_WINDOWS_BIN_DIR;
+const fs::path kWork = TAMSIVO_WINE_WORK_DIR;
+const fs::path kPrefix = kWork / "wineprefix";
 
-// Generous: a first start of a fresh prefix takes seconds, a test process well under one.
-constexpr seconds kPrefixDeadline{300};
-constexpr seconds kServerDeadline{60};
-constexpr seconds kTestsDeadline{120};
-// After its last client the server lingers this long, so a crashed harness leaves nothing
-// behind for good; the end of the run stops it at once.
-constexpr const char* kServerPersistence = "-p60";
-
-struct ProcessResult {
-    bool started = false;
-    bool inTime = false;
-    int status = -1; // the wait status
-    std::string error;
-    long long milliseconds = 0;
-
-    bool Succeeded() const {
-        return started && inTime && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    int ExitCode() const { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
-};
-
-std::string Describe(const ProcessResult& result) {
-    std::ostringstream text;
-    if (!result.started) {
-        text << "could not start: " << result.error;
-    } else if (!result.inTime) {
-        text << "killed after overrunning its deadline";
-    } else if (WIFEXITED(result.status)) {
-        text << "exit status " << WEXITSTATUS(result.status);
-    } else if (WIFSIGNALED(result.status)) {
-        text << "killed by signal " << WTERMSIG(result.status);
-    }
-    text << " after " << result.milliseconds << " ms";
-    return text.str();
-}
-
-bool IsOurVariable(const std::string& entry) {
-    // The tests' expectations come only from the scenario; the Wine settings only from here;
-    // and without a display Wine never tries an X server (the tests use message-only
-    // windows), so that the outcome does not depend on the desktop the harness runs on.
-    for (const char* prefix : {"WINEPREFIX=", "WINEDEBUG=", "WINEDLLOVERRIDES=", "WINESERVER=",
-                               "DISPLAY=", "WAYLAND_DISPLAY=", "TAMSIVO_"}) {
-        if (entry.compare(0, std::strlen(prefix), prefix) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::vector<std::string> WineEnvironment(const std::vector<std::string>& extra) {
-    std::vector<std::string> entries;
+// Runs a program to its end (or kills it after `seconds`), its output in `log`; the exit code,
+// or -1.
+int Execute(std::vector<std::string> argv, const std::vector<std::string>& extra,
+            const fs::path& log, int seconds = 180) {
+    std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (!IsOurVariable(*entry)) {
-            entries.emplace_back(*entry);
+        if (std::strncmp(*entry, "WINE", 4) != 0 && std::strncmp(*entry, "TAMSIVO_", 8) != 0 &&
+            std::strncmp(*entry, "LANG=", 5) != 0 && std::strncmp(*entry, "LC_", 3) != 0) {
+            environment.emplace_back(*entry);
         }
     }
-    entries.push_back(std::string("WINEPREFIX=") + kPrefix);
-    entries.push_back("WINEDEBUG=-all");
-    // No Mono or Gecko installer dialogs while the prefix is made, no menu entries written
-    // into the home directory.
-    entries.push_back("WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d");
-    entries.insert(entries.end(), extra.begin(), extra.end());
-    return entries;
-}
-
-// Runs a program with its output in `outputPath`, waiting for it at most `deadline`; a
-// process that overruns is killed.
-ProcessResult RunProcess(const std::vector<std::string>& argv,
-                         const std::vector<std::string>& extraEnvironment,
-                         const std::string& outputPath, seconds deadline) {
-    ProcessResult result;
-    const std::vector<std::string> environment = WineEnvironment(extraEnvironment);
+    // C.UTF-8: Wine names Unix files in UTF-8 and runs with a Western ANSI code page, so that
+    // the program's explicit Windows-1251 conversion is what makes its texts right.
+    for (const char* entry :
+         {"WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d",
+          "LANG=C.UTF-8", "LC_ALL=C.UTF-8"}) {
+        environment.emplace_back(entry);
+    }
+    environment.push_back("WINEPREFIX=" + kPrefix.string());
+    environment.insert(environment.end(), extra.begin(), extra.end());
     std::vector<char*> args;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
+    std::vector<char*> envs;
+    for (std::string& a : argv) {
+        args.push_back(a.data());
+    }
+    for (std::string& e : environment) {
+        envs.push_back(e.data());
     }
     args.push_back(nullptr);
-    std::vector<char*> envs;
-    for (const std::string& entry : environment) {
-        envs.push_back(const_cast<char*>(entry.c_str()));
-    }
     envs.push_back(nullptr);
-
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    const auto start = Clock::now();
     pid_t pid = -1;
     const int spawned = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envs.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        result.error = std::string(argv[0]) + ": " + std::strerror(spawned);
-        return result;
+        return -1;
     }
-    result.started = true;
-
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
     int status = 0;
-    std::thread waiter([&] {
-        int waitStatus = 0;
-        while (::waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
         }
-        std::lock_guard<std::mutex> lock(mutex);
-        status = waitStatus;
-        done = true;
-        ended.notify_all();
-    });
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        result.inTime = ended.wait_for(lock, deadline, [&] { return done; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // polls the child's end
     }
-    if (!result.inTime) {
-        ::kill(pid, SIGKILL);
-    }
-    waiter.join();
-    result.status = status;
-    result.milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-    return result;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string ReadText(const std::string& path) {
+std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::string OutputPath(const std::string& name) {
-    return std::string(kOutputDir) + "/" + name + ".txt";
+// A Unix path as Wine's Z: drive names it.
+std::string WindowsPath(const fs::path& path) {
+    std::string text = "Z:" + path.string();
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text;
 }
 
-// The prefix's own serial links (mountmgr links com1 to /dev/ttyS0 and so on at every
-// session start) must not leak the machine's devices into the tests.
-void RemoveComLinks() {
+// Wine gives the machine's own serial devices COM names (a session's start links them, and a
+// COM port whose link leads nowhere falls back to /dev/ttyS<n-1>); only the scenario's
+// simulators may be found. Every other COM port of the first 32 leads to a folder, which no
+// program opens as a port.
+void NeutraliseComPorts() {
     std::error_code error;
-    for (const fs::directory_entry& entry :
-         fs::directory_iterator(fs::path(kPrefix) / "dosdevices", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() > 3 && name.compare(0, 3, "com") == 0 && entry.is_symlink(error)) {
-            fs::remove(entry.path(), error);
-        }
+    fs::create_directories(kWork / "no-port", error);
+    for (int n = 1; n <= 32; ++n) {
+        const fs::path link = kPrefix / "dosdevices" / ("com" + std::to_string(n));
+        fs::remove(link, error);
+        fs::create_symlink(kWork / "no-port", link, error);
     }
 }
 
-// The prefix and its wineserver, for the whole run of the harness.
+// The prefix and its wineserver, kept for the whole run so that each Windows process starts
+// in a fraction of a second.
 class WineSession : public ::testing::Environment {
 public:
     void SetUp() override {
-        ASSERT_TRUE(fs::exists(kWindowsTests))
-            << kWindowsTests << " is missing: build the windows preset first";
-        ASSERT_TRUE(fs::exists(kWineLoader)) << kWineLoader << " is missing: install wine64";
-        std::error_code error;
-        fs::create_directories(kOutputDir, error);
-        ASSERT_FALSE(error) << kOutputDir << ": " << error.message();
-
-        // Two harnesses of one build tree would fight over COM5: the second waits.
-        const std::string lockPath = std::string(kPrefix) + ".lock";
-        lock_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        ASSERT_GE(lock_, 0) << lockPath << ": " << std::strerror(errno);
-        ASSERT_EQ(::flock(lock_, LOCK_EX), 0) << lockPath << ": " << std::strerror(errno);
-
-        if (!fs::exists(fs::path(kPrefix) / "system.reg")) {
-            const ProcessResult boot = RunProcess({kWineLoader, "wineboot", "-i"}, {},
-                                                  OutputPath("wineboot"), kPrefixDeadline);
-            ASSERT_TRUE(boot.Succeeded()) << "wineboot -i: " << Describe(boot) << "\n"
-                                          << ReadText(OutputPath("wineboot"));
-            std::cout << "[   WINE   ] prefix made in " << boot.milliseconds << " ms\n";
-            // That server ends with its last client; ours must not race it.
-            const ProcessResult wait =
-                RunProcess({kWineServer, "-w"}, {}, OutputPath("wineserver-wait"), kServerDeadline);
-            ASSERT_TRUE(wait.Succeeded()) << "wineserver -w: " << Describe(wait);
+        fs::create_directories(kWork);
+        lock_ = ::open((kWork / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_EQ(::flock(lock_, LOCK_EX), 0) << "another harness of this build tree";
+        if (!fs::exists(kPrefix / "system.reg")) {
+            ASSERT_EQ(Execute({kWine, "wineboot", "-i"}, {}, kWork / "wineboot.log", 300), 0)
+                << ReadText(kWork / "wineboot.log");
+            // Xvfb has no window manager, and Wine waits two seconds for one to withdraw each
+            // managed window that is hidden or destroyed; unmanaged windows go at once.
+            Execute({kWine, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d",
+                     "N", "/f"},
+                    {}, kWork / "managed.log");
+            Execute({kWineServer, "-w"}, {}, kWork / "wineserver-wait.log");
         }
-
-        // The server forks into the background and returns; 2 means one is running already.
-        const ProcessResult server = RunProcess({kWineServer, kServerPersistence}, {},
-                                                OutputPath("wineserver"), kServerDeadline);
-        ASSERT_TRUE(server.started && server.inTime &&
-                    (server.ExitCode() == 0 || server.ExitCode() == 2))
-            << "wineserver " << kServerPersistence << ": " << Describe(server) << "\n"
-            << ReadText(OutputPath("wineserver"));
-        serverStarted_ = true;
-
-        // The first process of a session brings up Wine's services, which relink the serial
-        // ports; that is over once it has run.
-        const ProcessResult list = RunProcess({kWineLoader, kWindowsTests, "--gtest_list_tests"},
-                                              {}, OutputPath("list-tests"), kTestsDeadline);
-        const std::string listing = ReadText(OutputPath("list-tests"));
-        ASSERT_TRUE(list.Succeeded()) << "listing the Windows tests: " << Describe(list) << "\n"
-                                      << listing;
-        ASSERT_NE(listing.find("FlashFaultWin32."), std::string::npos) << listing;
-        std::cout << "[   WINE   ] session up in " << list.milliseconds << " ms\n";
-        RemoveComLinks();
+        const int server = Execute({kWineServer, "-p60"}, {}, kWork / "wineserver.log");
+        ASSERT_TRUE(server == 0 || server == 2) << "wineserver: " << server;
+        // The first process of a session brings up Wine's services, which relink the ports.
+        ASSERT_EQ(Execute({kWine, (kBin / "tests/windows/tamsivo_win_tests.exe").string(),
+                           "--gtest_list_tests"},
+                          {}, kWork / "session.log"),
+                  0)
+            << ReadText(kWork / "session.log");
+        NeutraliseComPorts();
     }
-
     void TearDown() override {
-        if (serverStarted_) {
-            const ProcessResult kill =
-                RunProcess({kWineServer, "-k"}, {}, OutputPath("wineserver-kill"), kServerDeadline);
-            EXPECT_TRUE(kill.started && kill.inTime) << "wineserver -k: " << Describe(kill);
-        }
-        if (lock_ >= 0) {
-            ::close(lock_);
-        }
+        Execute({kWineServer, "-k"}, {}, kWork / "wineserver-kill.log");
+        ::close(lock_);
     }
 
 private:
     int lock_ = -1;
-    bool serverStarted_ = false;
 };
+::testing::Environment* const kSession = ::testing::AddGlobalTestEnvironment(new WineSession);
 
-::testing::Environment* const kWineSession = ::testing::AddGlobalTestEnvironment(new WineSession);
-
-const std::uint32_t kFramesInPackage =
-    static_cast<std::uint32_t>(tamsivo::test::FrameEnds().size());
-
-std::vector<std::uint8_t> FirstFrame() {
-    const std::vector<std::uint8_t> package = tamsivo::test::PackageBytes();
-    return std::vector<std::uint8_t>(package.begin(),
-                                     package.begin() + tamsivo::test::FrameEnds().front());
-}
-
-class WineHarness : public ::testing::Test {
+class Wine : public ::testing::Test {
 protected:
     void TearDown() override {
-        if (simulator_) {
-            simulator_->Stop();
-            EXPECT_EQ(simulator_->ServeError(), "");
+        for (auto& [port, simulator] : simulators_) {
+            simulator->Stop();
+            EXPECT_EQ(simulator->ServeError(), "") << port;
         }
+        NeutraliseComPorts();
     }
 
-    // Serves the prefix's COM5 with `config`.
-    void StartSimulator(BkSimConfig config) {
-        RemoveComLinks();
-        config.linkPath = (fs::path(kPrefix) / kPortLink).string();
-        simulator_ = std::make_unique<BkSimulator>(std::move(config));
+    // A simulator serving the prefix's COM port `number`.
+    BkSimulator& Serve(int number, BkSimConfig config = {}) {
+        config.linkPath = (kPrefix / "dosdevices" / ("com" + std::to_string(number))).string();
+        auto simulator = std::make_unique<BkSimulator>(std::move(config));
         std::string error;
-        ASSERT_TRUE(simulator_->Start(&error)) << error;
+        EXPECT_TRUE(simulator->Start(&error)) << error;
+        return *(simulators_[number] = std::move(simulator));
     }
 
-    // Runs the Windows tests chosen by `filter` against COM5; every selected test must have
-    // run (none skipped) and passed.
-    void RunWindowsTests(const std::string& name, const std::string& filter,
-                         std::vector<std::string> environment = {}) {
-        environment.push_back(std::string("TAMSIVO_TEST_PORT=") + kPortName);
-        const ProcessResult run =
-            RunProcess({kWineLoader, kWindowsTests, "--gtest_filter=" + filter, "--gtest_color=no"},
-                       environment, OutputPath(name), kTestsDeadline);
-        const std::string output = ReadText(OutputPath(name));
-        std::cout << "[   WINE   ] " << name << ": " << Describe(run) << "\n";
-        EXPECT_TRUE(run.Succeeded()) << Describe(run) << "\n" << output;
+    // A fresh folder with the program and, in `updates`, the test package under each name.
+    std::string ProgramFolder(const std::vector<std::string>& packages) {
+        const fs::path folder =
+            kWork / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(folder);
+        fs::create_directories(folder / "updates");
+        fs::copy_file(kBin / "src/Tamsivo.exe", folder / "Tamsivo.exe");
+        for (const std::string& name : packages) {
+            std::ofstream(folder / "updates" / name, std::ios::binary)
+                << tamsivo::test::WindowsPackage().text;
+        }
+        return "TAMSIVO_PROGRAM_DIR=" + WindowsPath(folder);
+    }
+
+    // Runs the Windows tests of `filter`; every one must run (none skipped) and pass.
+    void RunWindowsTests(const std::string& filter, std::vector<std::string> environment = {}) {
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        const fs::path log = kWork / (name + ".log");
+        environment.push_back("TAMSIVO_TEST_PORT=COM5");
+        const int code = Execute({kWine, (kBin / "tests/windows/tamsivo_win_tests.exe").string(),
+                                  "--gtest_filter=" + filter, "--gtest_color=no"},
+                                 environment, log);
+        const std::string output = ReadText(log);
+        EXPECT_EQ(code, 0) << output;
         EXPECT_NE(output.find("[  PASSED  ]"), std::string::npos) << output;
-        EXPECT_EQ(output.find("[  SKIPPED ]"), std::string::npos)
-            << "a Windows test skipped instead of running:\n"
-            << output;
+        EXPECT_EQ(output.find("[  SKIPPED ]"), std::string::npos) << output;
     }
 
-    std::unique_ptr<BkSimulator> simulator_;
+    std::map<int, std::unique_ptr<BkSimulator>> simulators_;
 };
 
-// The line, the port list, the package path and the stop command on a simulator that
-// accepts everything; a held port is busy although Wine's serial devices ignore share modes.
-TEST_F(WineHarness, LineAndPlatformCasesPass) {
-    ASSERT_NO_FATAL_FAILURE(StartSimulator(BkSimConfig{}));
-    RunWindowsTests("line", "SerialLineWin32*.*:PlatformWin32.*:SerialPortsWin32.*:"
-                            "FlashStopWin32.*");
+const Bytes kPackage = tamsivo::test::WindowsPackage().bytes;
+const Bytes kFirstFrame(kPackage.begin(),
+                        kPackage.begin() + tamsivo::test::WindowsPackage().frameEnds.front());
+
+TEST_F(Wine, WindowsEngineFrameworkControlsAndDialogs) {
+    Serve(5);
+    RunWindowsTests("-Program.*:*FaultEnds*");
+    EXPECT_GE(simulators_[5]->Accepted().size(), kPackage.size());
 }
 
-// The product's thread start with its own timeouts: the simulator receives the whole
-// package, byte for byte, each frame once.
-TEST_F(WineHarness, ProductThreadDeliversWholePackage) {
-    ASSERT_NO_FATAL_FAILURE(StartSimulator(BkSimConfig{}));
-    RunWindowsTests("product-thread", "FlashThreadWin32.*");
-    EXPECT_EQ(simulator_->Accepted(), tamsivo::test::PackageBytes());
-    EXPECT_EQ(simulator_->FramesReceived(), tamsivo::test::FrameEnds().size());
-}
+// What only a Windows line shows: the adapter pulled mid-frame, and a byte too many that the
+// Windows line's count of waiting bytes must reveal.
+class WineFault : public Wine, public ::testing::WithParamInterface<Fault> {};
 
-// Wine's serial devices open any number of times, whatever the share mode: two programs
-// that write into one line at once would each report success over a half-written computer.
-// While one Tamsivo program flashes through a port, every other finds it busy.
-TEST_F(WineHarness, APortInUseIsBusyForEveryOtherProgram) {
+TEST_P(WineFault, EndsTheRunAsItShould) {
+    const bool dropped = GetParam() == Fault::DropLine;
+    BkSimConfig config;
+    config.fault = GetParam();
+    config.faultFrame = 2;
+    config.faultAnswer = tamsivo::ANSWER_OK;
+    config.answers = "ok,44";
+    BkSimulator& simulator = Serve(5, config);
+    const unsigned end = dropped ? tamsivo::WM_FLASH_NO_ECHO : tamsivo::WM_FLASH_LINE_ERROR;
+    RunWindowsTests("*FaultEnds*", {"TAMSIVO_EXPECT_END=" + std::to_string(end),
+                                    "TAMSIVO_EXPECT_PROGRESS=" + std::to_string(dropped ? 1 : 2)});
+    EXPECT_EQ(simulator.Accepted(), kFirstFrame);
+}
+INSTANTIATE_TEST_SUITE_P(Line, WineFault, ::testing::Values(Fault::DropLine, Fault::ExtraEcho),
+                         [](const auto& info) {
+                             return info.param == Fault::DropLine ? "Dropped" : "ExtraEcho";
+                         });
+
+// Wine's serial devices open any number of times, whatever the share mode: while one Tamsivo
+// program flashes through a port, every other finds it busy and writes nothing into it.
+TEST_F(Wine, APortInUseIsBusyForEveryOtherProgram) {
     BkSimConfig slow;
     slow.processingDelayMs = 1000; // the first run lasts some seconds
-    ASSERT_NO_FATAL_FAILURE(StartSimulator(slow));
-    const std::string package = std::string(kOutputDir) + "/claim.enc";
-    std::ofstream(package, std::ios::binary) << tamsivo::test::PackageText();
-    const std::string windowsPackage = "Z:" + package;
-
-    ProcessResult first;
+    BkSimulator& simulator = Serve(5, slow);
+    const fs::path package = kWork / "claim.enc";
+    std::ofstream(package, std::ios::binary) << tamsivo::test::WindowsPackage().text;
+    const std::string flasher = (kBin / "tools/tamsivo-flash/tamsivo-flash.exe").string();
+    int first = -1;
     std::thread firstRun([&] {
-        first = RunProcess({kWineLoader, kWindowsFlasher, "--port", kPortName, windowsPackage}, {},
-                           OutputPath("claim-first"), kTestsDeadline);
+        first = Execute({kWine, flasher, "--port", "COM5", WindowsPath(package)}, {},
+                        kWork / "claim-first.log");
     });
-    const auto deadline = Clock::now() + kTestsDeadline;
-    while (simulator_->FramesReceived() == 0 && Clock::now() < deadline) {
+    while (simulator.FramesReceived() == 0 && first == -1) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // polls the simulator
     }
-    const bool firstStarted = simulator_->FramesReceived() != 0;
-    const ProcessResult second =
-        RunProcess({kWineLoader, kWindowsFlasher, "--port", kPortName, windowsPackage}, {},
-                   OutputPath("claim-second"), kTestsDeadline);
-    const ProcessResult list = RunProcess({kWineLoader, kWindowsFlasher, "--list-ports"}, {},
-                                          OutputPath("claim-list"), kTestsDeadline);
-    const std::uint32_t framesWhileBusy = simulator_->FramesReceived();
+    const int second = Execute({kWine, flasher, "--port", "COM5", WindowsPath(package)}, {},
+                               kWork / "claim-second.log");
+    Execute({kWine, flasher, "--list-ports"}, {}, kWork / "claim-list.log");
+    const std::uint32_t framesWhileBusy = simulator.FramesReceived();
     firstRun.join();
-
-    ASSERT_TRUE(firstStarted) << ReadText(OutputPath("claim-first"));
-    EXPECT_EQ(second.ExitCode(), 7) << Describe(second) << "\n"
-                                    << ReadText(OutputPath("claim-second"));
-    EXPECT_EQ(ReadText(OutputPath("claim-list")).find(kPortName), std::string::npos)
-        << ReadText(OutputPath("claim-list"));
-    EXPECT_LT(framesWhileBusy, kFramesInPackage) << "the first run ended too soon to tell";
-    EXPECT_EQ(first.ExitCode(), 0) << ReadText(OutputPath("claim-first"));
-    EXPECT_EQ(simulator_->Accepted(), tamsivo::test::PackageBytes());
-    EXPECT_EQ(simulator_->FramesReceived(), kFramesInPackage);
+    EXPECT_EQ(second, 7) << ReadText(kWork / "claim-second.log");
+    EXPECT_EQ(ReadText(kWork / "claim-list.log").find("COM5"), std::string::npos);
+    EXPECT_LT(framesWhileBusy, tamsivo::test::WindowsPackage().frameEnds.size())
+        << "the first run ended too soon";
+    EXPECT_EQ(first, 0) << ReadText(kWork / "claim-first.log");
+    EXPECT_EQ(simulator.Accepted(), kPackage);
 }
 
-struct FaultScenario {
-    const char* name;
-    BkSimConfig config;
-    unsigned expectedEnd;
-    std::uint32_t expectedProgress; // WM_FLASH_PROGRESS notices before the end
-    std::uint32_t framesReceived;   // complete frames the simulator saw
-    bool wholePackageAccepted;      // else only the first frame
-};
-
-BkSimConfig FaultOnSecondFrame(Fault fault, std::uint8_t answer = 0) {
-    BkSimConfig config;
-    config.fault = fault;
-    config.faultFrame = 2;
-    config.faultAnswer = answer;
-    return config;
+TEST_F(Wine, ProgramGreetsWithTheRememberedPort) {
+    Serve(5);
+    Serve(6);
+    RunWindowsTests("Program.GreetsWith*", {ProgramFolder({"bk.enc"})});
 }
 
-BkSimConfig Answers(const char* script) {
-    BkSimConfig config;
-    config.answers = script;
-    return config;
+TEST_F(Wine, ProgramUpdates) {
+    BkSimulator& simulator = Serve(5);
+    RunWindowsTests("Program.Updates*", {ProgramFolder({"bk.enc"})});
+    EXPECT_EQ(simulator.Accepted(), kPackage);
 }
 
-BkSimConfig ExtraEchoThenRefusal() {
-    BkSimConfig config = FaultOnSecondFrame(Fault::ExtraEcho, tamsivo::ANSWER_OK);
-    config.answers = "ok,44";
-    return config;
+TEST_F(Wine, ProgramShowsAFailure) {
+    BkSimConfig refusing;
+    refusing.answers = "ok,44";
+    BkSimulator& simulator = Serve(5, refusing);
+    RunWindowsTests("Program.Updates*",
+                    {ProgramFolder({"bk.enc"}),
+                     "TAMSIVO_EXPECT_END=" + std::to_string(tamsivo::WM_FLASH_SIGNATURE_ERROR)});
+    EXPECT_EQ(simulator.Accepted(), kFirstFrame);
 }
 
-void PrintTo(const FaultScenario& scenario, std::ostream* out) {
-    *out << scenario.name;
+TEST_F(Wine, ProgramStopsAndRunsAgain) {
+    BkSimConfig slow;
+    slow.processingDelayMs = 300;
+    BkSimulator& simulator = Serve(5, slow);
+    RunWindowsTests("Program.Stops*", {ProgramFolder({"bk.enc"})});
+    const Bytes accepted = simulator.Accepted();
+    ASSERT_GT(accepted.size(), kPackage.size());
+    EXPECT_TRUE(std::equal(kPackage.rbegin(), kPackage.rend(), accepted.rbegin()))
+        << "the second run delivers the whole package";
 }
 
-class WineFaultScenario : public WineHarness,
-                          public ::testing::WithParamInterface<FaultScenario> {};
-
-TEST_P(WineFaultScenario, RunEndsAsExpected) {
-    const FaultScenario& scenario = GetParam();
-    ASSERT_NO_FATAL_FAILURE(StartSimulator(scenario.config));
-    RunWindowsTests(std::string("fault-") + scenario.name, "FlashFaultWin32.*",
-                    {"TAMSIVO_EXPECT_END=" + std::to_string(scenario.expectedEnd),
-                     "TAMSIVO_EXPECT_PROGRESS=" + std::to_string(scenario.expectedProgress)});
-    EXPECT_EQ(simulator_->FramesReceived(), scenario.framesReceived);
-    EXPECT_EQ(simulator_->Accepted(),
-              scenario.wholePackageAccepted ? tamsivo::test::PackageBytes() : FirstFrame());
+TEST_F(Wine, ProgramWithoutAPackage) {
+    RunWindowsTests("Program.WithoutAPackage*", {ProgramFolder({})});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, WineFaultScenario,
-    ::testing::Values(
-        // The second frame vanishes: no echo within the line timeout.
-        FaultScenario{"no_echo", FaultOnSecondFrame(Fault::NoEcho), tamsivo::WM_FLASH_NO_ECHO, 1, 2,
-                      false},
-        FaultScenario{"short_echo", FaultOnSecondFrame(Fault::ShortEcho), tamsivo::WM_FLASH_NO_ECHO,
-                      1, 2, false},
-        FaultScenario{"no_answer", FaultOnSecondFrame(Fault::NoAnswer), tamsivo::WM_FLASH_NO_ANSWER,
-                      2, 2, false},
-        FaultScenario{"bad_signature",
-                      FaultOnSecondFrame(Fault::Answer, tamsivo::ANSWER_BAD_SIGNATURE),
-                      tamsivo::WM_FLASH_SIGNATURE_ERROR, 2, 2, false},
-        // The adapter is pulled while the second frame goes out: the frame is written into
-        // the pseudo-terminal whole, its echo never comes.
-        FaultScenario{"drop_line", FaultOnSecondFrame(Fault::DropLine), tamsivo::WM_FLASH_NO_ECHO,
-                      1, 1, false},
-        // A byte too many after the second frame's echo, then a refusal: the extra byte must
-        // not pass for the verdict.
-        FaultScenario{"extra_echo", ExtraEchoThenRefusal(), tamsivo::WM_FLASH_LINE_ERROR, 2, 2,
-                      false},
-        // Two checksum retries of the first frame, then OK: it goes out three times and is
-        // accepted once; the run completes.
-        FaultScenario{"resend_twice", Answers("22,22,11"), tamsivo::WM_FLASH_DONE,
-                      kFramesInPackage + 2, kFramesInPackage + 2, true}),
-    [](const ::testing::TestParamInfo<FaultScenario>& info) { return info.param.name; });
+TEST_F(Wine, ProgramLetsTheUserChoose) {
+    BkSimulator& simulator = Serve(5);
+    RunWindowsTests("Program.LetsTheUser*", {ProgramFolder({"a.enc", "bk.enc"})});
+    EXPECT_EQ(simulator.Accepted(), kPackage);
+}
 
 } // namespace

@@ -1,0 +1,528 @@
+// The command-line flasher as a user or a script meets it: the real binary, run as a child
+// process against the simulated adapter and on-board computer on a pseudo-terminal; and its
+// tables and prompt on their own.
+#include "BkSimulator.h"
+#include "ExitCode.h"
+#include "PackageChooser.h"
+#include "TestPackage.h"
+#include "flash/FirmwarePackage.h"
+#include "flash/FlashOutcome.h"
+#include "flash/FlashProtocol.h"
+#include "flash/SerialLine.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tamsivo {
+namespace {
+
+using nlohmann::json;
+using sim::BkSimConfig;
+using sim::BkSimulator;
+using sim::Fault;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+constexpr int kUsage = 2;
+constexpr int kNoPackage = 3;
+constexpr int kChoosePackage = 4;
+constexpr int kPackageError = 5;
+constexpr int kFileError = 6;
+constexpr int kPortError = 7;
+constexpr int kCancelled = 16;
+const std::string kTimeout = "300"; // ms; the product's 10 s would only slow the faults down
+
+std::string Utf8(const char8_t* text) {
+    return reinterpret_cast<const char*>(text);
+}
+
+// One run of the CLI with its standard output and error captured through pipes.
+class Cli {
+public:
+    Cli(const std::vector<std::string>& arguments, const fs::path& cwd) {
+        int out[2];
+        int err[2];
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+            ADD_FAILURE() << "pipe: " << std::strerror(errno);
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+        std::vector<std::string> all{TAMSIVO_FLASH_EXE};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+            ADD_FAILURE() << "cannot start " << argv[0];
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        fds_[0] = out[0];
+        fds_[1] = err[0];
+    }
+    ~Cli() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        for (int fd : fds_) {
+            ::close(fd);
+        }
+    }
+
+    pid_t Pid() const { return pid_; }
+    const std::string& Out() const { return text_[0]; }
+    const std::string& Err() const { return text_[1]; }
+
+    // Reads until stdout holds `text`; false at the end of the output or the deadline.
+    bool WaitFor(const std::string& text) {
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        while (Out().find(text) == std::string::npos) {
+            if (!Pump(deadline)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Reads everything, then reaps the child: its exit status, or -1.
+    int Finish() {
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        while (Pump(deadline)) {
+        }
+        int status = 0;
+        if (pid_ <= 0 || fds_[0] >= 0 || fds_[1] >= 0 || ::waitpid(pid_, &status, 0) != pid_) {
+            ADD_FAILURE() << "tamsivo-flash did not finish; output so far:\n" << Out() << Err();
+            return -1;
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // The last line of stdout as a JSON object; parsing also proves it valid UTF-8.
+    json Result() const {
+        const std::size_t end = Out().find_last_not_of('\n');
+        const std::size_t start = Out().rfind('\n', end);
+        return json::parse(Out().substr(start == std::string::npos ? 0 : start + 1), nullptr,
+                           false);
+    }
+
+private:
+    bool Pump(Clock::time_point deadline) {
+        if (fds_[0] < 0 && fds_[1] < 0) {
+            return false;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd polled[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
+        if (left.count() <= 0 || ::poll(polled, 2, static_cast<int>(left.count())) < 0) {
+            return false;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds_[i] >= 0 && (polled[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                char buffer[4096];
+                const ssize_t got = ::read(fds_[i], buffer, sizeof buffer);
+                if (got > 0) {
+                    text_[i].append(buffer, static_cast<std::size_t>(got));
+                } else {
+                    ::close(fds_[i]);
+                    fds_[i] = -1;
+                }
+            }
+        }
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int fds_[2] = {-1, -1};
+    std::string text_[2];
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("tamsivo-cli-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::vector<std::uint8_t> Package(const std::string& name,
+                                      const std::vector<std::uint32_t>& payloads) {
+        return test::WritePackage(dir_ / name, payloads, {0x00, 0x11, 0x13, 0xFF, 0x0D, 0x44});
+    }
+    void Text(const std::string& name, const std::string& text) {
+        fs::create_directories((dir_ / name).parent_path());
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+    static std::unique_ptr<BkSimulator> Simulator(BkSimConfig config = {}) {
+        auto simulator = std::make_unique<BkSimulator>(std::move(config));
+        std::string error;
+        EXPECT_TRUE(simulator->Start(&error)) << error;
+        return simulator;
+    }
+    std::unique_ptr<Cli> Start(const std::vector<std::string>& arguments) {
+        return std::make_unique<Cli>(arguments, dir_);
+    }
+    int Run(const std::vector<std::string>& arguments) {
+        cli_ = Start(arguments);
+        return cli_->Finish();
+    }
+
+    fs::path dir_;
+    std::unique_ptr<Cli> cli_;
+};
+
+TEST_F(CliTest, FlashesThePackageAndSaysSoToPeopleAndScripts) {
+    const auto package = Package("bk.enc", {1, 300, 0, 517, 17});
+    auto simulator = Simulator();
+    const std::vector<std::string> run{"--port", simulator->SlavePath(), "--timeout-ms", kTimeout,
+                                       "bk.enc"};
+    ASSERT_EQ(Run({"--json", run[0], run[1], run[2], run[3], run[4]}), 0) << cli_->Err();
+    EXPECT_EQ(simulator->Accepted(), package);
+    const json result = cli_->Result();
+    EXPECT_EQ(result["result"], "done");
+    EXPECT_EQ(result["exit_code"], 0);
+    EXPECT_EQ(result["caption"], Utf8(u8"ВЫПОЛНЕНО"));
+    EXPECT_EQ(result["message"], Utf8(u8"Обновление выполнено успешно!"));
+    EXPECT_EQ(result["bytes"], package.size());
+    EXPECT_EQ(result["sent"], package.size());
+    EXPECT_EQ(result["frames"], 5);
+    EXPECT_EQ(result["package"], "bk.enc");
+    EXPECT_EQ(result["port"], simulator->SlavePath());
+    EXPECT_EQ(cli_->Out().find("\"event\""), std::string::npos) << "progress only when asked";
+
+    // For people: progress lines off a terminal, and the dialog's words in UTF-8.
+    ASSERT_EQ(Run(run), 0) << cli_->Err();
+    EXPECT_NE(cli_->Out().find("100%"), std::string::npos) << cli_->Out();
+    EXPECT_NE(cli_->Out().find(Utf8(u8"ВЫПОЛНЕНО: Обновление выполнено успешно!")),
+              std::string::npos);
+    EXPECT_EQ(cli_->Out().find('\r'), std::string::npos) << "redrawing outside a terminal";
+
+    // With --json-progress every notification is an object of its own before the result.
+    ASSERT_EQ(Run({"--json-progress", run[0], run[1], run[2], run[3], run[4]}), 0);
+    std::istringstream lines(cli_->Out());
+    std::vector<json> progress;
+    for (std::string line; std::getline(lines, line);) {
+        const json event = json::parse(line, nullptr, false);
+        ASSERT_FALSE(event.is_discarded()) << line;
+        if (event.value("event", "") == "progress") {
+            progress.push_back(event);
+        }
+    }
+    ASSERT_EQ(progress.size(), 5u);
+    EXPECT_EQ(progress.back()["sent"], package.size());
+}
+
+TEST_F(CliTest, CheckTellsAValidPackageFromAMalformedOneWithoutAPort) {
+    const auto package = Package("good.enc", {4, 250, 9});
+    ASSERT_EQ(Run({"--check", "--json", "good.enc"}), 0) << cli_->Err();
+    EXPECT_EQ(cli_->Result()["result"], "valid");
+    EXPECT_EQ(cli_->Result()["frames"], 3);
+    EXPECT_EQ(cli_->Result()["bytes"], package.size());
+    ASSERT_EQ(Run({"--check", "good.enc"}), 0);
+    EXPECT_NE(cli_->Out().find("3 frames"), std::string::npos) << cli_->Out();
+
+    struct Malformed {
+        std::string text;
+        int reason;
+        int offset; // -1: none reported
+    };
+    const std::vector<Malformed> cases = {
+        {"00 02 AA BB\r\n00 01 C\xD0\x96", 1, 20},
+        {" \r\n\t", 3, -1},
+        {std::string(FirmwarePackage::kCapacity * 2 + 8, '7'), 2, -1},
+    };
+    for (const Malformed& c : cases) {
+        SCOPED_TRACE(c.reason);
+        Text("bad.enc", c.text);
+        ASSERT_EQ(Run({"--check", "--json", "bad.enc"}), kPackageError);
+        const json result = cli_->Result();
+        EXPECT_EQ(result["result"], "package_error");
+        EXPECT_EQ(result["reason"], c.reason);
+        EXPECT_EQ(result.value("offset", -1), c.offset);
+        EXPECT_NE(result["message"].get<std::string>().find("bad.enc"), std::string::npos);
+    }
+    EXPECT_EQ(Run({"--check", "--json", "missing.enc"}), kFileError);
+    EXPECT_EQ(cli_->Result()["result"], "file_error");
+    fs::create_directories(dir_ / "folder.enc");
+    EXPECT_EQ(Run({"--check", "folder.enc"}), kFileError);
+
+    // A name that is not UTF-8 still gives valid JSON, its other bytes kept.
+    Package("b\xFF\xC3k.enc", {4});
+    ASSERT_EQ(Run({"--check", "--json", "b\xFF\xC3k.enc"}), 0) << cli_->Err();
+    EXPECT_EQ(cli_->Result()["package"], "b\xEF\xBF\xBD\xEF\xBF\xBDk.enc") << cli_->Out();
+}
+
+TEST_F(CliTest, EachFailureHasItsOwnExitCode) {
+    Package("bk.enc", {8, 8, 8});
+    struct Case {
+        const char* name;
+        Fault fault;
+        std::uint8_t answer;
+        const char* answers;
+        int exitCode;
+        std::size_t accepted; // bytes the on-board computer took before the failure
+    };
+    // The table of exit codes is proven on its own; here that the run's ending reaches it.
+    const std::vector<Case> cases = {
+        {"no_echo", Fault::NoEcho, 0, "", 8, 10},
+        {"line_error", Fault::None, 0, "33*", 10, 0},
+        {"link_error", Fault::Answer, 0x77, "", 15, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BkSimConfig config;
+        config.fault = c.fault;
+        config.faultFrame = 2;
+        config.faultAnswer = c.answer;
+        config.answers = c.answers;
+        auto simulator = Simulator(config);
+        EXPECT_EQ(
+            Run({"--port", simulator->SlavePath(), "--timeout-ms", kTimeout, "--json", "bk.enc"}),
+            c.exitCode);
+        const json result = cli_->Result();
+        EXPECT_EQ(result["result"], c.name);
+        EXPECT_EQ(result["exit_code"], c.exitCode);
+        EXPECT_EQ(result["caption"], Utf8(c.exitCode == 15 ? u8"ОШИБКА СВЯЗИ" : u8"ОШИБКА"));
+        EXPECT_EQ(simulator->Accepted().size(), c.accepted);
+    }
+    // A port that is not there, and one another program holds.
+    EXPECT_EQ(Run({"--port", (dir_ / "ttyNone").string(), "--json", "bk.enc"}), kPortError);
+    EXPECT_EQ(cli_->Result()["result"], "port_error");
+    auto simulator = Simulator();
+    SerialLine holder;
+    ASSERT_TRUE(holder.Open(simulator->SlavePath().c_str(), kFlashBaudRate, 300));
+    EXPECT_EQ(Run({"--port", simulator->SlavePath(), "bk.enc"}), kPortError);
+    EXPECT_NE(cli_->Err().find(simulator->SlavePath()), std::string::npos) << cli_->Err();
+    EXPECT_EQ(simulator->FramesReceived(), 0u);
+}
+
+TEST_F(CliTest, WithoutAPackageTakesTheOnlyOneInUpdatesAndNeverGuesses) {
+    EXPECT_EQ(Run({"--check", "--json"}), kNoPackage);
+    EXPECT_EQ(cli_->Result()["result"], "no_package");
+    Text("updates/readme.txt", "not a package");
+    Text("updates/bk.enc.bak", "00 00");
+    EXPECT_EQ(Run({"--check"}), kNoPackage);
+    EXPECT_NE(cli_->Err().find("updates"), std::string::npos) << cli_->Err();
+
+    // The extension matches in any letter case.
+    const auto package = Package("updates/Bk.ENC", {12, 40});
+    auto simulator = Simulator();
+    ASSERT_EQ(Run({"--port", simulator->SlavePath(), "--timeout-ms", kTimeout, "--json"}), 0)
+        << cli_->Err();
+    EXPECT_EQ(cli_->Result()["package"], "Bk.ENC");
+    EXPECT_EQ(simulator->Accepted(), package);
+
+    // Several, folders included, sorted without regard to case: off a terminal nobody asks.
+    Package("updates/a1.enc", {3});
+    Package("updates/A2.enc", {3});
+    Text("updates/x", "a name shorter than the extension");
+    fs::create_directories(dir_ / "updates" / "C.enc");
+    ASSERT_EQ(Run({"--port", simulator->SlavePath(), "--json"}), kChoosePackage);
+    EXPECT_EQ(cli_->Result()["packages"], json({"a1.enc", "A2.enc", "Bk.ENC", "C.enc"}));
+    ASSERT_EQ(Run({"--port", simulator->SlavePath()}), kChoosePackage);
+    EXPECT_NE(cli_->Err().find("  1) a1.enc\n  2) A2.enc\n  3) Bk.ENC\n  4) C.enc\n"),
+              std::string::npos)
+        << cli_->Err();
+    EXPECT_EQ(cli_->Err().find("Package ("), std::string::npos) << "nobody to ask";
+    EXPECT_EQ(simulator->Accepted(), package) << "nothing more was sent";
+}
+
+TEST(PackageChooser, AsksUntilANumberInRangeIsGiven) {
+    const std::vector<fs::path> packages{"u/a.enc", "u/b.enc", "u/c.enc"};
+    std::FILE* out = std::tmpfile();
+    std::size_t chosen = 99;
+    std::istringstream answers("x\n0\n4\n2 \r\n");
+    ASSERT_TRUE(cli::PackageChooser::Prompt(packages, answers, out, &chosen));
+    EXPECT_EQ(chosen, 1u);
+    std::istringstream none("9\n");
+    EXPECT_FALSE(cli::PackageChooser::Prompt(packages, none, out, &chosen));
+    std::rewind(out);
+    char shown[256] = {};
+    std::fread(shown, 1, sizeof shown - 1, out);
+    EXPECT_NE(std::string(shown).find("  1) a.enc\n  2) b.enc\n  3) c.enc\n"), std::string::npos)
+        << shown;
+    std::fclose(out);
+}
+
+// Ctrl+C, a polite kill and a closed terminal stop after the frame in flight; a stop that
+// comes once the last frame is out cancels nothing.
+TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
+    const auto package = Package("bk.enc", std::vector<std::uint32_t>(10, 64));
+    BkSimConfig config;
+    config.processingDelayMs = 300;
+    auto simulator = Simulator(config);
+    std::size_t before = 0;
+    for (const int signal : {SIGINT, SIGHUP, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        auto cli = Start({"--port", simulator->SlavePath(), "--timeout-ms", "2000",
+                          "--json-progress", "bk.enc"});
+        ASSERT_TRUE(cli->WaitFor("\"event\":\"progress\"")) << cli->Out() << cli->Err();
+        ASSERT_EQ(::kill(cli->Pid(), signal), 0);
+        ASSERT_EQ(cli->Finish(), kCancelled) << cli->Out() << cli->Err();
+        EXPECT_EQ(cli->Result()["result"], "cancelled");
+        EXPECT_EQ(cli->Result()["message"], Utf8(u8"Обновление отменено пользователем"));
+        // Whole frames only, and not all of them.
+        const std::size_t taken = simulator->Accepted().size() - before;
+        before += taken;
+        EXPECT_GE(taken, 66u);
+        EXPECT_LT(taken, package.size());
+        EXPECT_EQ(taken % 66, 0u);
+        SerialLine line;
+        EXPECT_TRUE(line.Open(simulator->SlavePath().c_str(), kFlashBaudRate, 300))
+            << "the port is still held";
+    }
+
+    const auto single = Package("one.enc", {64});
+    config.processingDelayMs = 1000;
+    auto judge = Simulator(config);
+    auto cli =
+        Start({"--port", judge->SlavePath(), "--timeout-ms", "3000", "--json-progress", "one.enc"});
+    ASSERT_TRUE(cli->WaitFor("\"sent\":66")) << cli->Out() << cli->Err();
+    ASSERT_EQ(::kill(cli->Pid(), SIGINT), 0);
+    ASSERT_EQ(cli->Finish(), 0) << cli->Out() << cli->Err();
+    EXPECT_EQ(judge->Accepted(), single);
+}
+
+TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
+    Package("bk.enc", {30, 30, 30});
+    ASSERT_EQ(Run({"--simulate", "--json", "bk.enc"}), 0) << cli_->Err();
+    EXPECT_EQ(cli_->Result()["sent"], 96);
+    EXPECT_EQ(Run({"--simulate", "--json", "--sim-fault", "answer:44", "--sim-fault-frame", "3",
+                   "bk.enc"}),
+              11);
+    EXPECT_EQ(cli_->Result()["sent"], 96); // the third frame went out, then was refused
+    EXPECT_EQ(Run({"--simulate", "--sim-answers", "22*", "--timeout-ms", kTimeout, "bk.enc"}), 9);
+    EXPECT_EQ(Run({"--simulate", "--sim-fault", "extra-echo:11", "bk.enc"}), 10);
+}
+
+TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
+    Package("bk.enc", {3});
+    const std::vector<std::vector<std::string>> mistakes = {
+        {"--no-such-option"},
+        {"--check", "--port", "COM3", "bk.enc"},
+        {"--list-ports", "bk.enc"},
+        {"--sim-fault", "no-echo", "bk.enc"}, // needs --simulate
+        {"--simulate", "--sim-fault", "sparks", "bk.enc"},
+        {"--simulate", "--sim-answers", "zz", "bk.enc"},
+        {"--timeout-ms", "0", "bk.enc"},
+        {"a.enc", "b.enc"},
+        // An unset variable must not let the first port or the only package be taken.
+        {"--port", "", "bk.enc"},
+        {"--port=", "bk.enc"},
+        {""},
+        {"--check", ""},
+        {"--simulate", "--sim-fault", "no-echo", "--sim-fault-frame", "0", "bk.enc"},
+    };
+    for (const auto& arguments : mistakes) {
+        SCOPED_TRACE(arguments.front());
+        EXPECT_EQ(Run(arguments), kUsage);
+        EXPECT_FALSE(cli_->Err().empty());
+        EXPECT_EQ(cli_->Err().find("0000000000"), std::string::npos) << cli_->Err();
+    }
+    ASSERT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(cli_->Out().find("16  cancelled"), std::string::npos);
+    ASSERT_EQ(Run({"--list-ports", "--json"}), 0) << cli_->Err();
+    EXPECT_TRUE(cli_->Result()["ports"].is_array());
+}
+
+// The outcome of every ending notification: the dialog's words, the exit code and the JSON
+// result name, each number keeping its meaning.
+TEST(Outcomes, EveryEndingHasItsWordsItsExitCodeAndItsName) {
+    struct Row {
+        unsigned message;
+        const char* caption;
+        const char* text; // with the port COM7 and the package bk.enc put in
+        int exitCode;
+        const char* name;
+    };
+    const std::vector<Row> rows = {
+        {WM_FLASH_PORT_ERROR, "ОШИБКА", "Ошибка инициализации порта COM7.", 7, "port_error"},
+        {WM_FLASH_NO_ECHO, "ОШИБКА",
+         "Отсутствует 'эхо'-ответ. Убедитесь, что Вы подключились по К-линии.", 8, "no_echo"},
+        {WM_FLASH_CHECKSUM_ERROR, "ОШИБКА",
+         "Ошибка контрольной суммы. Вероятно файл bk.enc поврежден.", 9, "checksum_error"},
+        {WM_FLASH_LINE_ERROR, "ОШИБКА",
+         "Ошибка на линии передачи данных. Проверьте все соединения.", 10, "line_error"},
+        {WM_FLASH_SIGNATURE_ERROR, "ОШИБКА",
+         "Ошибка сигнатуры файла. Файл bk.enc не является корректным файлом микропрограммы.", 11,
+         "signature_error"},
+        {WM_FLASH_ADAPTER_SYNC_ERROR, "ОШИБКА",
+         "Velomast is out of sync. Please reset the Velomast and the target device.", 12,
+         "adapter_sync_error"},
+        {WM_FLASH_NO_ANSWER, "ОШИБКА",
+         "Нет ответа от бортового компьютера. Проверьте все подключения.", 13, "no_answer"},
+        {WM_FLASH_DONE, "ВЫПОЛНЕНО", "Обновление выполнено успешно!", 0, "done"},
+        {WM_FLASH_FILE_ERROR, "ОШИБКА", "Ошибка открытия файла микропрограммы bk.enc.", 6,
+         "file_error"},
+        {WM_FLASH_BAD_ANSWER, "ОШИБКА", "Нераспознаный ответ БК. Обновление прервано.", 14,
+         "bad_answer"},
+        {WM_FLASH_PACKAGE_ERROR, "ОШИБКА",
+         "Неверный формат файла микропрограммы bk.enc: текст обрывается на половине байта.", 5,
+         "package_error"},
+        {WM_FLASH_INTERNAL_ERROR, "ОШИБКА",
+         "Внутренняя ошибка программы. Обновление не выполнено, повторите попытку.", 17,
+         "internal_error"},
+        {WM_FLASH_LINK_ERROR, "ОШИБКА СВЯЗИ", "Обратитесь в техподдержку", 15, "link_error"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.message);
+        const FlashOutcome* outcome = FindOutcome(row.message);
+        ASSERT_NE(outcome, nullptr);
+        EXPECT_STREQ(outcome->caption, row.caption);
+        EXPECT_EQ(
+            OutcomeText(*outcome, "COM7", "bk.enc", static_cast<int>(PackageError::TruncatedByte)),
+            row.text);
+        const cli::ExitCode code = cli::ExitCodeForNotification(row.message);
+        EXPECT_EQ(static_cast<int>(code), row.exitCode);
+        EXPECT_STREQ(cli::ResultName(code), row.name);
+    }
+    EXPECT_EQ(FindOutcome(WM_FLASH_SIZE), nullptr);
+    EXPECT_EQ(FindOutcome(WM_FLASH_PROGRESS), nullptr);
+    EXPECT_EQ(FindOutcome(WM_FLASH_DONE)->focus, OutcomeFocus::ExitButton);
+    EXPECT_EQ(FindOutcome(WM_FLASH_PORT_ERROR)->focus, OutcomeFocus::StartButton);
+    EXPECT_EQ(FindOutcome(WM_FLASH_NO_ECHO)->focus, OutcomeFocus::Unchanged);
+    const FlashOutcome& cancelled = CancelledOutcome();
+    EXPECT_EQ(OutcomeText(cancelled, "COM7", "bk.enc"), "Обновление отменено пользователем");
+    EXPECT_STREQ(cli::ResultName(cli::ExitCode::Cancelled), "cancelled");
+    EXPECT_STREQ(cli::ResultName(cli::ExitCode::Usage), "usage");
+    for (const auto& [error, reason] : std::vector<std::pair<PackageError, const char*>>{
+             {PackageError::InvalidCharacter, "недопустимый символ в тексте"},
+             {PackageError::TooLarge, "размер больше 2 Мбайт"},
+             {PackageError::Empty, "файл пуст"},
+             {PackageError::FrameOverrun, "кадры не совпадают с длиной файла"}}) {
+        EXPECT_STREQ(PackageErrorReason(error), reason);
+    }
+}
+
+} // namespace
+} // namespace tamsivo

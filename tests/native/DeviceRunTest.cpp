@@ -1,0 +1,197 @@
+// The whole run through the real POSIX serial line into the simulated adapter and on-board
+// computer on a pseudo-terminal: what arrives, each device fault, and the simulator's own
+// answer scripts.
+#include "BkSimulator.h"
+#include "TestPackage.h"
+#include "app/AppState.h"
+#include "flash/FlashRun.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace tamsivo {
+namespace {
+
+using sim::BkSimConfig;
+using sim::BkSimulator;
+using sim::Fault;
+using Bytes = std::vector<std::uint8_t>;
+
+class LastReport : public FlashReporter {
+public:
+    void Report(unsigned message, std::int64_t lParam) override {
+        last = message;
+        lastParam = lParam;
+    }
+    unsigned last = 0;
+    std::int64_t lastParam = 0;
+};
+
+class DeviceRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("tamsivo-device-" + std::to_string(::getpid()) +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_ / "updates");
+        state_.exeDir = dir_.string() + "/";
+        state_.firmwareName = "bk.enc";
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    Bytes WritePackage(const std::vector<std::uint32_t>& payloads, const Bytes& pattern) {
+        return test::WritePackage(dir_ / "updates" / "bk.enc", payloads, pattern);
+    }
+
+    std::unique_ptr<BkSimulator> Simulator(BkSimConfig config = {}) {
+        auto simulator = std::make_unique<BkSimulator>(std::move(config));
+        std::string error;
+        EXPECT_TRUE(simulator->Start(&error)) << error;
+        return simulator;
+    }
+
+    unsigned RunAgainst(const BkSimulator& simulator, std::uint32_t timeoutMs = 300) {
+        state_.portName = simulator.SlavePath();
+        state_.runAllowed = 1;
+        reporter_ = {};
+        FlashRun::Options options;
+        options.timeoutMs = timeoutMs;
+        FlashRun(state_, reporter_, options).Run(FlashInputsFrom(state_));
+        EXPECT_EQ(state_.busy, 0);
+        return reporter_.last;
+    }
+
+    std::filesystem::path dir_;
+    AppState state_;
+    LastReport reporter_;
+};
+
+TEST_F(DeviceRun, DeliversExactlyThePackageOnceAndFreesThePort) {
+    // Bytes a terminal would love to interpret: NUL, LF, CR, XON, XOFF, 0xFF.
+    const Bytes package =
+        WritePackage({1, 300, 0, 4096, 17}, {0x00, 0x0A, 0x0D, 0x11, 0x13, 0xFF, 0x7F, 0x03});
+    BkSimConfig config;
+    config.recordPath = (dir_ / "record").string();
+    auto simulator = Simulator(config);
+    EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_DONE);
+    EXPECT_EQ(reporter_.lastParam, static_cast<std::int64_t>(package.size()));
+    EXPECT_EQ(simulator->Accepted(), package);
+    std::ifstream record(config.recordPath, std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(record), {}), package);
+    // The port is free again at once, and the simulator serves the next run.
+    EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_DONE);
+    EXPECT_EQ(simulator->Accepted().size(), 2 * package.size());
+
+    // Held by another line, the port is refused, and nothing goes out.
+    SerialLine holder;
+    ASSERT_TRUE(holder.Open(simulator->SlavePath().c_str(), kFlashBaudRate, 300));
+    EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_PORT_ERROR);
+    EXPECT_EQ(simulator->FramesReceived(), 10u);
+}
+
+TEST_F(DeviceRun, ResendsAndWaitsFollowTheScriptAndEachFrameIsAcceptedOnce) {
+    const Bytes package = WritePackage({10, 20, 30}, {0x5A});
+    BkSimConfig config;
+    config.answers = "22,33,11,88,11,88,88,22,11";
+    auto simulator = Simulator(config);
+    EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_DONE);
+    EXPECT_EQ(simulator->Accepted(), package);
+    EXPECT_EQ(simulator->FramesReceived(), 6u);
+
+    config.answers = "ok,33*";
+    auto failing = Simulator(config);
+    EXPECT_EQ(RunAgainst(*failing), WM_FLASH_LINE_ERROR);
+    EXPECT_EQ(failing->FramesReceived(), 5u);
+}
+
+// Each fault on the second frame; the out-of-step ones at the real line's speed, where a byte
+// too early, too many or out of nowhere would otherwise be read as the verdict.
+TEST_F(DeviceRun, EachDeviceFaultEndsWithItsOwnNotificationNeverWithSuccess) {
+    struct Case {
+        Fault fault;
+        std::uint8_t byte;
+        const char* answers;
+        std::uint32_t baud;
+        unsigned expected;
+        std::size_t accepted = 402; // the first frame only
+    };
+    const std::vector<Case> cases = {
+        {Fault::NoEcho, 0, "", 0, WM_FLASH_NO_ECHO},
+        {Fault::ShortEcho, 0, "", 0, WM_FLASH_NO_ECHO},
+        {Fault::NoAnswer, 0, "", 0, WM_FLASH_NO_ANSWER},
+        {Fault::Answer, 0x44, "", 0, WM_FLASH_SIGNATURE_ERROR},
+        {Fault::Answer, 0x66, "", 0, WM_FLASH_ADAPTER_SYNC_ERROR},
+        {Fault::Answer, 0x77, "", 0, WM_FLASH_LINK_ERROR},
+        {Fault::Answer, 0x55, "", 0, WM_FLASH_BAD_ANSWER},
+        {Fault::EarlyAnswer, 0, "ok,44", kFlashBaudRate, WM_FLASH_LINE_ERROR},
+        {Fault::ExtraEcho, 0x11, "ok,44", kFlashBaudRate, WM_FLASH_LINE_ERROR},
+        {Fault::ExtraEcho, 0x11, "ok,44", 0, WM_FLASH_LINE_ERROR},
+        // The noise after the second frame's answer lands in the third frame's echo.
+        {Fault::Noise, 0x11, "ok,ok,44", kFlashBaudRate, WM_FLASH_LINE_ERROR, 804},
+    };
+    WritePackage({400, 400, 400}, {0x11, 0x13, 0x44});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.fault)) + " " + c.answers);
+        BkSimConfig config;
+        config.fault = c.fault;
+        config.faultFrame = 2;
+        config.faultAnswer = c.byte;
+        config.answers = c.answers;
+        config.baud = c.baud;
+        auto simulator = Simulator(config);
+        EXPECT_EQ(RunAgainst(*simulator), c.expected);
+        EXPECT_EQ(simulator->Accepted().size(), c.accepted);
+    }
+    // A one-frame package: the byte too many comes after the last verdict, the computer's own
+    // refusal later still, after it has thought about the frame.
+    WritePackage({400}, {0x5A});
+    for (const std::uint32_t thinkingMs : {0u, 60u}) {
+        BkSimConfig last;
+        last.fault = Fault::ExtraEcho;
+        last.faultFrame = 1;
+        last.faultAnswer = ANSWER_OK;
+        last.answers = "44";
+        last.baud = kFlashBaudRate;
+        last.processingDelayMs = thinkingMs;
+        EXPECT_EQ(RunAgainst(*Simulator(last)), WM_FLASH_LINE_ERROR) << thinkingMs;
+    }
+}
+
+TEST_F(DeviceRun, ADroppedAdapterFailsTheRunAtOnceNotAfterTheTimeout) {
+    WritePackage({8, 8, 8}, {0x42});
+    BkSimConfig config;
+    config.fault = Fault::DropLine;
+    config.faultFrame = 2;
+    auto simulator = Simulator(config);
+    const auto start = std::chrono::steady_clock::now();
+    const unsigned end = RunAgainst(*simulator, 5000);
+    EXPECT_TRUE(end == WM_FLASH_NO_ECHO || end == WM_FLASH_NO_ANSWER) << end;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+}
+
+TEST(BkSimulatorScript, ParsesAnswersAndRefusesMalformedScripts) {
+    Bytes answers{0x99};
+    bool repeat = true;
+    ASSERT_TRUE(BkSimulator::ParseAnswers(" 22, ok ,88,11*", &answers, &repeat));
+    EXPECT_EQ(answers, (Bytes{0x22, 0x11, 0x88, 0x11}));
+    EXPECT_TRUE(repeat);
+    ASSERT_TRUE(BkSimulator::ParseAnswers("", &answers, &repeat));
+    EXPECT_TRUE(answers.empty());
+    EXPECT_FALSE(repeat);
+    for (const char* bad : {"zz", "1234", "11*,22", ",", "ok,", "0x11"}) {
+        answers = {0x99};
+        EXPECT_FALSE(BkSimulator::ParseAnswers(bad, &answers, &repeat)) << bad;
+        EXPECT_EQ(answers, Bytes{0x99}) << "a refused script leaves the result alone";
+    }
+}
+
+} // namespace
+} // namespace tamsivo

@@ -1,0 +1,237 @@
+// The skinned controls in a live dialog, painted into memory the way they paint the screen:
+// the progress bar's bar, background, borders and two-coloured text, its step and bouncing
+// modes; the label's backgrounds, text and links; the button's faces, caption and clicks.
+#include "HarnessDialog.h"
+#include "WinSupport.h"
+
+#include "controls/ProgressStyle.h"
+#include "controls/TextureStyle.h"
+#include "controls/win32/PercentProgressBar.h"
+#include "controls/win32/SkinButton.h"
+#include "controls/win32/SkinLabel.h"
+#include "framework/DataExchange.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tamsivo::test {
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+class ControlsDialog : public HarnessDialog {
+public:
+    SkinLabel label;
+    PercentProgressBar bar;
+    SkinButton button;
+    std::vector<std::string> events;
+
+    // The bar 200 x 20 pixels, plain red over white, positioned and styled.
+    void PlainBar(int position, DWORD style) {
+        bar.SetWindowPos(nullptr, 0, 0, 200, 20, SWP_NOMOVE | SWP_NOZORDER);
+        bar.ModifyStyle(~0u & 0xFFFF, style);
+        bar.SetGradientColors(kRed, kRed);
+        bar.SetBkColor(kWhite);
+        bar.SetBorders(RECT{0, 0, 0, 0});
+        bar.SetRange(0, 100);
+        bar.SetPos(position);
+    }
+
+protected:
+    void DoDataExchange(DataExchange& exchange) override {
+        exchange.Control(IDC_LABEL, label);
+        exchange.Control(IDC_PROGRESS, bar);
+        exchange.Control(IDC_OWNERDRAW, button);
+    }
+    const MessageMap& GetMessageMap() const override { return messageMap; }
+    static const MessageMap messageMap;
+
+private:
+    void OnButton() { events.push_back("BN_CLICKED"); }
+    void OnLabel() { events.push_back("STN_CLICKED"); }
+    LRESULT OnLabelNotify(const NMHDR&) {
+        events.push_back("notify");
+        return 0;
+    }
+    static const MessageEntry messageEntries[];
+};
+const MessageEntry ControlsDialog::messageEntries[] = {
+    Command<&ControlsDialog::OnButton>(IDC_OWNERDRAW),
+    Command<&ControlsDialog::OnLabel>(IDC_LABEL, STN_CLICKED),
+    Notify<&ControlsDialog::OnLabelNotify>(IDC_LABEL, SkinLabel::kClickNotification),
+};
+const MessageMap ControlsDialog::messageMap{&HarnessDialog::messageMap, messageEntries};
+
+void InDialog(const std::function<void(ControlsDialog&)>& scenario) {
+    ControlsDialog dialog;
+    dialog.SetScenario([&] { scenario(dialog); });
+    EXPECT_EQ(dialog.DoModal(), HarnessDialog::kScenarioDone);
+}
+
+TEST(PercentProgressBar, TheBarGrowsFromItsEndAcrossItsBordersAndRange) {
+    InDialog([](ControlsDialog& d) {
+        struct Case {
+            DWORD style;
+            int position;
+            POINT red, white; // a pixel of the bar, and one of the background
+        };
+        for (const Case& c : std::vector<Case>{
+                 {0, 50, {99, 10}, {100, 10}},
+                 {PPB_REVERSE, 50, {100, 10}, {99, 10}},
+                 {kProgressVertical, 50, {100, 10}, {100, 9}},
+                 {kProgressVertical | PPB_REVERSE, 50, {100, 9}, {100, 10}},
+                 {0, 100, {199, 19}, {-1, -1}},
+             }) {
+            SCOPED_TRACE(c.style);
+            d.PlainBar(c.position, c.style);
+            const Picture picture(d.bar.Hwnd());
+            EXPECT_EQ(picture.At(c.red.x, c.red.y), kRed);
+            if (c.white.x >= 0) {
+                EXPECT_EQ(picture.At(c.white.x, c.white.y), kWhite);
+            }
+        }
+        // A position outside the range shows only the background; so do borders.
+        d.PlainBar(50, 0);
+        d.bar.SetRange(60, 100);
+        EXPECT_EQ(Picture(d.bar.Hwnd()).Count(kRed, RECT{0, 0, 200, 20}), 0);
+        d.PlainBar(100, 0);
+        d.bar.SetBorders(RECT{3, 2, 5, 4});
+        const Picture framed(d.bar.Hwnd());
+        EXPECT_EQ(framed.At(2, 10), kWhite);
+        EXPECT_EQ(framed.At(3, 10), kRed);
+        EXPECT_EQ(framed.At(194, 10), kRed);
+        EXPECT_EQ(framed.At(195, 10), kWhite);
+        EXPECT_EQ(framed.At(100, 1), kWhite);
+        EXPECT_EQ(framed.At(100, 16), kWhite);
+        // The standard messages set the colours: a solid bar, the background.
+        EXPECT_EQ(d.bar.Send(PBM_SETBARCOLOR, 0, kBlue), static_cast<LRESULT>(CLR_DEFAULT));
+        d.bar.Send(PBM_SETBKCOLOR, 0, kBlack);
+        const Picture coloured(d.bar.Hwnd());
+        EXPECT_EQ(coloured.At(100, 10), kBlue);
+        EXPECT_EQ(coloured.At(1, 10), kBlack);
+        // A gradient runs from its first colour to its last along the bar.
+        d.bar.SetGradientColors(kRed, kBlue);
+        const Picture graded(d.bar.Hwnd());
+        EXPECT_EQ(graded.At(3, 10), kRed);
+        EXPECT_GT(GetBValue(graded.At(190, 10)), 200);
+    });
+}
+
+TEST(PercentProgressBar, TheTextChangesColourExactlyWhereTheBarEnds) {
+    InDialog([](ControlsDialog& d) {
+        d.PlainBar(50, 0);
+        d.bar.SetTextFormat("%d%%%d%%%d%%", PPB_TEXT_PERCENT); // wide, to straddle the edge
+        d.bar.SetTextColors(kWhite, kBlack);
+        const Picture picture(d.bar.Hwnd());
+        EXPECT_GT(picture.Count(kWhite, RECT{0, 0, 100, 20}), 10) << "text over the bar";
+        EXPECT_GT(picture.Count(kBlack, RECT{100, 0, 200, 20}), 10) << "text over the rest";
+        EXPECT_EQ(picture.Count(kBlack, RECT{0, 0, 100, 20}), 0);
+        d.bar.SetTextFormat("", PPB_TEXT_PERCENT);
+        EXPECT_EQ(Picture(d.bar.Hwnd()).Count(kBlack, RECT{0, 0, 200, 20}), 0) << "no text";
+        EXPECT_EQ(d.bar.Text(), "");
+    });
+}
+
+TEST(PercentProgressBar, StepsMoveThePositionAndABouncingSegmentTurnsRound) {
+    InDialog([](ControlsDialog& d) {
+        d.PlainBar(0, 0);
+        EXPECT_EQ(d.bar.SetStep(30), 10);
+        EXPECT_EQ(d.bar.StepIt(), 0);
+        EXPECT_EQ(d.bar.OffsetPos(5), 30);
+        EXPECT_EQ(d.bar.SetPos(90), 35);
+        EXPECT_EQ(d.bar.GetPos(), 90);
+        EXPECT_EQ(d.bar.GetRange().iHigh, 100);
+
+        d.PlainBar(0, PPB_BOUNCE);
+        d.bar.SetSegmentLength(40);
+        d.bar.SetStep(30);
+        for (int i = 0; i < 4; ++i) {
+            d.bar.StepIt(); // 30, 60, 90, then the head runs on past 100
+        }
+        EXPECT_EQ(d.bar.GetPos(), 100);
+        const Picture sliding(d.bar.Hwnd());
+        EXPECT_EQ(sliding.At(199, 10), kRed);
+        EXPECT_EQ(sliding.At(139, 10), kWhite) << "the tail has moved on";
+        d.bar.StepIt(); // past the end: it comes back from the right
+        EXPECT_NE(d.bar.GetStyle() & PPB_REVERSE, 0u);
+        d.bar.OffsetPos(-10);
+        EXPECT_EQ(d.bar.GetPos(), 20);
+    });
+}
+
+TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
+    std::vector<std::string> opened;
+    const auto previous =
+        SkinLabel::ReplaceShellOpen([&](const std::string& verb, const std::string& target) {
+            opened.push_back(verb + target);
+        });
+    InDialog([&](ControlsDialog& d) {
+        d.label.SetWindowPos(nullptr, 0, 0, 120, 20, SWP_NOMOVE | SWP_NOZORDER);
+        d.label.SetBackgroundColor(kBlue).SetTextColor(kWhite).SetText("ТЕСТ");
+        Picture solid(d.label.Hwnd());
+        EXPECT_EQ(solid.At(119, 0), kBlue);
+        EXPECT_GT(solid.Count(kWhite, RECT{0, 0, 120, 20}), 10);
+        d.label.SetBackgroundColor(kBlack, kRed, true).SetText("");
+        const Picture graded(d.label.Hwnd());
+        EXPECT_EQ(graded.At(0, 10), kBlack);
+        EXPECT_GT(GetRValue(graded.At(119, 10)), 200);
+        d.label.SetTransparent(true);
+        EXPECT_EQ(Picture(d.label.Hwnd()).Count(graded.At(119, 10), RECT{0, 0, 120, 20}), 0)
+            << "a transparent label paints no background of its own";
+
+        // A web link opens its text; one that notifies only tells the parent.
+        d.label.SetText("WWW.EXAMPLE.TEST").SetLink(true, false);
+        ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        d.label.SetMailLink(true, false).SetText("support@example.test");
+        ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        d.label.SetLink(true, true);
+        ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        ::SendMessageW(d.label.Hwnd(), WM_LBUTTONUP, 0, 0);
+
+        // Flashing hides the text every other tick.
+        d.label.SetTransparent(false).SetBackgroundColor(kBlue).SetText("ТЕСТ").FlashText(true);
+        const int shown = Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20});
+        d.label.Send(WM_TIMER, SkinLabel::kFlashTimerId);
+        const int afterTick = Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20});
+        EXPECT_NE(shown == 0, afterTick == 0);
+        d.label.FlashText(false);
+        EXPECT_GT(Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20}), 10);
+    });
+    SkinLabel::ReplaceShellOpen(previous);
+    EXPECT_EQ(opened, (std::vector<std::string>{"openWWW.EXAMPLE.TEST",
+                                                "mailto:support@example.test?subject=Tamsivo"}));
+}
+
+TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
+    InDialog([](ControlsDialog& d) {
+        d.button.SetWindowPos(nullptr, 0, 0, 108, 35, SWP_NOMOVE | SWP_NOZORDER);
+        d.button.SetTexture(TextureSoftBump, 0, 10, 90, RGB(10, 10, 10));
+        d.button.SetText("СТАРТ");
+        EXPECT_NE(d.button.SetCaptionColor(kRed), kRed);
+        const Picture idle(d.button.Hwnd());
+        EXPECT_GT(idle.Count(kRed, RECT{0, 0, 108, 35}), 20) << "the caption in its colour";
+        EXPECT_LT(GetRValue(idle.At(8, 17)), 60) << "a near-black face";
+        d.button.EnableWindow(false);
+        const Picture disabled(d.button.Hwnd());
+        EXPECT_EQ(disabled.Count(kRed, RECT{0, 0, 108, 35}), 0) << "an embossed grey caption";
+        d.button.EnableWindow(true);
+
+        const HWND hwnd = d.button.Hwnd();
+        ::SendMessageW(hwnd, BM_CLICK, 0, 0);
+        ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        ::SendMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+        ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        PumpUntil([&] { return d.events.size() >= 3; }, 2000);
+        EXPECT_EQ(d.events, std::vector<std::string>(3, "BN_CLICKED"))
+            << "a click by message, a press, and a double click that counts as a press";
+    });
+}
+
+} // namespace
+} // namespace tamsivo::test

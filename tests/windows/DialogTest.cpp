@@ -1,0 +1,421 @@
+// The program's dialogs: the package selection and its choice, and the main dialog's
+// commands, clicks and reaction to a run's notifications, with the worker played by the test.
+#include "WinSupport.h"
+
+#include "app/AppState.h"
+#include "flash/FlashOutcome.h"
+#include "flash/FlashProtocol.h"
+#include "framework/Application.h"
+#include "framework/WideText.h"
+#include "res/resource.h"
+#include "ui/ChooseFirmware.h"
+#include "ui/FirmwareSelectDialog.h"
+#include "ui/MainDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tamsivo::test {
+namespace {
+
+constexpr const char* kCancelled = "Обновление отменено пользователем";
+
+// The shared state as a start-up with packages leaves it, put back afterwards.
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { Scan({"C:\\Tamsivo\\UPDATES\\one.enc"}); }
+    void TearDown() override {
+        AppState& state = TheAppState();
+        state.firmwarePaths.reset();
+        state.portNames.reset();
+        state.firmwareCount = state.portCount = state.portIndex = 0;
+        state.exeDir.clear();
+        state.firmwareName.clear();
+        state.portName.clear();
+        state.idle = state.helpShown = 0;
+        state.runAllowed = 0;
+        state.busy = 0;
+    }
+    static void Scan(std::vector<std::string> paths) {
+        AppState& state = TheAppState();
+        state.exeDir = "C:\\Tamsivo\\";
+        state.firmwareCount = static_cast<std::int32_t>(paths.size());
+        state.firmwarePaths = std::make_unique<StringList>(std::move(paths));
+    }
+};
+
+TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
+    Scan({"C:\\u\\Прошивка.enc", "C:\\u\\b.enc", "C:\\u\\A.enc"});
+    struct Case {
+        std::function<void(HWND)> act;
+        bool chosen;
+        const char* name;
+    };
+    const std::vector<Case> cases = {
+        {[](HWND d) { Click(d, IDOK); }, true, "A.enc"}, // the first in the list's order
+        {[](HWND d) {
+             ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 2, 0);
+             ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, LBN_DBLCLK), 0);
+         },
+         true, "Прошивка.enc"},
+        {[](HWND d) {
+             ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 1, 0);
+             ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, LBN_SELCHANGE), 0);
+             ::SendMessageW(d, WM_KEYDOWN, VK_RETURN, 0);
+             Click(d, IDOK);
+         },
+         true, "b.enc"},
+        {[](HWND d) { Click(d, IDCANCEL); }, false, "b.enc"}, // the previous choice stays
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> listed;
+        HBRUSH background = nullptr;
+        LOGBRUSH brush{};
+        ModalStep step([&](HWND dialog) {
+            const HWND list = ::GetDlgItem(dialog, IDC_FIRMWARE_LIST);
+            for (int i = 0; i < ::SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
+                wchar_t text[64] = {};
+                ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+                listed.push_back(Narrow(text));
+            }
+            const HDC dc = ::GetDC(dialog);
+            background = reinterpret_cast<HBRUSH>(::SendMessageW(dialog, WM_CTLCOLORDLG,
+                                                                 reinterpret_cast<WPARAM>(dc),
+                                                                 reinterpret_cast<LPARAM>(dialog)));
+            ::ReleaseDC(dialog, dc);
+            ::GetObjectW(background, sizeof brush, &brush);
+            EXPECT_EQ(TextOf(dialog), "Выбор файла");
+            c.act(dialog);
+        });
+        EXPECT_EQ(ChooseFirmware(), c.chosen);
+        EXPECT_EQ(TheAppState().firmwareName, c.name);
+        EXPECT_EQ(listed, (std::vector<std::string>{"A.enc", "b.enc", "Прошивка.enc"}));
+        EXPECT_EQ(brush.lbColor, RGB(10, 10, 10)) << "the dialog's own dark background";
+    }
+
+    // One package is taken without asking; none is said in a box, and the choice stays.
+    Scan({"C:\\Tamsivo\\UPDATES\\only.enc"});
+    EXPECT_TRUE(ChooseFirmware());
+    EXPECT_EQ(TheAppState().firmwareName, "only.enc");
+    Scan({});
+    std::string boxText;
+    ModalStep box([&](HWND dialog) {
+        boxText = TextOf(dialog, 0xFFFF);
+        EXPECT_EQ(TextOf(dialog), "Tamsivo");
+        Click(dialog, IDOK);
+    });
+    EXPECT_FALSE(ChooseFirmware());
+    EXPECT_EQ(boxText, "В папке\n\"C:\\Tamsivo\\updates\\\"\nне обнаружено ни одного файла "
+                       "микропрограммы БК.\nДальнейшая работа невозможна.");
+    EXPECT_EQ(TheAppState().firmwareName, "only.enc");
+}
+
+// The main dialog with test steps run from its own modal loop, its worker started by the test.
+class Probe : public MainDialog {
+public:
+    using Step = std::function<void(Probe&)>;
+    std::function<HANDLE()> startWorker = [] {
+        return ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    };
+    int starts = 0;
+
+    explicit Probe(std::vector<Step> steps) : steps_(std::move(steps)) {}
+    std::string Text(int id) const { return TextOf(Hwnd(), id); }
+    bool Shown(int id) const { return ::IsWindowVisible(GetDlgItem(id)) != FALSE; }
+    void Press(int id) const { Click(Hwnd(), id); }
+    bool Focused(int id) const { return ::GetFocus() == GetDlgItem(id); }
+    COLORREF Caption(SkinButton& button) {
+        const COLORREF color = button.SetCaptionColor(0);
+        button.SetCaptionColor(color);
+        return color;
+    }
+    // Running: СТОП lit, СТАРТ dimmed and the labels disabled; idle: the other way round.
+    bool Looks(bool running) {
+        const auto lit = [](bool on) { return on ? kActiveCaption : kInactiveCaption; };
+        return Caption(stopButton_) == lit(running) && Caption(startButton_) == lit(!running) &&
+               (::IsWindowEnabled(GetDlgItem(IDC_PORT_NAME)) != FALSE) != running;
+    }
+    int Position() const {
+        return static_cast<int>(::SendDlgItemMessageW(Hwnd(), IDC_PROGRESS, PBM_GETPOS, 0, 0));
+    }
+    int stepsRun = 0;
+
+protected:
+    HANDLE StartFlashWorker() override {
+        ++starts;
+        return startWorker();
+    }
+    bool OnInitDialog() override {
+        const bool result = MainDialog::OnInitDialog();
+        Post(kNextStep);
+        return result;
+    }
+    const MessageMap& GetMessageMap() const override { return messageMap; }
+    static const MessageMap messageMap;
+
+private:
+    static constexpr UINT kNextStep = WM_APP + 1;
+    LRESULT OnNextStep(WPARAM, LPARAM) {
+        if (stepsRun < static_cast<int>(steps_.size())) {
+            steps_[static_cast<std::size_t>(stepsRun++)](*this);
+            Post(kNextStep); // behind whatever the step posted
+        } else {
+            EndDialog(IDABORT);
+        }
+        return 0;
+    }
+    static const MessageEntry messageEntries[];
+    std::vector<Step> steps_;
+};
+const MessageEntry Probe::messageEntries[] = {On<Probe::kNextStep, &Probe::OnNextStep>()};
+const MessageMap Probe::messageMap{&MainDialog::messageMap, messageEntries};
+
+int RunProbe(Probe& probe) {
+    probe.DoModal();
+    return probe.stepsRun;
+}
+
+TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
+    struct Ending {
+        unsigned notification;
+        LPARAM lParam;
+        int focus; // 0: unchanged, on the stop button
+    };
+    const std::vector<Ending> endings = {
+        {WM_FLASH_PORT_ERROR, 0, IDC_START_BUTTON},
+        {WM_FLASH_NO_ECHO, 0, 0},
+        {WM_FLASH_DONE, 4096, IDC_EXIT_BUTTON},
+        {WM_FLASH_PACKAGE_ERROR, static_cast<LPARAM>(PackageError::Empty), IDC_START_BUTTON},
+        {WM_FLASH_LINK_ERROR, 0, IDC_START_BUTTON},
+        {WM_FLASH_INTERNAL_ERROR, 0, IDC_START_BUTTON},
+    };
+    std::vector<Probe::Step> steps;
+    for (const Ending& ending : endings) {
+        steps.push_back([ending](Probe& dialog) {
+            AppState& state = TheAppState();
+            state.portName = "COM7";
+            dialog.Press(IDC_START_BUTTON);
+            ASSERT_EQ(state.idle, 0);
+            EXPECT_EQ(state.runAllowed.load(), 1);
+            EXPECT_EQ(dialog.Text(IDC_TITLE), "ОБНОВЛЕНИЕ");
+            EXPECT_TRUE(dialog.Shown(IDC_PROGRESS));
+            EXPECT_TRUE(dialog.Looks(true));
+            EXPECT_TRUE(dialog.Focused(IDC_STOP_BUTTON));
+            // The running look refuses start, help and exit, before the worker's first step
+            // and after it.
+            for (const std::uint8_t busy : {0, 1}) {
+                state.busy = busy;
+                for (int id : {IDC_START_BUTTON, IDC_HELP_BUTTON, IDC_EXIT_BUTTON, IDCANCEL}) {
+                    dialog.Press(id);
+                }
+            }
+            EXPECT_EQ(dialog.starts, static_cast<int>(dialog.stepsRun));
+            EXPECT_TRUE(::IsWindow(dialog.Hwnd()));
+            dialog.Send(WM_FLASH_SIZE, 0, 4096);
+            EXPECT_EQ(dialog.Position(), 0);
+            state.busy = 0; // every end clears it before its notification
+            EXPECT_EQ(dialog.Send(ending.notification, 0, ending.lParam), 1);
+            const FlashOutcome& outcome = *FindOutcome(ending.notification);
+            EXPECT_EQ(dialog.Text(IDC_TITLE), outcome.caption);
+            EXPECT_EQ(dialog.Text(IDC_MESSAGE),
+                      OutcomeText(outcome, "COM7", "one.enc", ending.lParam));
+            EXPECT_EQ(state.runAllowed.load(), 0);
+            EXPECT_EQ(state.idle, 1);
+            EXPECT_FALSE(dialog.Shown(IDC_PROGRESS));
+            EXPECT_TRUE(dialog.Looks(false));
+            EXPECT_TRUE(dialog.Focused(ending.focus != 0 ? ending.focus : IDC_STOP_BUTTON));
+        });
+    }
+    steps.push_back([](Probe& dialog) {
+        // No worker: the running look is left at once, with the reason.
+        dialog.startWorker = [] { return HANDLE{}; };
+        dialog.Press(IDC_START_BUTTON);
+        EXPECT_EQ(dialog.Text(IDC_TITLE), "ОШИБКА");
+        EXPECT_EQ(dialog.Text(IDC_MESSAGE), "Не удалось запустить обновление. Повторите попытку.");
+        EXPECT_TRUE(dialog.Looks(false));
+        EXPECT_EQ(TheAppState().runAllowed.load(), 0);
+        EXPECT_TRUE(dialog.Focused(IDC_START_BUTTON));
+    });
+    Probe probe(steps);
+    EXPECT_EQ(RunProbe(probe), static_cast<int>(steps.size()));
+}
+
+// The bar repaints for every new position while the run waits; a position that moves neither
+// its edge nor its percentage is skipped, the last one never.
+TEST_F(DialogTest, ProgressMovesTheBarOnlyWhenSomethingShowsIt) {
+    Probe probe({[](Probe& dialog) {
+        dialog.Press(IDC_START_BUTTON);
+        dialog.Send(WM_FLASH_SIZE, 0, 1000000);
+        dialog.Send(WM_FLASH_PROGRESS, 0, 3);
+        EXPECT_EQ(dialog.Position(), 0) << "3 of a million shows nothing";
+        dialog.Send(WM_FLASH_PROGRESS, 0, 10000);
+        EXPECT_EQ(dialog.Position(), 10000) << "one percent";
+        dialog.Send(WM_FLASH_PROGRESS, 0, 1000000);
+        EXPECT_EQ(dialog.Position(), 1000000);
+        TheAppState().busy = 0;
+        dialog.Send(WM_FLASH_DONE, 0, 1000000);
+    }});
+    EXPECT_EQ(RunProbe(probe), 1);
+}
+
+// The stop waits for the worker, serving its sends meanwhile, and tells of the cancellation
+// only once the worker is gone, unless the run finished on its own meanwhile.
+TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd) {
+    std::vector<Probe::Step> steps;
+    for (const bool finishesFirst : {false, true}) {
+        steps.push_back([finishesFirst](Probe& dialog) {
+            AppState& state = TheAppState();
+            struct Worker {
+                HWND dialog;
+                bool done;
+                LRESULT position; // what the bar showed while the stop waited
+            };
+            static Worker worker;
+            worker = {dialog.Hwnd(), finishesFirst, -1};
+            dialog.startWorker = [] {
+                TheAppState().busy = 1;
+                return ::CreateThread(
+                    nullptr, 0,
+                    [](LPVOID) -> DWORD {
+                        // Blocked in its sends until the stop serves them, then a frame's
+                        // answer later it sees the stop, as a run between frames does.
+                        ::SendMessageW(worker.dialog, WM_FLASH_SIZE, 0, 100);
+                        ::SendMessageW(worker.dialog, WM_FLASH_PROGRESS, 0, 40);
+                        worker.position =
+                            ::SendDlgItemMessageW(worker.dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0);
+                        while (TheAppState().runAllowed.load() != 0) {
+                            ::Sleep(5); // polls the flag as the run does between frames
+                        }
+                        TheAppState().busy = 0;
+                        if (worker.done) {
+                            ::SendMessageW(worker.dialog, WM_FLASH_DONE, 0, 100);
+                        }
+                        return 0;
+                    },
+                    nullptr, 0, nullptr);
+            };
+            dialog.Press(IDC_START_BUTTON);
+            dialog.Press(IDC_STOP_BUTTON);
+            EXPECT_EQ(worker.position, 40) << "the worker's sends were served in the wait";
+            EXPECT_EQ(state.busy.load(), 0);
+            EXPECT_EQ(state.runAllowed.load(), 0);
+            EXPECT_TRUE(dialog.Looks(false));
+            EXPECT_EQ(dialog.Text(IDC_TITLE), finishesFirst ? "ВЫПОЛНЕНО" : "ОТМЕНА");
+            EXPECT_EQ(dialog.Text(IDC_MESSAGE),
+                      finishesFirst ? "Обновление выполнено успешно!" : kCancelled);
+            EXPECT_TRUE(dialog.Focused(finishesFirst ? IDC_EXIT_BUTTON : IDC_START_BUTTON));
+            dialog.Press(IDC_STOP_BUTTON); // in the idle look: nothing
+            EXPECT_EQ(dialog.Text(IDC_TITLE), finishesFirst ? "ВЫПОЛНЕНО" : "ОТМЕНА");
+        });
+    }
+    Probe probe(steps);
+    EXPECT_EQ(RunProbe(probe), 2);
+}
+
+TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle) {
+    Probe probe({[](Probe& dialog) {
+        AppState& state = TheAppState();
+        *state.portNames = {"COM1", "COM3", "COM8"};
+        state.portCount = 3;
+        state.portIndex = 0;
+        std::vector<std::string> shown;
+        for (int i = 0; i < 4; ++i) {
+            dialog.Press(IDC_PORT_NAME);
+            shown.push_back(dialog.Text(IDC_PORT_NAME));
+            EXPECT_EQ(state.portName, shown.back());
+        }
+        EXPECT_EQ(shown, (std::vector<std::string>{"COM3", "COM8", "COM1", "COM3"}));
+        state.busy = 1;
+        dialog.Press(IDC_PORT_NAME);
+        EXPECT_EQ(dialog.Text(IDC_PORT_NAME), "COM3") << "not while a run is busy";
+        state.busy = 0;
+        state.portCount = 5; // a count the list does not bear out: never past the list's end
+        dialog.Press(IDC_PORT_NAME);
+        dialog.Press(IDC_PORT_NAME);
+        EXPECT_EQ(dialog.Text(IDC_PORT_NAME), "COM1");
+        state.portCount = 3;
+
+        // A rescan (here of a folder that does not exist) says so and keeps the package.
+        EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "one.enc");
+        state.exeDir = "C:\\no-such-folder\\";
+        ModalStep box([](HWND message) { Click(message, IDOK); });
+        dialog.Press(IDC_PACKAGE_NAME);
+        EXPECT_TRUE(box.Saw());
+        EXPECT_EQ(state.firmwareName, "one.enc");
+        EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "one.enc");
+
+        // Help shows the contacts in place of the ports, and puts the screen back; never
+        // during a run.
+        const std::string title = dialog.Text(IDC_TITLE);
+        const std::string message = dialog.Text(IDC_MESSAGE);
+        dialog.Press(IDC_HELP_BUTTON);
+        EXPECT_EQ(dialog.Text(IDC_TITLE), "ТОРВИК");
+        EXPECT_EQ(dialog.Text(IDC_MESSAGE), dialog.Text(IDC_WEB_SITE));
+        EXPECT_TRUE(dialog.Shown(IDC_SUPPORT_PHONE));
+        EXPECT_FALSE(dialog.Shown(IDC_PORT_NAME));
+        EXPECT_EQ(state.helpShown, 1);
+        dialog.Press(IDC_HELP_BUTTON);
+        EXPECT_EQ(dialog.Text(IDC_TITLE), title);
+        EXPECT_EQ(dialog.Text(IDC_MESSAGE), message);
+        EXPECT_TRUE(dialog.Shown(IDC_PORT_NAME));
+        EXPECT_EQ(state.helpShown, 0);
+        state.busy = 1;
+        dialog.Press(IDC_HELP_BUTTON);
+        EXPECT_EQ(dialog.Text(IDC_TITLE), title);
+        state.busy = 0;
+        dialog.Press(IDC_EXIT_BUTTON); // idle: the dialog ends
+    }});
+    EXPECT_EQ(RunProbe(probe), 1);
+    EXPECT_EQ(probe.Hwnd(), nullptr);
+}
+
+// As the program's main window the dialog owns the selection and takes no input meanwhile;
+// should a run begin all the same, the choice made then changes nothing.
+TEST_F(DialogTest, TheSelectionIsOwnedByTheMainDialogAndARunBegunMeanwhileKeepsItsPackage) {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring updates = std::wstring(temp) + L"updates";
+    ::CreateDirectoryW(updates.c_str(), nullptr);
+    for (const wchar_t* name : {L"\\a.enc", L"\\one.enc"}) {
+        ::CloseHandle(::CreateFileW((updates + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr));
+    }
+    struct MainApplication : Application {
+        bool InitInstance() override { return false; }
+    } application;
+    Probe probe({[&](Probe& dialog) {
+        application.SetMainWindow(&dialog);
+        TheAppState().exeDir = Narrow(std::wstring(temp));
+        HWND owner = nullptr;
+        bool enabled = true;
+        ModalStep step([&](HWND selection) {
+            owner = ::GetWindow(selection, GW_OWNER);
+            enabled = ::IsWindowEnabled(dialog.Hwnd()) != FALSE;
+            ::SendMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_START_BUTTON, BN_CLICKED), 0);
+            Click(selection, IDOK); // a.enc, the first
+        });
+        dialog.Press(IDC_PACKAGE_NAME);
+        EXPECT_EQ(owner, dialog.Hwnd());
+        EXPECT_FALSE(enabled);
+        EXPECT_EQ(dialog.starts, 1);
+        EXPECT_EQ(TheAppState().firmwareName, "one.enc");
+        EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "one.enc");
+        dialog.Send(WM_FLASH_DONE, 0, 0);
+        // Now idle, the same choice is taken.
+        ModalStep again([](HWND selection) { Click(selection, IDOK); });
+        dialog.Press(IDC_PACKAGE_NAME);
+        EXPECT_EQ(TheAppState().firmwareName, "a.enc");
+        EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "a.enc");
+    }});
+    EXPECT_EQ(RunProbe(probe), 1);
+    application.SetMainWindow(nullptr);
+    ::DeleteFileW((updates + L"\\a.enc").c_str());
+    ::DeleteFileW((updates + L"\\one.enc").c_str());
+}
+
+} // namespace
+} // namespace tamsivo::test

@@ -1,0 +1,221 @@
+// Our application framework in live windows: message maps, the default procedure, failures in
+// handlers, subclassing and data exchange. Reflection to controls shows in their own tests.
+#include "HarnessDialog.h"
+#include "WinSupport.h"
+
+#include "framework/DataExchange.h"
+#include "framework/HandlerError.h"
+#include "framework/ListBox.h"
+#include "framework/Window.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tamsivo::test {
+namespace {
+
+constexpr UINT kAsk = WM_USER + 7;
+constexpr UINT kNotifyCode = 0x8200;
+
+// A static control taken over like the program's labels: its handler sees the press first,
+// then the static's own procedure (through Default) turns it into STN_CLICKED.
+class Control : public Window {
+public:
+    std::vector<std::string>* events = nullptr;
+    int preSubclassCalls = 0;
+
+protected:
+    void PreSubclassWindow() override { ++preSubclassCalls; }
+    const MessageMap& GetMessageMap() const override { return messageMap; }
+    static const MessageMap messageMap;
+
+private:
+    void OnLButtonDown(UINT, POINT point) {
+        events->push_back("press " + std::to_string(point.x) + "," + std::to_string(point.y));
+        Default();
+    }
+    LRESULT OnThrow(WPARAM, LPARAM) { throw std::runtime_error("Сбой обработчика"); }
+    static const MessageEntry messageEntries[];
+};
+const MessageEntry Control::messageEntries[] = {
+    On<WM_LBUTTONDOWN, &Control::OnLButtonDown>(),
+    On<WM_USER + 9, &Control::OnThrow>(),
+};
+const MessageMap Control::messageMap{&Window::messageMap, messageEntries};
+
+class MapDialog : public HarnessDialog {
+public:
+    Control label;
+    Control button;
+    ListBox list;
+    std::string selected = "не тронуто";
+    std::vector<std::string> events;
+    LRESULT defaultDefId = 0;
+    MapDialog() { label.events = button.events = &events; }
+
+protected:
+    void DoDataExchange(DataExchange& exchange) override {
+        exchange.Control(IDC_LABEL, label);
+        exchange.Control(IDC_OWNERDRAW, button);
+        exchange.Control(IDC_LIST, list);
+        exchange.ListBoxString(IDC_LIST, selected);
+    }
+    const MessageMap& GetMessageMap() const override { return messageMap; }
+    static const MessageMap messageMap;
+
+private:
+    void OnRun() { events.push_back("run"); }
+    void OnLabelClicked() { events.push_back("STN_CLICKED"); }
+    void OnSelection() { events.push_back("LBN_SELCHANGE"); }
+    LRESULT OnNotify(const NMHDR& header) {
+        events.push_back("notify " + std::to_string(header.idFrom));
+        return 0x5151;
+    }
+    LRESULT OnAsk(WPARAM wParam, LPARAM lParam) {
+        events.push_back(::GetCurrentThreadId() == ::GetWindowThreadProcessId(Hwnd(), nullptr)
+                             ? "ask on the dialog's thread"
+                             : "ask elsewhere");
+        return static_cast<LRESULT>(wParam) * 1000 + lParam;
+    }
+    LRESULT OnGetDefId(WPARAM, LPARAM) {
+        defaultDefId = Default();
+        return defaultDefId;
+    }
+    static const MessageEntry messageEntries[];
+};
+const MessageEntry MapDialog::messageEntries[] = {
+    Command<&MapDialog::OnRun>(IDC_RUN),
+    Command<&MapDialog::OnLabelClicked>(IDC_LABEL, STN_CLICKED),
+    Command<&MapDialog::OnSelection>(IDC_LIST, LBN_SELCHANGE),
+    Notify<&MapDialog::OnNotify>(IDC_LABEL, kNotifyCode),
+    On<kAsk, &MapDialog::OnAsk>(),
+    On<DM_GETDEFID, &MapDialog::OnGetDefId>(),
+};
+const MessageMap MapDialog::messageMap{&HarnessDialog::messageMap, messageEntries};
+
+TEST(Framework, MessagesReachTheirHandlerByIdCodeAndSenderAndNothingElseDoes) {
+    MapDialog dialog;
+    LRESULT notified = 0;
+    LRESULT otherNotified = -1;
+    LRESULT asked = 0;
+    LRESULT defId = 0;
+    dialog.SetScenario([&] {
+        ::SendMessageW(dialog.GetDlgItem(IDC_RUN), BM_CLICK, 0, 0);
+        ::SendMessageW(dialog.GetDlgItem(IDC_OTHER), BM_CLICK, 0, 0); // no entry
+        // A press left of the label: coordinates are signed. The plain static lacks
+        // SS_NOTIFY, so its press is no command.
+        ::SendMessageW(dialog.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-3, 5));
+        ::SendMessageW(dialog.label.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(-3, 5));
+        ::SendMessageW(dialog.GetDlgItem(IDC_PLAIN), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        ::SendMessageW(dialog.GetDlgItem(IDC_PLAIN), WM_LBUTTONUP, 0, 0);
+        const HWND list = dialog.GetDlgItem(IDC_LIST);
+        dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_SELCHANGE),
+                    reinterpret_cast<LPARAM>(list));
+        dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+        dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_PLAIN, LBN_SELCHANGE), 0);
+        NMHDR header{dialog.label.Hwnd(), IDC_LABEL, kNotifyCode};
+        notified = dialog.Send(WM_NOTIFY, IDC_LABEL, reinterpret_cast<LPARAM>(&header));
+        NMHDR other{dialog.label.Hwnd(), IDC_PLAIN, kNotifyCode};
+        otherNotified = dialog.Send(WM_NOTIFY, IDC_PLAIN, reinterpret_cast<LPARAM>(&other));
+        std::thread([&] { asked = ::SendMessageW(dialog.Hwnd(), kAsk, 7, 35); }).detach();
+        PumpUntil([&] { return asked != 0; });
+        defId = dialog.Send(DM_GETDEFID);
+    });
+    EXPECT_EQ(dialog.DoModal(), HarnessDialog::kScenarioDone);
+    EXPECT_EQ(dialog.events,
+              (std::vector<std::string>{"run", "press -3,5", "STN_CLICKED", "LBN_SELCHANGE",
+                                        "notify 1003", "ask on the dialog's thread"}));
+    EXPECT_EQ(notified, 0x5151) << "a handler's value reaches its sender";
+    EXPECT_EQ(otherNotified, 0);
+    EXPECT_EQ(asked, 7035);
+    EXPECT_EQ(defId, MAKELONG(IDOK, DC_HASDEFID)) << "Default() gives the dialog manager's result";
+    EXPECT_EQ(dialog.defaultDefId, defId);
+    EXPECT_EQ(dialog.Hwnd(), nullptr) << "the dialog forgets its window when it is destroyed";
+}
+
+TEST(Framework, AFailedHandlerEndsTheDialogAndItsExceptionLeavesDoModal) {
+    MapDialog dialog;
+    dialog.SetScenario([&] {
+        dialog.KeepOpen();
+        dialog.label.Send(WM_USER + 9);
+    });
+    EXPECT_THROW(
+        try { dialog.DoModal(); } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "Сбой обработчика");
+            throw;
+        },
+        std::runtime_error);
+    MapDialog next; // the failure was reported once
+    EXPECT_EQ(next.DoModal(), HarnessDialog::kScenarioDone);
+}
+
+TEST(Framework, DataExchangeBindsEachControlOnceAndMovesTheListSelectionBothWays) {
+    MapDialog dialog;
+    dialog.SetScenario([&] {
+        EXPECT_EQ(Window::FromHandle(dialog.GetDlgItem(IDC_LABEL)), &dialog.label);
+        for (const char* entry : {"Гамма", "Альфа", "Бета"}) {
+            dialog.list.AddString(entry);
+        }
+        dialog.list.SetCurSel(1);
+        dialog.UpdateData(true);
+        EXPECT_EQ(dialog.selected, "Бета");
+        dialog.selected = "гамма"; // the list box compares without regard to case
+        dialog.UpdateData(false);
+        EXPECT_EQ(dialog.list.GetText(dialog.list.GetCurSel()), "Гамма");
+        dialog.selected = "Дельта";
+        dialog.UpdateData(false);
+        EXPECT_EQ(dialog.list.GetCurSel(), LB_ERR);
+        EXPECT_EQ(dialog.label.preSubclassCalls, 1) << "bound once";
+    });
+    EXPECT_EQ(dialog.DoModal(), HarnessDialog::kScenarioDone);
+}
+
+// A window taken over keeps its own procedure for what no entry takes, and gets it back.
+TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
+    const HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr,
+                                        nullptr, nullptr);
+    const auto original = ::GetWindowLongPtrW(edit, GWLP_WNDPROC);
+    Control first;
+    Control second;
+    EXPECT_FALSE(first.SubclassWindow(nullptr));
+    ASSERT_TRUE(first.SubclassWindow(edit));
+    EXPECT_FALSE(first.SubclassWindow(edit));
+    EXPECT_FALSE(second.SubclassWindow(edit)) << "a window has one object";
+    EXPECT_NE(::GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
+    first.SetText("Тест");
+    EXPECT_EQ(first.Text(), "Тест") << "the edit's own procedure keeps the text";
+    EXPECT_EQ(TextOf(edit), "Тест");
+    EXPECT_TRUE(first.ModifyStyle(0, ES_NUMBER));
+    EXPECT_FALSE(first.ModifyStyle(0, ES_NUMBER)) << "nothing changed";
+    EXPECT_EQ(first.UnsubclassWindow(), edit);
+    EXPECT_EQ(::GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
+    EXPECT_EQ(Window::FromHandle(edit), nullptr);
+
+    // Another procedure took the window over after ours: ours cannot be taken out of the
+    // chain when the object lets go, so it keeps passing messages on to the edit's own.
+    ASSERT_TRUE(second.SubclassWindow(edit));
+    static WNDPROC ours = nullptr;
+    ours = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+        edit, GWLP_WNDPROC,
+        reinterpret_cast<LONG_PTR>(+[](HWND hwnd, UINT id, WPARAM wParam, LPARAM lParam) {
+            return ::CallWindowProcW(ours, hwnd, id, wParam, lParam);
+        })));
+    const LRESULT limit = ::SendMessageW(edit, EM_GETLIMITTEXT, 0, 0);
+    second.UnsubclassWindow();
+    EXPECT_EQ(::SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), limit) << "the edit still answers";
+    EXPECT_NE(limit, 0);
+    ::DestroyWindow(edit);
+    Control third;
+    const HWND doomed = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr,
+                                          nullptr, nullptr);
+    ASSERT_TRUE(third.SubclassWindow(doomed));
+    ::DestroyWindow(doomed);
+    EXPECT_EQ(third.Hwnd(), nullptr) << "a destroyed window lets go of its object";
+}
+
+} // namespace
+} // namespace tamsivo::test

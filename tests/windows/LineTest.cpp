@@ -1,0 +1,296 @@
+// The engine's Windows half: the serial line and the port list on a COM port served by the
+// device simulator (TAMSIVO_TEST_PORT), package paths, and the worker thread that reports a
+// run to a window.
+#include "TestPackage.h"
+#include "WinSupport.h"
+
+#include "app/AppState.h"
+#include "flash/FlashRun.h"
+#include "flash/Platform.h"
+#include "flash/SerialLine.h"
+#include "flash/SerialPorts.h"
+#include "flash/win32/FlashThread.h"
+#include "text/Cp1251.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+
+namespace tamsivo::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint32_t kTimeoutMs = 500;
+const std::vector<std::uint32_t> kFrameEnds = WindowsPackage().frameEnds;
+
+Bytes Frame(std::uint16_t payloadLength, unsigned seed) {
+    return MakePackage({payloadLength}, AwkwardBytes(), seed).bytes;
+}
+
+TEST(SerialLineWin32, ClosedOrAbsentLinesRefuseEverythingAndSayWhy) {
+    SerialLine line;
+    std::uint8_t byte = 0x11;
+    EXPECT_FALSE(line.Write(&byte, 1));
+    EXPECT_EQ(line.LastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(line.Read(&byte, 1));
+    EXPECT_FALSE(line.Purge());
+    EXPECT_FALSE(line.SetTimeouts(kTimeoutMs));
+    std::uint32_t waiting = 0;
+    EXPECT_FALSE(line.BytesWaiting(&waiting));
+    EXPECT_TRUE(line.Close());
+    EXPECT_FALSE(line.Open("\\\\.\\COM200", kFlashBaudRate, kTimeoutMs));
+    EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(line.LastErrorMessage(), "");
+    EXPECT_FALSE(line.IsOpen());
+}
+
+TEST(PlatformWin32, PathsReachTheSystemWhateverItsCodePage) {
+    // A Cyrillic folder and file: found only when the Windows-1251 path reaches the system as
+    // proper UTF-16, whatever the ANSI code page.
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder =
+        std::wstring(temp) + L"tamsivo-тест-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring file = folder + L"\\прошивка.enc";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    std::FILE* written = ::_wfopen(file.c_str(), L"wb");
+    ASSERT_NE(written, nullptr);
+    std::fputs("0000", written);
+    std::fclose(written);
+    const std::u16string utf16(file.begin(), file.end());
+    EXPECT_TRUE(OpenForReading(Utf16ToCp1251(utf16))) << "the package did not open";
+    // A package is a file on a disk: a device would keep the run waiting.
+    EXPECT_FALSE(OpenForReading("CON"));
+    EXPECT_FALSE(OpenForReading(Utf16ToCp1251(std::u16string(folder.begin(), folder.end()))));
+    ::DeleteFileW(file.c_str());
+    ::RemoveDirectoryW(folder.c_str());
+
+    EXPECT_EQ(DevicePathForPort("COM256"), "\\\\.\\COM256");
+    EXPECT_EQ(DevicePathForPort("COM12345"), "\\\\.\\COM12345") << "twelve characters fit";
+    EXPECT_EQ(DevicePathForPort("COM123456"), "");
+    EXPECT_EQ(DevicePathForPort(""), "");
+}
+
+// The simulator on TAMSIVO_TEST_PORT echoes every byte and answers OK to every frame.
+class SerialLineOnPort : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (TestPort().empty()) {
+            GTEST_SKIP() << "TAMSIVO_TEST_PORT names no port served by the device simulator";
+        }
+        device_ = DevicePathForPort(TestPort());
+    }
+    bool Open(SerialLine& line) { return line.Open(device_.c_str(), kFlashBaudRate, kTimeoutMs); }
+    // One frame out; its echo and the simulator's OK back, byte for byte.
+    static void Exchange(SerialLine& line, const Bytes& frame) {
+        ASSERT_TRUE(line.Write(frame.data(), static_cast<std::uint32_t>(frame.size())));
+        Bytes echo(frame.size() + 1);
+        ASSERT_TRUE(line.Read(echo.data(), static_cast<std::uint32_t>(echo.size())));
+        EXPECT_EQ(Bytes(echo.begin(), echo.end() - 1), frame);
+        EXPECT_EQ(echo.back(), ANSWER_OK);
+    }
+    std::string device_;
+};
+
+// Wine applies share modes to regular files only: there the port's claim keeps others out.
+TEST_F(SerialLineOnPort, AClaimedPortIsRefusedToEveryOtherOpenerAndNotListed) {
+    SerialLine holder;
+    ASSERT_TRUE(Open(holder));
+    EXPECT_FALSE(Open(holder)) << "an open line is not opened over";
+    SerialLine other;
+    EXPECT_FALSE(Open(other));
+    EXPECT_EQ(other.LastError(), ERROR_BUSY);
+    // The system reaches the port by other spellings too; none of them gets past the claim.
+    const std::string number = TestPort().substr(3);
+    for (const std::string& spelling :
+         {"\\\\.\\com" + number, "\\\\.\\COM0" + number + " ", "\\\\.\\COM" + number + ".",
+          "\\\\.\\\\\\.\\COM" + number + ":"}) {
+        EXPECT_FALSE(other.Open(spelling.c_str(), kFlashBaudRate, kTimeoutMs)) << spelling;
+    }
+    const std::vector<std::string> held = FreeSerialPorts();
+    EXPECT_EQ(std::find(held.begin(), held.end(), TestPort()), held.end());
+    Exchange(holder, Frame(5, 1)); // the refused opens left the holder working
+    holder.Close();
+    const std::vector<std::string> free = FreeSerialPorts();
+    EXPECT_NE(std::find(free.begin(), free.end(), TestPort()), free.end());
+    for (std::size_t i = 1; i < free.size(); ++i) {
+        EXPECT_LT(std::stoi(free[i - 1].substr(3)), std::stoi(free[i].substr(3)));
+    }
+    EXPECT_TRUE(Open(other));
+}
+
+TEST_F(SerialLineOnPort, EveryBytePassesWhateverAnEarlierProgramLeftSet) {
+    {
+        // Another program's last settings stay with the port: XON/XOFF both ways, NUL
+        // stripping, error replacement, abort on error.
+        const std::wstring wide(device_.begin(), device_.end());
+        const HANDLE earlier = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                             OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(earlier, INVALID_HANDLE_VALUE);
+        DCB dcb{};
+        dcb.DCBlength = sizeof(dcb);
+        ASSERT_TRUE(::GetCommState(earlier, &dcb));
+        dcb.fOutX = dcb.fInX = dcb.fNull = dcb.fErrorChar = dcb.fAbortOnError = TRUE;
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+        ::SetCommState(earlier, &dcb);
+        ::CloseHandle(earlier);
+    }
+    SerialLine line;
+    ASSERT_TRUE(Open(line));
+    Exchange(line, Frame(0x1311, 3));
+    Exchange(line, Frame(0x0A0D, 5));
+
+    // Nothing arrives: the read waits for its total limit, then fails with a timeout.
+    std::uint8_t byte = 0;
+    ULONGLONG start = ::GetTickCount64();
+    EXPECT_FALSE(line.Read(&byte, 1));
+    EXPECT_EQ(line.LastError(), ERROR_TIMEOUT);
+    EXPECT_GE(::GetTickCount64() - start, kTimeoutMs / 2);
+    // One byte fewer than asked for: the pause after the last byte ends the read long before
+    // its total limit of 10 ms per byte + t. What waits unread is counted.
+    const Bytes frame = Frame(1000, 4);
+    ASSERT_TRUE(line.Write(frame.data(), static_cast<std::uint32_t>(frame.size())));
+    Bytes buffer(frame.size() + 2);
+    start = ::GetTickCount64();
+    EXPECT_FALSE(line.Read(buffer.data(), static_cast<std::uint32_t>(buffer.size())));
+    EXPECT_LT(::GetTickCount64() - start, 10 * buffer.size());
+    ASSERT_TRUE(line.Write(frame.data(), 2 + 3));
+    std::uint32_t waiting = 0;
+    ASSERT_TRUE(PumpUntil([&] { return line.BytesWaiting(&waiting) && waiting == 5; }));
+    ASSERT_TRUE(line.Purge());
+    ASSERT_TRUE(line.BytesWaiting(&waiting));
+    EXPECT_EQ(waiting, 0u);
+}
+
+// Plays the dialog for a run: a message-only window that records every notification.
+class RunWindow {
+public:
+    RunWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            auto* self = reinterpret_cast<RunWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            if (self != nullptr && message > WM_USER && message <= WM_USER + 15) {
+                self->notices.push_back({message, lParam, TheAppState().busy.load()});
+                if (self->onNotice) {
+                    self->onNotice(message, lParam);
+                }
+                return 1;
+            }
+            return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        };
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TamsivoRunWindow";
+        ::RegisterClassW(&wc);
+        hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 wc.hInstance, nullptr);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~RunWindow() { ::DestroyWindow(hwnd); }
+    struct Notice {
+        unsigned message;
+        LPARAM lParam;
+        std::uint8_t busy;
+    };
+    bool Ended() const {
+        return !notices.empty() && notices.back().message != WM_FLASH_SIZE &&
+               notices.back().message != WM_FLASH_PROGRESS;
+    }
+    HWND hwnd = nullptr;
+    std::vector<Notice> notices;
+    std::function<void(unsigned, LPARAM)> onNotice;
+};
+
+class FlashThreadOnPort : public SerialLineOnPort {
+protected:
+    void SetUp() override {
+        SerialLineOnPort::SetUp();
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        const std::wstring updates = std::wstring(temp) + L"updates";
+        ::CreateDirectoryW(updates.c_str(), nullptr);
+        std::FILE* file = ::_wfopen((updates + L"\\bk.enc").c_str(), L"wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs(WindowsPackage().text.c_str(), file);
+        std::fclose(file);
+        const std::wstring exeDir(temp);
+        inputs_ =
+            FlashInputs{Utf16ToCp1251(std::u16string(updates.begin(), updates.end())) + "\\bk.enc",
+                        "bk.enc", TestPort()};
+        TheAppState().runAllowed = 1;
+        TheAppState().busy = 0;
+    }
+    // Runs to its end on a thread of its own, serving its sends.
+    void RunToEnd() {
+        FlashRun::Options options;
+        options.timeoutMs = kTimeoutMs;
+        std::atomic<bool> ended{false};
+        std::thread run([&] {
+            RunFlashToWindow(window_.hwnd, inputs_, options);
+            ended = true;
+        });
+        EXPECT_TRUE(PumpUntil([&] { return ended.load(); }, 120000)) << "the run did not end";
+        run.join();
+    }
+    std::vector<unsigned> Messages() const {
+        std::vector<unsigned> messages;
+        for (const auto& notice : window_.notices) {
+            messages.push_back(notice.message);
+        }
+        return messages;
+    }
+    FlashInputs inputs_;
+    RunWindow window_;
+};
+
+// The product's own thread start with the product's timeouts: size, one progress per frame
+// with the running total, done; the port is free again by the time the end is shown.
+TEST_F(FlashThreadOnPort, TheProductThreadReportsTheWholeRunToTheWindow) {
+    bool portFreeAtEnd = false;
+    window_.onNotice = [&](unsigned message, LPARAM) {
+        if (message == WM_FLASH_DONE) {
+            SerialLine probe;
+            portFreeAtEnd = Open(probe);
+        }
+    };
+    const HANDLE thread = StartFlashThread(window_.hwnd, inputs_);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return window_.Ended(); }, 120000));
+    EXPECT_TRUE(PumpUntil([&] { return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }));
+    ::CloseHandle(thread);
+    std::vector<unsigned> expected{WM_FLASH_SIZE};
+    expected.insert(expected.end(), kFrameEnds.size(), WM_FLASH_PROGRESS);
+    expected.push_back(WM_FLASH_DONE);
+    EXPECT_EQ(Messages(), expected);
+    for (std::size_t i = 0; i < kFrameEnds.size(); ++i) {
+        EXPECT_EQ(window_.notices[i + 1].lParam, static_cast<LPARAM>(kFrameEnds[i]));
+        EXPECT_EQ(window_.notices[i + 1].busy, 1);
+    }
+    EXPECT_EQ(window_.notices.back().lParam, static_cast<LPARAM>(kFrameEnds.back()));
+    EXPECT_EQ(window_.notices.back().busy, 0);
+    EXPECT_TRUE(portFreeAtEnd);
+}
+
+// The harness sets the simulator up to fail in some way and names the ending it expects
+// (TAMSIVO_EXPECT_END) and how many frames go out before it (TAMSIVO_EXPECT_PROGRESS).
+TEST_F(FlashThreadOnPort, FaultEndsAsTheSimulatorDictates) {
+    const std::string end = Environment(L"TAMSIVO_EXPECT_END");
+    if (end.empty()) {
+        GTEST_SKIP() << "TAMSIVO_EXPECT_END names no expected ending";
+    }
+    RunToEnd();
+    ASSERT_TRUE(window_.Ended());
+    EXPECT_EQ(window_.notices.back().message, std::stoul(end));
+    EXPECT_EQ(window_.notices.back().busy, 0);
+    EXPECT_EQ(window_.notices.size() - 2, std::stoul(Environment(L"TAMSIVO_EXPECT_PROGRESS")));
+}
+
+} // namespace
+} // namespace tamsivo::test

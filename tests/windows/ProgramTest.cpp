@@ -1,0 +1,197 @@
+// The real Tamsivo.exe, started in a folder the harness prepared (TAMSIVO_PROGRAM_DIR) and
+// driven as a user would, through its windows, while the harness's simulators serve its COM
+// ports and check what arrives.
+#include "WinSupport.h"
+
+#include "flash/FlashOutcome.h"
+#include "flash/FlashProtocol.h"
+#include "framework/WideText.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+namespace tamsivo::test {
+namespace {
+
+constexpr const wchar_t* kSettings = L"Software\\TORVIK\\Tamsivo\\Tamsivo";
+constexpr DWORD kShowMs = 20000;
+
+std::string StoredPort() {
+    wchar_t value[64] = {};
+    DWORD bytes = sizeof value;
+    if (::RegGetValueW(HKEY_CURRENT_USER, kSettings, L"Port", RRF_RT_REG_SZ, nullptr, value,
+                       &bytes) != ERROR_SUCCESS) {
+        return "<none>";
+    }
+    return Narrow(value);
+}
+
+void StorePort(const wchar_t* port) {
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettings, L"Port", REG_SZ, port,
+                      static_cast<DWORD>((std::wcslen(port) + 1) * sizeof(wchar_t)));
+}
+
+// The program, started in its folder; ended by force if a test leaves it running.
+class Program {
+public:
+    Program() {
+        const std::wstring folder = Widen(Environment(L"TAMSIVO_PROGRAM_DIR"));
+        std::wstring command = L"\"" + folder + L"\\Tamsivo.exe\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        started_ = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                    folder.c_str(), &startup, &process_) != FALSE;
+    }
+    ~Program() {
+        if (started_) {
+            if (::WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
+                ::TerminateProcess(process_.hProcess, 99);
+            }
+            ::CloseHandle(process_.hThread);
+            ::CloseHandle(process_.hProcess);
+        }
+    }
+    // The program's visible dialog whose title is `title`, once it shows.
+    HWND Window(const std::string& title) const {
+        struct Search {
+            DWORD process;
+            std::wstring title;
+            HWND found;
+        } search{process_.dwProcessId, Widen(title), nullptr};
+        PumpUntil(
+            [&] {
+                ::EnumWindows(
+                    [](HWND window, LPARAM parameter) -> BOOL {
+                        auto& s = *reinterpret_cast<Search*>(parameter);
+                        DWORD process = 0;
+                        ::GetWindowThreadProcessId(window, &process);
+                        wchar_t text[64] = {};
+                        ::GetWindowTextW(window, text, 64);
+                        if (process == s.process && ::IsWindowVisible(window) && s.title == text) {
+                            s.found = window;
+                        }
+                        return s.found == nullptr;
+                    },
+                    reinterpret_cast<LPARAM>(&search));
+                return search.found != nullptr;
+            },
+            kShowMs);
+        return search.found;
+    }
+    bool WaitText(HWND window, int id, const std::string& text) const {
+        return PumpUntil([&] { return TextOf(window, id) == text; }, kShowMs);
+    }
+    // The command a click on the control sends, posted: the program may take its time.
+    static void Press(HWND window, int id) {
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(window, id)));
+    }
+    bool Ended() const {
+        return PumpUntil(
+            [&] { return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }, kShowMs);
+    }
+
+private:
+    bool started_ = false;
+    PROCESS_INFORMATION process_{};
+};
+
+constexpr const char* kMainTitle = "Tamsivo";
+
+// Two free ports, COM5 and COM6; the remembered COM6 is shown, a click steps to the next, and
+// the port shown at the end is remembered.
+TEST(Program, GreetsWithTheRememberedPortAndRemembersTheOneShown) {
+    StorePort(L"COM6");
+    Program program;
+    const HWND main = program.Window(kMainTitle);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "Tamsivo"));
+    EXPECT_EQ(TextOf(main, IDC_MESSAGE), "Утилита обновления ПО бортовых компьютеров. Версия 1.6");
+    EXPECT_EQ(TextOf(main, IDC_PORT_NAME), "COM6");
+    EXPECT_EQ(TextOf(main, IDC_PACKAGE_NAME), "bk.enc");
+    Program::Press(main, IDC_PORT_NAME);
+    EXPECT_TRUE(program.WaitText(main, IDC_PORT_NAME, "COM5"));
+    ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0); // Escape
+    ASSERT_TRUE(program.Ended());
+    EXPECT_EQ(StoredPort(), "COM5");
+}
+
+// One update through COM5 from start to "ВЫПОЛНЕНО"; the harness checks what arrived. With
+// TAMSIVO_EXPECT_END the simulator fails the run in that way instead.
+TEST(Program, UpdatesAndShowsTheOutcome) {
+    StorePort(L"COM5");
+    Program program;
+    const HWND main = program.Window(kMainTitle);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(program.WaitText(main, IDC_PORT_NAME, "COM5"));
+    const std::string end = Environment(L"TAMSIVO_EXPECT_END");
+    const FlashOutcome& outcome = *FindOutcome(end.empty() ? WM_FLASH_DONE : std::stoul(end));
+    Program::Press(main, IDC_START_BUTTON);
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, outcome.caption)) << TextOf(main, IDC_TITLE);
+    EXPECT_EQ(TextOf(main, IDC_MESSAGE), OutcomeText(outcome, "COM5", "bk.enc"));
+    ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(program.Ended());
+}
+
+// A slow computer: the stop waits for the frame in flight and cancels; the next run, started
+// at once, gets the port and completes.
+TEST(Program, StopsARunAndStartsTheNextOne) {
+    StorePort(L"COM5");
+    Program program;
+    const HWND main = program.Window(kMainTitle);
+    ASSERT_NE(main, nullptr);
+    Program::Press(main, IDC_START_BUTTON);
+    const HWND bar = ::GetDlgItem(main, IDC_PROGRESS);
+    ASSERT_TRUE(PumpUntil([&] { return ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; }, kShowMs));
+    Program::Press(main, IDC_STOP_BUTTON);
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "ОТМЕНА"));
+    EXPECT_EQ(TextOf(main, IDC_MESSAGE), "Обновление отменено пользователем");
+    Program::Press(main, IDC_START_BUTTON);
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "ВЫПОЛНЕНО"));
+    ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(program.Ended());
+}
+
+// No package: the message box names the folder, and the program ends after it.
+TEST(Program, WithoutAPackageSaysWhereItLookedAndEnds) {
+    Program program;
+    const HWND box = program.Window("Tamsivo");
+    ASSERT_NE(box, nullptr);
+    const std::string folder = Environment(L"TAMSIVO_PROGRAM_DIR");
+    EXPECT_EQ(TextOf(box, 0xFFFF),
+              "В папке\n\"" + folder +
+                  "\\updates\\\"\nне обнаружено ни "
+                  "одного файла микропрограммы БК.\nДальнейшая работа невозможна.");
+    Program::Press(box, IDOK);
+    EXPECT_TRUE(program.Ended());
+}
+
+// Several packages: the selection lists them sorted; the one chosen is shown and written.
+TEST(Program, LetsTheUserChooseAmongSeveralPackages) {
+    StorePort(L"COM5");
+    Program program;
+    const HWND selection = program.Window("Выбор файла");
+    ASSERT_NE(selection, nullptr);
+    const HWND list = ::GetDlgItem(selection, IDC_FIRMWARE_LIST);
+    ASSERT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
+    ::SendMessageW(list, LB_SETCURSEL, 1, 0);
+    ::PostMessageW(selection, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, LBN_DBLCLK),
+                   reinterpret_cast<LPARAM>(list));
+    const HWND main = program.Window(kMainTitle);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(program.WaitText(main, IDC_PACKAGE_NAME, "bk.enc")) << "b after a, sorted";
+    Program::Press(main, IDC_START_BUTTON);
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "ВЫПОЛНЕНО"));
+    ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(program.Ended());
+}
+
+} // namespace
+} // namespace tamsivo::test
