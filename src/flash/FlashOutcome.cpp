@@ -12,35 +12,35 @@ constexpr const char* kError = "ОШИБКА";
 // Every outcome a run can end with, as the dialog and the command-line flasher show it.
 constexpr std::array<FlashOutcome, 13> kOutcomes = {{
     {WM_FLASH_PORT_ERROR, kError, "Ошибка инициализации порта ", OutcomeInsert::PortName, ".",
-     OutcomeFocus::StartButton},
+     OutcomeFocus::StartButton, "port_error"},
     {WM_FLASH_NO_ECHO, kError,
      "Отсутствует 'эхо'-ответ. Убедитесь, что Вы подключились по К-линии.", OutcomeInsert::None, "",
-     OutcomeFocus::Unchanged},
+     OutcomeFocus::Unchanged, "no_echo"},
     {WM_FLASH_CHECKSUM_ERROR, kError, "Ошибка контрольной суммы. Вероятно файл ",
-     OutcomeInsert::PackageName, " поврежден.", OutcomeFocus::Unchanged},
+     OutcomeInsert::PackageName, " поврежден.", OutcomeFocus::Unchanged, "checksum_error"},
     {WM_FLASH_LINE_ERROR, kError, "Ошибка на линии передачи данных. Проверьте все соединения.",
-     OutcomeInsert::None, "", OutcomeFocus::Unchanged},
+     OutcomeInsert::None, "", OutcomeFocus::Unchanged, "line_error"},
     {WM_FLASH_SIGNATURE_ERROR, kError, "Ошибка сигнатуры файла. Файл ", OutcomeInsert::PackageName,
-     " не является корректным файлом микропрограммы.", OutcomeFocus::Unchanged},
+     " не является корректным файлом микропрограммы.", OutcomeFocus::Unchanged, "signature_error"},
     {WM_FLASH_ADAPTER_SYNC_ERROR, kError,
      "Velomast is out of sync. Please reset the Velomast and the target device.",
-     OutcomeInsert::None, "", OutcomeFocus::Unchanged},
+     OutcomeInsert::None, "", OutcomeFocus::Unchanged, "adapter_sync_error"},
     {WM_FLASH_NO_ANSWER, kError, "Нет ответа от бортового компьютера. Проверьте все подключения.",
-     OutcomeInsert::None, "", OutcomeFocus::Unchanged},
+     OutcomeInsert::None, "", OutcomeFocus::Unchanged, "no_answer"},
     {WM_FLASH_DONE, "ВЫПОЛНЕНО", "Обновление выполнено успешно!", OutcomeInsert::None, "",
-     OutcomeFocus::ExitButton},
+     OutcomeFocus::ExitButton, "done"},
     {WM_FLASH_FILE_ERROR, kError, "Ошибка открытия файла микропрограммы ",
-     OutcomeInsert::PackageName, ".", OutcomeFocus::Unchanged},
+     OutcomeInsert::PackageName, ".", OutcomeFocus::Unchanged, "file_error"},
     {WM_FLASH_BAD_ANSWER, kError, "Нераспознаный ответ БК. Обновление прервано.",
-     OutcomeInsert::None, "", OutcomeFocus::Unchanged},
+     OutcomeInsert::None, "", OutcomeFocus::Unchanged, "bad_answer"},
     // The reason is appended from PackageErrorReason.
     {WM_FLASH_PACKAGE_ERROR, kError, "Неверный формат файла микропрограммы ",
-     OutcomeInsert::PackageName, ": ", OutcomeFocus::StartButton},
+     OutcomeInsert::PackageName, ": ", OutcomeFocus::StartButton, "package_error"},
     {WM_FLASH_LINK_ERROR, "ОШИБКА СВЯЗИ", "Обратитесь в техподдержку", OutcomeInsert::None, "",
-     OutcomeFocus::StartButton},
+     OutcomeFocus::StartButton, "link_error"},
     {WM_FLASH_INTERNAL_ERROR, kError,
      "Внутренняя ошибка программы. Обновление не выполнено, повторите попытку.",
-     OutcomeInsert::None, "", OutcomeFocus::StartButton},
+     OutcomeInsert::None, "", OutcomeFocus::StartButton, "internal_error"},
 }};
 
 constexpr FlashOutcome kCancelled = {0,
@@ -48,7 +48,8 @@ constexpr FlashOutcome kCancelled = {0,
                                      "Обновление отменено пользователем",
                                      OutcomeInsert::None,
                                      "",
-                                     OutcomeFocus::StartButton};
+                                     OutcomeFocus::StartButton,
+                                     "cancelled"};
 
 } // namespace
 

@@ -20,6 +20,7 @@ struct FlashOutcome {
     OutcomeInsert insert;
     const char* textAfter;
     OutcomeFocus focus;
+    const char* key; // the outcome's name in records and scripts: "done", "no_echo", ...
 };
 
 // The outcome of an ending notification, or nullptr for WM_FLASH_SIZE, WM_FLASH_PROGRESS and

@@ -516,6 +516,7 @@ TEST(Outcomes, EveryEndingHasItsWordsItsExitCodeAndItsName) {
         const cli::ExitCode code = cli::ExitCodeForNotification(row.message);
         EXPECT_EQ(static_cast<int>(code), row.exitCode);
         EXPECT_STREQ(cli::ResultName(code), row.name);
+        EXPECT_STREQ(outcome->key, row.name);
     }
     EXPECT_EQ(FindOutcome(WM_FLASH_SIZE), nullptr);
     EXPECT_EQ(FindOutcome(WM_FLASH_PROGRESS), nullptr);
@@ -525,6 +526,7 @@ TEST(Outcomes, EveryEndingHasItsWordsItsExitCodeAndItsName) {
     const FlashOutcome& cancelled = CancelledOutcome();
     EXPECT_EQ(OutcomeText(cancelled, "COM7", "bk.enc"), "Обновление отменено пользователем");
     EXPECT_STREQ(cli::ResultName(cli::ExitCode::Cancelled), "cancelled");
+    EXPECT_STREQ(cancelled.key, "cancelled");
     EXPECT_STREQ(cli::ResultName(cli::ExitCode::Usage), "usage");
     for (const auto& [error, reason] : std::vector<std::pair<PackageError, const char*>>{
              {PackageError::InvalidCharacter, "недопустимый символ в тексте"},
