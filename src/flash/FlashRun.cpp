@@ -12,14 +12,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The echo of the frame at image offset p lands at offset p here, to be compared with what
-// was sent.
-std::uint8_t* EchoBuffer() {
-    static const std::unique_ptr<std::uint8_t[]> echo(
-        new std::uint8_t[FirmwarePackage::kCapacity]());
-    return echo.get();
-}
-
 unsigned FailureOf(std::uint8_t answer) {
     switch (answer) {
     case ANSWER_BAD_SIGNATURE:
@@ -72,6 +64,9 @@ FirmwarePackage& FlashRun::Image() {
 }
 
 void FlashRun::Run(const FlashInputs& inputs) {
+    start_ = Clock::now();
+    stats_ = {};
+    stats_.lastAnswers.reserve(kKeptAnswers);
     state_.busy = 1;
     std::unique_ptr<SerialLine> line;
     Ending ending;
@@ -115,7 +110,7 @@ std::optional<FlashRun::Ending> FlashRun::Open(const FlashInputs& inputs, Serial
 }
 
 std::optional<FlashRun::Ending> FlashRun::ReadPackage(FilePtr file) {
-    FirmwarePackage& image = Image();
+    FirmwarePackage& image = Package();
     const PackageError error = image.ReadFrom(file.get());
     const bool readFailed = std::ferror(file.get()) != 0; // e.g. a folder named like a package
     file.reset();
@@ -130,10 +125,13 @@ std::optional<FlashRun::Ending> FlashRun::ReadPackage(FilePtr file) {
 }
 
 FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
-    const FirmwarePackage& image = Image();
+    const FirmwarePackage& image = Package();
     const std::uint32_t byteCount = image.ByteCount();
     const std::uint8_t* const bytes = image.Bytes();
-    std::uint8_t* const echo = EchoBuffer();
+    // The echo of the frame at image offset p lands at offset p, to be compared with what
+    // was sent.
+    const std::unique_ptr<std::uint8_t[]> echoBuffer(new std::uint8_t[byteCount]);
+    std::uint8_t* const echo = echoBuffer.get();
     std::uint32_t position = 0;
     std::uint32_t sentTotal = 0;
     std::uint32_t frameBytes = 0;
@@ -157,6 +155,7 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
             }
             // A frame that did not go out in full, or whose echo did not come back, may have
             // reached the computer only in part; nothing read after it is its answer.
+            ++stats_.framesWritten;
             if (!line.Write(bytes + position, frameBytes) ||
                 !line.Read(echo + position, frameBytes)) {
                 return Ending{WM_FLASH_NO_ECHO};
@@ -168,6 +167,7 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
                 return Ending{WM_FLASH_LINE_ERROR};
             }
             sentTotal += frameBytes;
+            stats_.sent = sentTotal;
             Notify(WM_FLASH_PROGRESS, sentTotal);
             position += frameBytes;
             asked = Clock::now();
@@ -178,6 +178,7 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
         }
         // After a wait the next answer is owed from here.
         const Clock::time_point answeredAt = Clock::now();
+        Keep(answer, answeredAt);
         longestAnswer = std::max(longestAnswer, answeredAt - asked);
         asked = answeredAt;
         answered = true;
@@ -185,6 +186,7 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
         switch (answer) {
         case ANSWER_OK:
         case ANSWER_WAIT:
+            stats_.waits += answer == ANSWER_WAIT ? 1 : 0;
             retries = 0;
             break;
         case ANSWER_CHECKSUM_RETRY:
@@ -194,6 +196,7 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
                                                               : WM_FLASH_LINE_ERROR};
             }
             // Send the same frame again and count it once.
+            ++stats_.resends;
             position -= frameBytes;
             sentTotal -= frameBytes;
             break;
@@ -225,10 +228,19 @@ void FlashRun::Finish(std::unique_ptr<SerialLine> line, const Ending& ending) {
         line->Close();
         line.reset();
     }
+    stats_.duration = Clock::now() - start_;
     state_.busy = 0;
     if (ending.message != 0 && (ending.evenIfCancelled || state_.runAllowed)) {
         Notify(ending.message, ending.lParam);
     }
+}
+
+void FlashRun::Keep(std::uint8_t answer, Clock::time_point at) {
+    if (stats_.lastAnswers.size() == kKeptAnswers) {
+        stats_.lastAnswers.erase(stats_.lastAnswers.begin());
+    }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at - start_).count();
+    stats_.lastAnswers.push_back({answer, static_cast<std::uint32_t>(ms)});
 }
 
 void FlashRun::Notify(unsigned message, std::int64_t lParam) {

@@ -6,11 +6,13 @@
 #include "flash/Platform.h"
 #include "flash/SerialLine.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tamsivo {
 
@@ -38,12 +40,38 @@ public:
     struct Options {
         std::uint32_t timeoutMs = kLineTimeoutMs;
         LineFactory makeLine; // empty: the platform's SerialLine
+        // Where the package is read to; empty: the process-wide Image(). Runs that go on at
+        // the same time each need their own.
+        FirmwarePackage* image = nullptr;
+    };
+
+    // An answer of the on-board computer and when it came, in ms since the run began.
+    struct TimedAnswer {
+        std::uint8_t answer;
+        std::uint32_t ms;
+    };
+    static constexpr std::size_t kKeptAnswers = 16;
+
+    // What the run did, for the record of it; complete once Run() has returned.
+    struct Statistics {
+        std::uint32_t framesWritten = 0; // resent frames included
+        std::uint32_t resends = 0;
+        std::uint32_t waits = 0;
+        std::uint32_t sent = 0; // the progress last reported
+        std::chrono::steady_clock::duration duration{};
+        std::vector<TimedAnswer> lastAnswers; // the newest kKeptAnswers, oldest first
     };
 
     FlashRun(AppState& state, FlashReporter& reporter);
     FlashRun(AppState& state, FlashReporter& reporter, Options options);
 
     void Run(const FlashInputs& inputs);
+
+    const Statistics& Stats() const { return stats_; }
+    // The image this run reads the package to.
+    FirmwarePackage& Package() const {
+        return options_.image != nullptr ? *options_.image : Image();
+    }
 
     // The process-wide image of the package last read; it outlives every run.
     static FirmwarePackage& Image();
@@ -64,10 +92,13 @@ private:
 
     void Finish(std::unique_ptr<SerialLine> line, const Ending& ending);
     void Notify(unsigned message, std::int64_t lParam);
+    void Keep(std::uint8_t answer, std::chrono::steady_clock::time_point at);
 
     AppState& state_;
     FlashReporter& reporter_;
     Options options_;
+    std::chrono::steady_clock::time_point start_;
+    Statistics stats_;
 };
 
 } // namespace tamsivo

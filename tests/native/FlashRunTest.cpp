@@ -166,7 +166,9 @@ protected:
         options.timeoutMs = 321;
         options.makeLine = [&] { return std::make_unique<ScriptedLine>(log_, device); };
         Reporter reporter(*this, stopAt);
-        FlashRun(state_, reporter, options).Run(FlashInputsFrom(state_));
+        FlashRun run(state_, reporter, options);
+        run.Run(FlashInputsFrom(state_));
+        stats_ = run.Stats();
         EXPECT_EQ(state_.busy, 0);
         EXPECT_TRUE(log_.destroyed);
         return reports_;
@@ -200,6 +202,7 @@ protected:
     AppState state_;
     LineLog log_;
     std::vector<Report> reports_;
+    FlashRun::Statistics stats_;
     std::function<void(unsigned)> onReport;
 };
 
@@ -226,6 +229,11 @@ TEST_F(FlashRunTest, AnswersDecideWhatIsSentAndHowTheRunEnds) {
         {"waits", {0x11, 0x88, 0x88, 0x11, 0x11}, "012", WM_FLASH_DONE},
         {"wait, then refusal of the last", {0x11, 0x11, 0x88, 0x22, 0x11}, "0122", WM_FLASH_DONE},
         {"wait without a verdict", {0x11, 0x11, 0x88}, "012", WM_FLASH_NO_ANSWER},
+        {"many waits",
+         {0x11, 0x11, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88,
+          0x88, 0x88, 0x88, 0x11},
+         "012",
+         WM_FLASH_DONE},
         {"signature", {0x11, 0x44}, "01", WM_FLASH_SIGNATURE_ERROR},
         {"adapter sync", {0x66}, "0", WM_FLASH_ADAPTER_SYNC_ERROR},
         {"link", {0x77}, "0", WM_FLASH_LINK_ERROR},
@@ -247,6 +255,20 @@ TEST_F(FlashRunTest, AnswersDecideWhatIsSentAndHowTheRunEnds) {
         reports.push_back(End(c.ending, c.ending == WM_FLASH_DONE ? 9 : 0));
         EXPECT_EQ(Run(Device{c.answers}), reports);
         EXPECT_EQ(log_.writes, writes);
+        // The record of the run: every answer read, the newest sixteen kept in order.
+        EXPECT_EQ(stats_.framesWritten, c.frames.size());
+        EXPECT_EQ(stats_.waits, std::count(c.answers.begin(), c.answers.end(), 0x88));
+        std::uint32_t resends = 0;
+        for (std::size_t i = 1; i < c.frames.size(); ++i) {
+            resends += c.frames[i] == c.frames[i - 1] ? 1 : 0;
+        }
+        EXPECT_EQ(stats_.resends, resends);
+        std::vector<int> kept;
+        for (const FlashRun::TimedAnswer& a : stats_.lastAnswers) {
+            kept.push_back(a.answer);
+        }
+        const std::size_t from = c.answers.size() - std::min<std::size_t>(16, c.answers.size());
+        EXPECT_EQ(kept, std::vector<int>(c.answers.begin() + from, c.answers.end()));
         // Purged before the first frame only: later anything waiting is a fault, not litter.
         EXPECT_EQ(log_.purges, 1);
         EXPECT_EQ(log_.purgesBeforeFirstWrite, 1);
