@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -385,6 +386,57 @@ TEST(PackageChooser, AsksUntilANumberInRangeIsGiven) {
     std::fclose(out);
 }
 
+// Each port has its own run: one failing does not stop the others, and the exit code is that
+// of the first port, in the order given, that failed.
+TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
+    const auto package = Package("bk.enc", {30, 30, 30});
+    auto first = Simulator();
+    BkSimConfig refusing;
+    refusing.answers = "ok,44";
+    auto second = Simulator(refusing);
+    auto third = Simulator();
+    const std::string missing = (dir_ / "ttyNone").string();
+    const std::vector<std::string> ports{first->SlavePath(), second->SlavePath(), missing,
+                                         third->SlavePath()};
+    std::vector<std::string> arguments{"--timeout-ms", kTimeout, "--json-progress"};
+    for (const std::string& port : ports) {
+        arguments.insert(arguments.end(), {"--port", port});
+    }
+    arguments.push_back("bk.enc");
+    ASSERT_EQ(Run(arguments), 11) << cli_->Err();
+    EXPECT_EQ(first->Accepted(), package);
+    EXPECT_EQ(third->Accepted(), package);
+    EXPECT_EQ(second->Accepted().size(), 32u);
+    std::map<std::string, std::string> results;
+    std::map<std::string, int> progress;
+    std::istringstream lines(cli_->Out());
+    for (std::string line; std::getline(lines, line);) {
+        const json object = json::parse(line, nullptr, false);
+        ASSERT_TRUE(object.is_object()) << line;
+        const std::string port = object.value("port", "");
+        if (object.value("event", "") == "progress") {
+            ++progress[port];
+        } else if (object.contains("result") && !port.empty()) {
+            results[port] = object["result"].get<std::string>();
+        }
+    }
+    EXPECT_EQ(results, (std::map<std::string, std::string>{{ports[0], "done"},
+                                                           {ports[1], "signature_error"},
+                                                           {ports[2], "port_error"},
+                                                           {ports[3], "done"}}));
+    EXPECT_EQ(progress[ports[0]], 3);
+    EXPECT_EQ(progress[ports[2]], 0);
+    const json summary = cli_->Result();
+    EXPECT_EQ(summary["exit_code"], 11);
+    EXPECT_EQ(summary["flashed"], 2);
+
+    // For people: each line names its port, and the summary each port's outcome.
+    ASSERT_EQ(Run({"--port", first->SlavePath(), "--port", missing, "bk.enc"}), kPortError);
+    EXPECT_NE(cli_->Out().find(first->SlavePath() + ": 100%"), std::string::npos) << cli_->Out();
+    EXPECT_NE(cli_->Err().find("1 of 2 ports flashed"), std::string::npos) << cli_->Err();
+    EXPECT_NE(cli_->Err().find(missing + "  port_error"), std::string::npos) << cli_->Err();
+}
+
 // Ctrl+C, a polite kill and a closed terminal stop after the frame in flight; a stop that
 // comes once the last frame is out cancels nothing.
 TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
@@ -422,6 +474,17 @@ TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
     ASSERT_EQ(::kill(cli->Pid(), SIGINT), 0);
     ASSERT_EQ(cli->Finish(), 0) << cli->Out() << cli->Err();
     EXPECT_EQ(judge->Accepted(), single);
+
+    // Through several ports, one Ctrl+C stops every run.
+    config.processingDelayMs = 300;
+    auto other = Simulator(config);
+    auto both = Start({"--port", simulator->SlavePath(), "--port", other->SlavePath(),
+                       "--timeout-ms", "2000", "--json-progress", "bk.enc"});
+    ASSERT_TRUE(both->WaitFor("\"event\":\"progress\"")) << both->Out() << both->Err();
+    ASSERT_EQ(::kill(both->Pid(), SIGINT), 0);
+    ASSERT_EQ(both->Finish(), kCancelled) << both->Out() << both->Err();
+    EXPECT_LT(simulator->Accepted().size() - before, package.size());
+    EXPECT_LT(other->Accepted().size(), package.size());
 }
 
 TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {

@@ -4,14 +4,16 @@
 #include "flash/FlashProtocol.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tamsivo::cli {
 
 // The parsed command line, UTF-8.
 struct CliOptions {
-    std::string package; // empty: the single package of ./updates
-    std::string port;    // empty: the first free port
+    std::string package;            // empty: the single package of ./updates
+    std::vector<std::string> ports; // none: the first free port; several: all at once
     bool listPorts = false;
     bool check = false;
     bool simulate = false;
@@ -19,6 +21,9 @@ struct CliOptions {
     bool jsonProgress = false;
     std::uint32_t timeoutMs = kLineTimeoutMs;
     SimulationSettings simulation;
+    std::string logPath; // empty: the user's own record of runs
+    bool noLog = false;
+    std::optional<std::size_t> history; // the newest records to show
 };
 
 } // namespace tamsivo::cli

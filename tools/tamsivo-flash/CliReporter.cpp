@@ -7,12 +7,11 @@ namespace tamsivo::cli {
 void CliReporter::Report(unsigned message, std::int64_t lParam) {
     const auto bytes = static_cast<std::uint32_t>(lParam);
     if (message == WM_FLASH_SIZE) {
-        progress_.Start(bytes);
+        progress_.Start(row_, bytes);
     } else if (message == WM_FLASH_PROGRESS) {
         sent_ = bytes;
-        progress_.Update(bytes);
+        progress_.Update(row_, bytes);
     } else {
-        progress_.Finish();
         ending_ = message;
         endingParam_ = lParam;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProgressPrinter.h"
+#include "ProgressBoard.h"
 #include "flash/FlashReporter.h"
 
 #include <cstdint>
@@ -11,7 +11,7 @@ namespace tamsivo::cli {
 // ending notification for the exit code and the outcome text.
 class CliReporter : public FlashReporter {
 public:
-    explicit CliReporter(ProgressPrinter& progress) : progress_(progress) {}
+    CliReporter(ProgressBoard& progress, std::size_t row) : progress_(progress), row_(row) {}
 
     void Report(unsigned message, std::int64_t lParam) override;
 
@@ -21,7 +21,8 @@ public:
     std::uint32_t SentBytes() const { return sent_; }
 
 private:
-    ProgressPrinter& progress_;
+    ProgressBoard& progress_;
+    std::size_t row_;
     unsigned ending_ = 0;
     std::int64_t endingParam_ = 0;
     std::uint32_t sent_ = 0;

@@ -11,6 +11,9 @@ public:
     // True when the stream is an interactive terminal (a Windows console).
     static bool IsTerminal(std::FILE* stream);
     static bool InputIsTerminal();
+    // True when the stream is a terminal that takes the escape sequences which move the
+    // cursor up and clear a line (on Windows, once it has been asked to).
+    static bool MovesCursor(std::FILE* stream);
 
     // Writes UTF-8 text and flushes. A Windows console gets UTF-16 so that the console's
     // code page does not matter; pipes and files get the UTF-8 bytes.

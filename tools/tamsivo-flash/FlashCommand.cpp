@@ -5,17 +5,18 @@
 #include "Console.h"
 #include "PackageChooser.h"
 #include "PlatformText.h"
-#include "ProgressPrinter.h"
+#include "PortRun.h"
+#include "ProgressBoard.h"
 #include "ResultPrinter.h"
-#include "app/AppState.h"
 #include "flash/FlashOutcome.h"
 #include "flash/FlashRun.h"
 #include "flash/Platform.h"
 #include "flash/SerialPorts.h"
 #include "text/Cp1251.h"
 
-#include <chrono>
+#include <atomic>
 #include <iostream>
+#include <memory>
 
 namespace tamsivo::cli {
 namespace {
@@ -43,10 +44,10 @@ int FlashCommand::Execute() {
     if (options_.check) {
         return printer.Print(Check());
     }
-    if (!ResolvePort(&failure)) {
+    if (!ResolvePorts(&failure)) {
         return printer.Print(failure);
     }
-    return printer.Print(Flash());
+    return printer.PrintAll(Flash());
 }
 
 CliResult FlashCommand::ListPorts() const {
@@ -105,39 +106,22 @@ bool FlashCommand::ResolvePackage(CliResult* failure) {
     return true;
 }
 
-CliResult FlashCommand::OutcomeResult(const FlashOutcome& outcome, ExitCode code,
-                                      std::int64_t lParam) const {
-    CliResult result;
-    result.code = code;
-    result.caption = Cp1251ToUtf8(outcome.caption);
-    result.message =
-        Cp1251ToUtf8(OutcomeText(outcome, Utf8ToCp1251(port_), Utf8ToCp1251(packageName_), lParam));
-    result.package = packageName_;
-    result.port = port_;
-    if (outcome.message == WM_FLASH_PACKAGE_ERROR) {
-        const auto error = static_cast<PackageError>(lParam);
-        result.reason = static_cast<int>(error);
-        if (error == PackageError::InvalidCharacter || error == PackageError::FrameOverrun) {
-            result.offset = FlashRun::Image().ErrorOffset();
-        }
-    }
-    return result;
-}
-
 CliResult FlashCommand::Check() const {
     FilePtr file = OpenForReading(PlatformText::EnginePath(package_));
     if (!file) {
-        return OutcomeResult(*FindOutcome(WM_FLASH_FILE_ERROR), ExitCode::FileError, 0);
+        return OutcomeResult(*FindOutcome(WM_FLASH_FILE_ERROR), ExitCode::FileError, 0, "",
+                             packageName_, FlashRun::Image());
     }
     FirmwarePackage& image = FlashRun::Image();
     const PackageError error = image.ReadFrom(file.get());
     // A folder opens on POSIX but cannot be read; that is no empty package.
     if (std::ferror(file.get())) {
-        return OutcomeResult(*FindOutcome(WM_FLASH_FILE_ERROR), ExitCode::FileError, 0);
+        return OutcomeResult(*FindOutcome(WM_FLASH_FILE_ERROR), ExitCode::FileError, 0, "",
+                             packageName_, FlashRun::Image());
     }
     if (error != PackageError::None) {
         return OutcomeResult(*FindOutcome(WM_FLASH_PACKAGE_ERROR), ExitCode::PackageError,
-                             static_cast<int>(error));
+                             static_cast<int>(error), "", packageName_, image);
     }
     CliResult result;
     result.code = ExitCode::Success;
@@ -150,18 +134,18 @@ CliResult FlashCommand::Check() const {
     return result;
 }
 
-bool FlashCommand::ResolvePort(CliResult* failure) {
+bool FlashCommand::ResolvePorts(CliResult* failure) {
     if (options_.simulate) {
         std::string error;
         if (!simulator_.Start(options_.simulation, &error)) {
             *failure = Failure(ExitCode::Internal, "cannot start the simulator: " + error);
             return false;
         }
-        port_ = simulator_.PortPath();
+        ports_ = {simulator_.PortPath()};
         return true;
     }
-    if (!options_.port.empty()) {
-        port_ = options_.port;
+    if (!options_.ports.empty()) {
+        ports_ = options_.ports;
         return true;
     }
     const std::vector<std::string> ports = FreeSerialPorts();
@@ -171,65 +155,47 @@ bool FlashCommand::ResolvePort(CliResult* failure) {
                            "--port.");
         return false;
     }
-    port_ = PlatformText::NameFromEngine(ports.front());
+    ports_ = {PlatformText::NameFromEngine(ports.front())};
     return true;
 }
 
-CliResult FlashCommand::Flash() {
+std::vector<CliResult> FlashCommand::Flash() {
     ProgressStyle style = ProgressStyle::None;
     if (options_.json) {
         style = options_.jsonProgress ? ProgressStyle::Json : ProgressStyle::None;
     } else {
         style = Console::IsTerminal(stdout) ? ProgressStyle::Terminal : ProgressStyle::Lines;
-        Console::Write(stdout, "Flashing " + packageName_ + " through " + port_ +
+        std::string through;
+        for (const std::string& port : ports_) {
+            through += (through.empty() ? "" : ", ") + port;
+        }
+        Console::Write(stdout, "Flashing " + packageName_ + " through " + through +
                                    (options_.simulate ? " (simulated)" : "") + '\n');
     }
-    ProgressPrinter progress(style, stdout);
-    CliReporter reporter(progress);
-    FlashRun::Options runOptions;
-    runOptions.timeoutMs = options_.timeoutMs;
-
-    AppState& state = TheAppState();
-    state.portName = PlatformText::EngineName(port_);
-    state.firmwareName = PlatformText::EnginePath(package_.filename());
-    const FlashInputs inputs{PlatformText::EnginePath(package_), Utf8ToCp1251(packageName_),
-                             state.portName};
-
-    const auto start = std::chrono::steady_clock::now();
-    state.runAllowed = 1;
-    bool cancelled = false;
+    ProgressBoard board(style, stdout, ports_);
+    std::vector<std::unique_ptr<PortRun>> runs;
+    std::vector<std::atomic<std::uint8_t>*> stopFlags;
+    for (std::size_t i = 0; i < ports_.size(); ++i) {
+        runs.push_back(std::make_unique<PortRun>(ports_[i], i, board));
+        stopFlags.push_back(&runs.back()->RunAllowed());
+    }
     {
-        const CancelHandler cancel(state.runAllowed);
-        FlashRun(state, reporter, runOptions).Run(inputs);
-        cancelled = cancel.Requested() || !state.runAllowed;
-    }
-    state.runAllowed = 0;
-    progress.Finish();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    CliResult result;
-    if (reporter.Ended()) {
-        const FlashOutcome* outcome = FindOutcome(reporter.Ending());
-        if (outcome != nullptr) {
-            result = OutcomeResult(*outcome, ExitCodeForNotification(reporter.Ending()),
-                                   reporter.EndingParam());
-        } else {
-            result = Failure(ExitCode::Internal, "the run ended with the unknown notification " +
-                                                     std::to_string(reporter.Ending()) + '.');
+        const CancelHandler cancel(stopFlags);
+        for (const auto& run : runs) {
+            run->Start(FlashInputs{PlatformText::EnginePath(package_), Utf8ToCp1251(packageName_),
+                                   PlatformText::EngineName(run->Port())},
+                       options_.timeoutMs);
         }
-    } else if (cancelled) {
-        result = OutcomeResult(CancelledOutcome(), ExitCode::Cancelled, 0);
-    } else {
-        result = Failure(ExitCode::Internal, "the run ended without an outcome.");
+        for (const auto& run : runs) {
+            run->Join();
+        }
     }
-    result.package = packageName_;
-    result.port = port_;
-    result.bytes = FlashRun::Image().ByteCount();
-    result.frames = FlashRun::Image().FrameCount();
-    result.sent = reporter.SentBytes();
-    result.seconds = seconds;
-    return result;
+    board.Finish();
+    std::vector<CliResult> results;
+    for (const auto& run : runs) {
+        results.push_back(run->Result(packageName_));
+    }
+    return results;
 }
 
 } // namespace tamsivo::cli

@@ -3,11 +3,10 @@
 #include "CliOptions.h"
 #include "CliResult.h"
 #include "SimulatedAdapter.h"
-#include "flash/FlashOutcome.h"
-
-#include <cstdint>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace tamsivo::cli {
 
@@ -23,14 +22,14 @@ private:
     CliResult ListPorts() const;
     bool ResolvePackage(CliResult* failure);
     CliResult Check() const;
-    bool ResolvePort(CliResult* failure);
-    CliResult Flash();
-    CliResult OutcomeResult(const FlashOutcome& outcome, ExitCode code, std::int64_t lParam) const;
+    bool ResolvePorts(CliResult* failure);
+    // One result per port, in the order of the ports.
+    std::vector<CliResult> Flash();
 
     CliOptions options_;
     std::filesystem::path package_;
-    std::string packageName_; // UTF-8 file name
-    std::string port_;        // UTF-8
+    std::string packageName_;        // UTF-8 file name
+    std::vector<std::string> ports_; // UTF-8
     SimulatedAdapter simulator_;
 };
 

@@ -42,7 +42,8 @@ int ResultPrinter::Print(const CliResult& result) const {
 
     std::string text;
     if (!result.caption.empty()) {
-        text = result.caption + ": " + result.message + '\n';
+        text =
+            (labelled_ ? result.port + ": " : "") + result.caption + ": " + result.message + '\n';
     } else if (!result.message.empty()) {
         text = (result.code == ExitCode::Success ? "" : "tamsivo-flash: ") + result.message + '\n';
     }
@@ -53,6 +54,44 @@ int ResultPrinter::Print(const CliResult& result) const {
     }
     Console::Write(result.code == ExitCode::Success ? stdout : stderr, text);
     return status;
+}
+
+int ResultPrinter::PrintAll(const std::vector<CliResult>& results) const {
+    if (results.size() == 1) {
+        return Print(results.front());
+    }
+    ResultPrinter labelled(json_);
+    labelled.labelled_ = true;
+    const CliResult* firstFailure = nullptr;
+    std::size_t done = 0;
+    std::string summary;
+    std::vector<std::string> outcomes;
+    for (const CliResult& result : results) {
+        labelled.Print(result);
+        const char* name = result.result.empty() ? ResultName(result.code) : result.result.c_str();
+        if (result.code == ExitCode::Success) {
+            ++done;
+        } else if (firstFailure == nullptr) {
+            firstFailure = &result;
+        }
+        summary += "  " + result.port + "  " + name + '\n';
+        outcomes.push_back(result.port + ' ' + name);
+    }
+    const ExitCode code = firstFailure == nullptr ? ExitCode::Success : firstFailure->code;
+    if (json_) {
+        JsonObject json;
+        json.String("result", ResultName(code))
+            .Integer("exit_code", static_cast<int>(code))
+            .Integer("flashed", static_cast<std::int64_t>(done))
+            .Integer("ports", static_cast<std::int64_t>(results.size()))
+            .Strings("outcomes", outcomes);
+        Console::Write(stdout, json.Line());
+    } else {
+        Console::Write(code == ExitCode::Success ? stdout : stderr,
+                       std::to_string(done) + " of " + std::to_string(results.size()) +
+                           " ports flashed:\n" + summary);
+    }
+    return static_cast<int>(code);
 }
 
 } // namespace tamsivo::cli

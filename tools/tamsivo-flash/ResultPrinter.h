@@ -2,6 +2,8 @@
 
 #include "CliResult.h"
 
+#include <vector>
+
 namespace tamsivo::cli {
 
 // Writes the final result: for people, the outcome on stdout after success and on stderr
@@ -12,9 +14,14 @@ public:
 
     // Returns the process exit status.
     int Print(const CliResult& result) const;
+    // The results of runs through several ports, each as Print() gives it, then a summary of
+    // every port's outcome. The exit status is 0 when every port succeeded, otherwise that of
+    // the first port, in the order given, that failed.
+    int PrintAll(const std::vector<CliResult>& results) const;
 
 private:
     bool json_;
+    bool labelled_ = false; // each outcome line names its port
 };
 
 } // namespace tamsivo::cli

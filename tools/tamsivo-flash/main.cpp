@@ -2,6 +2,7 @@
 // adapter, from a terminal or a script. The run, its texts and its rules are those of the
 // Windows program; see ExitCode.h for the exit status of every outcome.
 
+#include "CancelHandler.h"
 #include "CliOptions.h"
 #include "Console.h"
 #include "ExitCode.h"
@@ -21,17 +22,22 @@ using tamsivo::cli::ExitCode;
 
 namespace {
 
+constexpr std::size_t kDefaultHistory = 20;
+
 constexpr const char* kDescription =
     "Writes a firmware package (.enc) into the on-board computer through the K-line adapter.\n"
     "\n"
-    "  tamsivo-flash [--port PORT] [PACKAGE]\n"
+    "  tamsivo-flash [--port PORT]... [PACKAGE]\n"
     "  tamsivo-flash --list-ports\n"
     "  tamsivo-flash --check [PACKAGE]\n"
     "  tamsivo-flash --simulate [PACKAGE]\n"
+    "  tamsivo-flash --history [N]\n"
     "\n"
     "Without PACKAGE the single .enc of ./updates is flashed; with several, a terminal asks\n"
-    "which one. Without --port the first free serial port is used. Ctrl+C stops after the\n"
-    "frame in flight; a second Ctrl+C quits at once.";
+    "which one. Without --port the first free USB adapter (else the first free serial port)\n"
+    "is used; with several --port options the package goes through all of them at once.\n"
+    "Ctrl+C stops after the frame in flight; a second Ctrl+C quits at once. Every run is\n"
+    "recorded in the user's log of runs (see --history).";
 
 int Usage(const std::string& message) {
     Console::Write(stderr, "tamsivo-flash: " + message + "\nRun tamsivo-flash --help for usage.\n");
@@ -46,9 +52,12 @@ int Run(int argc, char** argv) {
 
     CLI::Option* packageOption = app.add_option(
         "PACKAGE", options.package, "firmware package; default: the single .enc in ./updates");
-    CLI::Option* port = app.add_option("-p,--port", options.port,
-                                       "serial port (COM3, /dev/ttyUSB0); default: the first "
-                                       "free port");
+    CLI::Option* port =
+        app.add_option("-p,--port", options.ports,
+                       "serial port (COM3, /dev/ttyUSB0); repeat it to flash through several "
+                       "ports at once; default: the first free adapter")
+            ->allow_extra_args(false)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     CLI::Option* listPorts =
         app.add_flag("--list-ports", options.listPorts, "list the free serial ports and exit");
     CLI::Option* check = app.add_flag("--check", options.check,
@@ -86,18 +95,31 @@ int Run(int argc, char** argv) {
     app.add_option("--timeout-ms", options.timeoutMs,
                    "serial timeout in milliseconds (default 10000)")
         ->check(CLI::Range(1u, 600000u));
+    CLI::Option* log =
+        app.add_option("--log", options.logPath,
+                       "the file that records every run (default: the user's log of runs)");
+    CLI::Option* noLog = app.add_flag("--no-log", options.noLog, "record nothing");
+    std::size_t newest = kDefaultHistory;
+    CLI::Option* history =
+        app.add_option("--history", newest, "print the newest N records of runs and exit")
+            ->expected(0, 1)
+            ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
 
     listPorts->excludes(port)->excludes(check)->excludes(simulate);
     check->excludes(port)->excludes(simulate);
     simulate->excludes(port);
+    noLog->excludes(log);
+    history->excludes(port)->excludes(listPorts)->excludes(check)->excludes(simulate)->excludes(
+        noLog);
 
     const std::vector<std::string> arguments = tamsivo::cli::PlatformText::Arguments(argc, argv);
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) {
         // The parser would take the next argument as the port: "--port=$PORT" with PORT unset
         // must not turn the package name into a port name.
-        if (argument == "--port=") {
-            return Usage("--port needs a port name, not an empty text");
+        if (argument == "--port=" || argument == "--log=") {
+            return Usage(argument.substr(0, argument.size() - 1) +
+                         " needs a name, not an empty text");
         }
         pointers.push_back(argument.c_str());
     }
@@ -108,12 +130,30 @@ int Run(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return Usage(e.what());
     }
-    if (listPorts->count() != 0 && !options.package.empty()) {
-        return Usage("--list-ports takes no package");
+    if ((listPorts->count() != 0 || history->count() != 0) && !options.package.empty()) {
+        return Usage(std::string(listPorts->count() != 0 ? "--list-ports" : "--history") +
+                     " takes no package");
+    }
+    if (history->count() != 0) {
+        options.history = newest;
     }
     // An unset variable in a script must not fall back to the first port or the only package.
-    if (port->count() != 0 && options.port.empty()) {
-        return Usage("--port needs a port name, not an empty text");
+    for (std::size_t i = 0; i < options.ports.size(); ++i) {
+        if (options.ports[i].empty()) {
+            return Usage("--port needs a port name, not an empty text");
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (options.ports[j] == options.ports[i]) {
+                return Usage("the port " + options.ports[i] + " is named twice");
+            }
+        }
+    }
+    if (options.ports.size() > tamsivo::cli::CancelHandler::kMaxRuns) {
+        return Usage("at most " + std::to_string(tamsivo::cli::CancelHandler::kMaxRuns) +
+                     " ports at once");
+    }
+    if (log->count() != 0 && options.logPath.empty()) {
+        return Usage("--log needs a file name, not an empty text");
     }
     if (packageOption->count() != 0 && options.package.empty()) {
         return Usage("the package must be a file name, not an empty text");

@@ -1,5 +1,7 @@
 #include "CancelHandler.h"
 
+#include <algorithm>
+
 #include <csignal>
 #include <unistd.h>
 
@@ -7,7 +9,14 @@ namespace tamsivo::cli {
 namespace {
 
 // Reached from the signal handler: lock-free atomics only.
-std::atomic<std::uint8_t>* g_runAllowed = nullptr;
+std::atomic<std::uint8_t>* g_runAllowed[CancelHandler::kMaxRuns] = {};
+std::size_t g_runs = 0;
+
+void StopEveryRun() {
+    for (std::size_t i = 0; i < g_runs; ++i) {
+        g_runAllowed[i]->store(0);
+    }
+}
 std::atomic<bool> g_requested{false};
 static_assert(std::atomic<std::uint8_t>::is_always_lock_free);
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -19,7 +28,7 @@ constexpr int kSignalCount = sizeof kSignals / sizeof kSignals[0];
 struct sigaction g_previous[kSignalCount];
 
 void OnSignal(int signal) {
-    g_runAllowed->store(0);
+    StopEveryRun();
     if (g_requested.exchange(true)) {
         // The second request, of whatever kind: the default action ends the process now.
         struct sigaction fallback {};
@@ -37,8 +46,9 @@ void OnSignal(int signal) {
 
 } // namespace
 
-CancelHandler::CancelHandler(std::atomic<std::uint8_t>& runAllowed) {
-    g_runAllowed = &runAllowed;
+CancelHandler::CancelHandler(std::span<std::atomic<std::uint8_t>* const> runAllowed) {
+    g_runs = std::min(runAllowed.size(), kMaxRuns);
+    std::copy_n(runAllowed.begin(), g_runs, g_runAllowed);
     g_requested = false;
     struct sigaction action {};
     action.sa_handler = OnSignal;

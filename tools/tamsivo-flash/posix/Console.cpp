@@ -1,6 +1,8 @@
 #include "Console.h"
 
 #include <csignal>
+#include <cstdlib>
+#include <string_view>
 
 #include <unistd.h>
 
@@ -16,6 +18,11 @@ const bool kBrokenPipesIgnored = ::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 bool Console::IsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;
+}
+
+bool Console::MovesCursor(std::FILE* stream) {
+    const char* terminal = std::getenv("TERM");
+    return IsTerminal(stream) && terminal != nullptr && std::string_view(terminal) != "dumb";
 }
 
 bool Console::InputIsTerminal() {

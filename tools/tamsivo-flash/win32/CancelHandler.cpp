@@ -1,18 +1,27 @@
 #include "CancelHandler.h"
 
+#include <algorithm>
+
 #include <windows.h>
 
 namespace tamsivo::cli {
 namespace {
 
-std::atomic<std::uint8_t>* g_runAllowed = nullptr;
+std::atomic<std::uint8_t>* g_runAllowed[CancelHandler::kMaxRuns] = {};
+std::size_t g_runs = 0;
+
+void StopEveryRun() {
+    for (std::size_t i = 0; i < g_runs; ++i) {
+        g_runAllowed[i]->store(0);
+    }
+}
 std::atomic<bool> g_requested{false};
 
 // Runs on a thread the system creates for the event. Returning FALSE hands the event to the
 // default handler, which ends the process: that is what a second Ctrl+C does.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     const bool first = !g_requested.exchange(true);
-    g_runAllowed->store(0);
+    StopEveryRun();
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
         return FALSE; // closing the console or logging off: the system ends us anyway
     }
@@ -28,8 +37,9 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 } // namespace
 
-CancelHandler::CancelHandler(std::atomic<std::uint8_t>& runAllowed) {
-    g_runAllowed = &runAllowed;
+CancelHandler::CancelHandler(std::span<std::atomic<std::uint8_t>* const> runAllowed) {
+    g_runs = std::min(runAllowed.size(), kMaxRuns);
+    std::copy_n(runAllowed.begin(), g_runs, g_runAllowed);
     g_requested = false;
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }

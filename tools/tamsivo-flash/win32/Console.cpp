@@ -23,6 +23,14 @@ bool Console::IsTerminal(std::FILE* stream) {
     return ConsoleOf(stream) != nullptr;
 }
 
+bool Console::MovesCursor(std::FILE* stream) {
+    const HANDLE console = ConsoleOf(stream);
+    DWORD mode = 0;
+    // Consoles before Windows 10 refuse the mode and would print the sequences as text.
+    return console != nullptr && GetConsoleMode(console, &mode) &&
+           SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
 bool Console::InputIsTerminal() {
     return ConsoleOf(stdin) != nullptr;
 }

@@ -1,0 +1,77 @@
+#include "PortRun.h"
+
+#include "flash/FlashOutcome.h"
+#include "text/Cp1251.h"
+
+namespace tamsivo::cli {
+
+CliResult OutcomeResult(const FlashOutcome& outcome, ExitCode code, std::int64_t lParam,
+                        const std::string& port, const std::string& packageName,
+                        const FirmwarePackage& image) {
+    CliResult result;
+    result.code = code;
+    result.caption = Cp1251ToUtf8(outcome.caption);
+    result.message =
+        Cp1251ToUtf8(OutcomeText(outcome, Utf8ToCp1251(port), Utf8ToCp1251(packageName), lParam));
+    result.package = packageName;
+    result.port = port;
+    if (outcome.message == WM_FLASH_PACKAGE_ERROR) {
+        const auto error = static_cast<PackageError>(lParam);
+        result.reason = static_cast<int>(error);
+        if (error == PackageError::InvalidCharacter || error == PackageError::FrameOverrun) {
+            result.offset = image.ErrorOffset();
+        }
+    }
+    return result;
+}
+
+// Allowed from the start, so that a stop that comes before the thread does is not undone.
+PortRun::PortRun(std::string port, std::size_t row, ProgressBoard& board)
+    : port_(std::move(port)), reporter_(board, row) {
+    state_.runAllowed = 1;
+}
+
+PortRun::~PortRun() {
+    Join();
+}
+
+void PortRun::Start(const FlashInputs& inputs, std::uint32_t timeoutMs) {
+    thread_ = std::thread([this, inputs, timeoutMs] {
+        FlashRun::Options options;
+        options.timeoutMs = timeoutMs;
+        options.image = &image_;
+        FlashRun run(state_, reporter_, options);
+        run.Run(inputs);
+        stats_ = run.Stats();
+    });
+}
+
+void PortRun::Join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+CliResult PortRun::Result(const std::string& packageName) const {
+    CliResult result;
+    if (!reporter_.Ended()) {
+        result =
+            OutcomeResult(CancelledOutcome(), ExitCode::Cancelled, 0, port_, packageName, image_);
+    } else if (const FlashOutcome* outcome = FindOutcome(reporter_.Ending())) {
+        result = OutcomeResult(*outcome, ExitCodeForNotification(reporter_.Ending()),
+                               reporter_.EndingParam(), port_, packageName, image_);
+    } else {
+        result.code = ExitCode::Internal;
+        result.message = "the run ended with the unknown notification " +
+                         std::to_string(reporter_.Ending()) + '.';
+    }
+    result.package = packageName;
+    result.port = port_;
+    result.bytes = image_.ByteCount();
+    result.frames = image_.FrameCount();
+    result.sent = reporter_.SentBytes();
+    result.seconds = std::chrono::duration<double>(stats_.duration).count();
+    return result;
+}
+
+} // namespace tamsivo::cli

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "CliReporter.h"
+#include "CliResult.h"
+#include "app/AppState.h"
+#include "flash/FirmwarePackage.h"
+#include "flash/FlashOutcome.h"
+#include "flash/FlashRun.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+namespace tamsivo::cli {
+
+// One run of the package through one port, on a thread of its own. Each run has its own stop
+// and busy flags, image and reporter, so that runs through several ports go on side by side and
+// none waits for another.
+class PortRun {
+public:
+    // `port` in UTF-8; `row` is the run's row on the board.
+    PortRun(std::string port, std::size_t row, ProgressBoard& board);
+    ~PortRun();
+    PortRun(const PortRun&) = delete;
+    PortRun& operator=(const PortRun&) = delete;
+
+    std::atomic<std::uint8_t>& RunAllowed() { return state_.runAllowed; }
+
+    void Start(const FlashInputs& inputs, std::uint32_t timeoutMs);
+    void Join();
+
+    // After Join(): how the run ended, with `packageName` (UTF-8) in its words. A run that
+    // ended without a word was stopped.
+    CliResult Result(const std::string& packageName) const;
+    const FlashRun::Statistics& Stats() const { return stats_; }
+    const std::string& Port() const { return port_; }
+
+private:
+    std::string port_;
+    AppState state_;
+    FirmwarePackage image_;
+    CliReporter reporter_;
+    FlashRun::Statistics stats_;
+    std::thread thread_;
+};
+
+// The result of a run's ending outcome, for the port and the package (UTF-8); `image` tells
+// where a malformed package went wrong.
+CliResult OutcomeResult(const FlashOutcome& outcome, ExitCode code, std::int64_t lParam,
+                        const std::string& port, const std::string& packageName,
+                        const FirmwarePackage& image);
+
+} // namespace tamsivo::cli

@@ -1,0 +1,134 @@
+#include "ProgressBoard.h"
+
+#include "Console.h"
+#include "JsonObject.h"
+
+namespace tamsivo::cli {
+namespace {
+
+// A console redraw per frame would slow a fast line down; ten a second look smooth.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+
+int PercentOf(std::uint32_t sent, std::uint32_t total) {
+    return total == 0 ? 100 : static_cast<int>(std::uint64_t{sent} * 100 / total);
+}
+
+} // namespace
+
+ProgressBoard::ProgressBoard(ProgressStyle style, std::FILE* out, std::vector<std::string> ports)
+    : style_(style), out_(out), labelled_(ports.size() > 1) {
+    if (style_ == ProgressStyle::Terminal && labelled_ && !Console::MovesCursor(out_)) {
+        style_ = ProgressStyle::Lines;
+    }
+    for (std::string& port : ports) {
+        rows_.push_back(Row{std::move(port), {}, {}, 0, -1, -1, {}});
+    }
+}
+
+void ProgressBoard::Start(std::size_t row, std::uint32_t totalBytes) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        Row& r = rows_[row];
+        r.total = totalBytes;
+        r.start = r.lastDraw = Clock::now();
+        r.lastTenth = r.lastPercent = -1;
+        if (style_ == ProgressStyle::Json) {
+            Emit(JsonObject()
+                     .String("event", "size")
+                     .String("port", r.port)
+                     .Integer("bytes", totalBytes)
+                     .Line());
+            return;
+        }
+    }
+    Update(row, 0);
+}
+
+void ProgressBoard::Update(std::size_t row, std::uint32_t sentBytes) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Row& r = rows_[row];
+    const Clock::time_point now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - r.start).count();
+    const int percent = PercentOf(sentBytes, r.total);
+    switch (style_) {
+    case ProgressStyle::None:
+        return;
+    case ProgressStyle::Json:
+        Emit(JsonObject()
+                 .String("event", "progress")
+                 .String("port", r.port)
+                 .Integer("sent", sentBytes)
+                 .Integer("bytes", r.total)
+                 .Integer("percent", percent)
+                 .Real("seconds", seconds)
+                 .Line());
+        return;
+    case ProgressStyle::Lines:
+        if (percent / 10 != r.lastTenth) {
+            r.lastTenth = percent / 10;
+            Emit((labelled_ ? r.port + ": " : "") + Describe(r, sentBytes, seconds) + '\n');
+        }
+        return;
+    case ProgressStyle::Terminal:
+        if (percent == r.lastPercent && sentBytes != r.total &&
+            now - r.lastDraw < kRedrawInterval) {
+            return;
+        }
+        r.lastPercent = percent;
+        r.lastDraw = now;
+        r.text = Describe(r, sentBytes, seconds);
+        Draw();
+        return;
+    }
+}
+
+void ProgressBoard::Finish() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (drawn_ && !labelled_) {
+        Emit("\n");
+    }
+    drawn_ = false;
+}
+
+std::string ProgressBoard::Describe(const Row& row, std::uint32_t sentBytes, double seconds) const {
+    char text[128];
+    const int percent = PercentOf(sentBytes, row.total);
+    const double rate = seconds > 0 ? sentBytes / seconds : 0.0; // bytes a second
+    if (rate <= 0) {
+        std::snprintf(text, sizeof text, "%3d%%  %u/%u bytes", percent, sentBytes, row.total);
+        return text;
+    }
+    const auto left = static_cast<unsigned long>((row.total - sentBytes) / rate + 0.5);
+    std::snprintf(text, sizeof text, "%3d%%  %u/%u bytes  %.1f KiB/s  %lu:%02lu left", percent,
+                  sentBytes, row.total, rate / 1024, left / 60, left % 60);
+    return text;
+}
+
+// One port: its line is redrawn from its start. Several: the cursor goes back up to the first
+// row and every row is written again, each ending its line.
+void ProgressBoard::Draw() {
+    if (!labelled_) {
+        std::string text = rows_.front().text;
+        const std::size_t width = text.size();
+        // Blank what a longer previous line left behind.
+        if (width < drawnWidth_) {
+            text.append(drawnWidth_ - width, ' ');
+        }
+        drawnWidth_ = width;
+        drawn_ = true;
+        Emit('\r' + text);
+        return;
+    }
+    std::string text = drawn_ ? "\x1b[" + std::to_string(rows_.size()) + "A" : "";
+    for (const Row& r : rows_) {
+        text += '\r' + r.port + "  " + r.text + "\x1b[K\n";
+    }
+    drawn_ = true;
+    Emit(text);
+}
+
+void ProgressBoard::Emit(const std::string& text) {
+    Console::Write(out_, text);
+}
+
+} // namespace tamsivo::cli
