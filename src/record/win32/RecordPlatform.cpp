@@ -1,0 +1,41 @@
+#include "record/RecordPlatform.h"
+
+#include <cstdlib>
+
+#include <io.h>
+#include <windows.h>
+// After windows.h: the shell's headers need its types.
+#include <shlobj.h>
+
+namespace tamsivo {
+
+std::filesystem::path DefaultRunLogPath() {
+    // Wide all the way: a user name may hold characters that the ANSI code page cannot.
+    std::filesystem::path folder;
+    PWSTR known = nullptr;
+    if (SUCCEEDED(
+            ::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &known))) {
+        folder = known;
+    }
+    ::CoTaskMemFree(known); // to be freed even when the call fails
+    if (folder.empty()) {
+        const wchar_t* variable = ::_wgetenv(L"LOCALAPPDATA");
+        if (variable == nullptr || variable[0] == L'\0') {
+            return {};
+        }
+        folder = variable;
+    }
+    return folder / L"Tamsivo" / L"runs.jsonl";
+}
+
+std::optional<std::uint64_t> OpenFileSize(std::FILE* file) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+    LARGE_INTEGER size;
+    if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK ||
+        !::GetFileSizeEx(handle, &size)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+} // namespace tamsivo

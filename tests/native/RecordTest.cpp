@@ -1,0 +1,298 @@
+// The run log: the digest of a package, the record as a JSON line, the log file shared by
+// threads and processes, where it lives, the time it gives and the history table.
+#include "record/FileDigest.h"
+#include "record/FormatHistory.h"
+#include "record/LocalTime.h"
+#include "record/RunLog.h"
+#include "record/Sha256.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tamsivo {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Utf8(const char8_t* text) {
+    return reinterpret_cast<const char*>(text);
+}
+
+// Sets an environment variable for the length of a scope; null unsets it.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        old_ = old ? std::optional<std::string>(old) : std::nullopt;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(old_ ? old_->c_str() : nullptr); }
+
+private:
+    void Set(const char* value) {
+        if (value != nullptr) {
+            ::setenv(name_, value, 1);
+        } else {
+            ::unsetenv(name_);
+        }
+        ::tzset();
+    }
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+class RecordTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("tamsivo-record-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static RunRecord Record(const std::string& package) {
+        // In parentheses, which the formatter packs into lines.
+        return RunRecord("2026-12-07T14:03:12+03:00", "tamsivo-flash", package, 196,
+                         std::string(64, 'e'), "/dev/ttyUSB0", "checksum_error", 7, 3, 1, 130, 2.5,
+                         std::vector<AnswerAt>{{0x44, 12034}, {0xAB, 4294967295u}});
+    }
+
+    fs::path dir_;
+};
+
+TEST(Sha256, StandardVectorsFedWholeOrInAwkwardPieces) {
+    const std::vector<std::pair<std::string, const char*>> vectors = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopq"
+         "rlmnopqrsmnopqrstnopqrstu",
+         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+        // The longest message whose length still fits into its last block (coreutils' sha256sum).
+        {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    const std::size_t pieces[] = {1, 63, 64, 65, 0, 127, 55, 200, 9};
+    for (const auto& [message, digest] : vectors) {
+        SCOPED_TRACE(message.size());
+        Sha256 whole;
+        whole.Update(message.data(), message.size());
+        EXPECT_EQ(whole.HexDigest(), digest);
+        Sha256 split; // a digest taken on the way must not disturb the rest
+        for (std::size_t at = 0, i = 0; at < message.size(); ++i) {
+            const std::size_t size = std::min(pieces[i % std::size(pieces)], message.size() - at);
+            split.Update(message.data() + at, size);
+            at += size;
+            EXPECT_EQ(split.HexDigest().size(), 64u);
+        }
+        EXPECT_EQ(split.HexDigest(), digest);
+    }
+}
+
+TEST_F(RecordTest, DigestOfAPackageFileButNotOfAHugeOne) {
+    std::ofstream(dir_ / "bk.enc") << "abc";
+    std::ofstream(dir_ / "huge.enc").close();
+    fs::resize_file(dir_ / "huge.enc", kMaxDigestedBytes + 1);
+    const FileDigest small = FileDigest::Of((dir_ / "bk.enc").string());
+    EXPECT_EQ(small.bytes, 3u);
+    EXPECT_EQ(small.sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    const FileDigest huge = FileDigest::Of((dir_ / "huge.enc").string());
+    EXPECT_EQ(huge.bytes, kMaxDigestedBytes + 1);
+    EXPECT_EQ(huge.sha256, "");
+    EXPECT_EQ(FileDigest::Of((dir_ / "none.enc").string()).bytes, std::nullopt);
+}
+
+TEST_F(RecordTest, RecordsComeBackAsTheyWereWrittenInAFixedLineFormat) {
+    RunRecord bare = Record("bare.enc");
+    bare.packageBytes.reset();
+    bare.sha256.clear();
+    bare.lastAnswers.clear();
+    RunRecord foreign = Record(Utf8(u8"б") + "\xFF.enc"); // a name in another code page
+    RunLog log(dir_ / "new" / "folder" / "runs.jsonl");
+    for (const RunRecord& record : {Record("bk.enc"), bare, foreign}) {
+        std::string error;
+        ASSERT_TRUE(log.Append(record, &error)) << error;
+    }
+    std::ifstream file(log.Path());
+    std::string full;
+    std::string bareLine;
+    std::getline(file, full);
+    std::getline(file, bareLine);
+    EXPECT_EQ(full, "{\"time\":\"2026-12-07T14:03:12+03:00\",\"program\":\"tamsivo-flash\","
+                    "\"package\":\"bk.enc\",\"package_bytes\":196,\"sha256\":\"" +
+                        std::string(64, 'e') +
+                        "\",\"port\":\"/dev/ttyUSB0\",\"outcome\":\"checksum_error\","
+                        "\"frames\":7,\"resends\":3,\"waits\":1,\"sent\":130,\"seconds\":2.5,"
+                        "\"answers\":[{\"ms\":12034,\"byte\":\"44\"},"
+                        "{\"ms\":4294967295,\"byte\":\"AB\"}]}");
+    EXPECT_NE(bareLine.find("\"package_bytes\":null,\"sha256\":null,"), std::string::npos);
+    foreign.package = Utf8(u8"б\uFFFD.enc");
+    std::string error = "stale";
+    EXPECT_EQ(log.Last(5, &error), (std::vector<RunRecord>{Record("bk.enc"), bare, foreign}));
+    EXPECT_EQ(error, "");
+}
+
+TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
+    const auto line = [](const char* package) { return RunRecordToJsonLine(Record(package)); };
+    std::string negative = line("negative");
+    negative.replace(negative.find("\"frames\":7"), 10, "\"frames\":-7");
+    std::ofstream(dir_ / "runs.jsonl", std::ios::binary)
+        << line("a") << "{\"time\":\"2026-12-07T1" /* a writer died here */ << line("b")
+        << "not json\n{\"event\":\"progress\",\"sent\":5}\n[]\n\n"
+        << negative << line("c") << std::string(3 << 20, 'x') << "\n"
+        << line("d") << line("e").substr(0, 60);
+    const RunLog log(dir_ / "runs.jsonl");
+    struct Case {
+        std::size_t n;
+        std::vector<std::string> packages;
+    };
+    for (const Case& c : std::vector<Case>{{2, {"c", "d"}}, {99, {"a", "b", "c", "d"}}, {0, {}}}) {
+        std::string error;
+        std::vector<std::string> packages;
+        for (const RunRecord& record : log.Last(c.n, &error)) {
+            packages.push_back(record.package);
+        }
+        EXPECT_EQ(packages, c.packages);
+        EXPECT_EQ(error, "");
+    }
+    std::string error;
+    EXPECT_TRUE(RunLog(dir_ / "missing.jsonl").Last(5, &error).empty());
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(RunLog(dir_).Last(5, &error).empty());
+    EXPECT_NE(error, "");
+}
+
+TEST_F(RecordTest, AnUnwritableLogFailsWithTheReason) {
+    std::ofstream(dir_ / "file") << "x";
+    for (const fs::path& path :
+         {dir_ / "file" / "runs.jsonl", dir_ / "file" / "a" / "runs.jsonl", dir_}) {
+        SCOPED_TRACE(path);
+        std::string error;
+        EXPECT_FALSE(RunLog(path).Append(Record("bk.enc"), &error));
+        EXPECT_NE(error.find(path.parent_path().string()), std::string::npos) << error;
+        EXPECT_NE(error.find(": "), std::string::npos) << error;
+    }
+}
+
+// Threads of one program and another program append at once: every line stays whole.
+TEST_F(RecordTest, ConcurrentWritersNeverSplitALine) {
+    constexpr int kEach = 40;
+    const fs::path path = dir_ / "runs.jsonl";
+    const auto write = [&](char writer) {
+        RunRecord record = Record(std::string(2000, writer));
+        record.lastAnswers.assign(16, {0x22, 1000});
+        for (int i = 0; i < kEach; ++i) {
+            RunLog(path).Append(record, nullptr);
+        }
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        write('p');
+        ::_exit(0);
+    }
+    std::thread first(write, 'a');
+    std::thread second(write, 'b');
+    first.join();
+    second.join();
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    std::map<char, int> lines;
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+        const std::optional<RunRecord> record = RunRecordFromJsonLine(line);
+        ASSERT_TRUE(record) << line.substr(0, 100);
+        ++lines[record->package.front()];
+    }
+    EXPECT_EQ(lines, (std::map<char, int>{{'a', kEach}, {'b', kEach}, {'p', kEach}}));
+}
+
+TEST(RunLogPath, StateHomeWhenAbsoluteElseHome) {
+    const ScopedEnv home("HOME", "/home/tech");
+    const std::string fallback = "/home/tech/.local/state/tamsivo/runs.jsonl";
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"/var/state", "/var/state/tamsivo/runs.jsonl"},
+        {"state", fallback},
+        {"", fallback},
+        {nullptr, fallback},
+    };
+    for (const auto& [state, path] : cases) {
+        const ScopedEnv xdg("XDG_STATE_HOME", state);
+        EXPECT_EQ(RunLog::DefaultPath(), path);
+    }
+}
+
+TEST(LocalTime, IsoTextWithTheZonesOffset) {
+    for (const auto& [zone, offset] : std::vector<std::pair<const char*, int>>{
+             {"UTC0", 0}, {"<+03>-3", 180}, {"<-0330>3:30", -210}}) {
+        SCOPED_TRACE(zone);
+        const ScopedEnv tz("TZ", zone);
+        const std::time_t before = std::time(nullptr);
+        const std::string text = LocalTimeNow();
+        const std::time_t after = std::time(nullptr);
+        std::tm fields{};
+        char sign = 0;
+        int hours = 0;
+        int minutes = 0;
+        ASSERT_EQ(std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%2d:%2d", &fields.tm_year,
+                              &fields.tm_mon, &fields.tm_mday, &fields.tm_hour, &fields.tm_min,
+                              &fields.tm_sec, &sign, &hours, &minutes),
+                  9)
+            << text;
+        EXPECT_EQ(text.size(), 25u) << text;
+        EXPECT_EQ((sign == '-' ? -1 : 1) * (hours * 60 + minutes), offset) << text;
+        fields.tm_year -= 1900;
+        fields.tm_mon -= 1;
+        const std::time_t utc = ::timegm(&fields) - offset * 60;
+        EXPECT_GE(utc, before);
+        EXPECT_LE(utc, after);
+    }
+}
+
+TEST_F(RecordTest, HistoryColumnsLineUpByCharacters) {
+    const RunRecord other = Record("b\tk.enc");
+    RunRecord cyrillic = Record(Utf8(u8"прошивка.enc"));
+    cyrillic.port = "COM3";
+    cyrillic.sent = 65536;
+    cyrillic.seconds = 23.04;
+    cyrillic.frames = 256;
+    std::istringstream table(FormatHistory({cyrillic, other}));
+    std::string lines[3];
+    for (std::string& line : lines) {
+        std::getline(table, line);
+    }
+    const auto width = [](const std::string& text) {
+        return std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
+    };
+    const auto column = [&](const std::string& line, const char* cell) {
+        return width(line.substr(0, line.find(cell)));
+    };
+    EXPECT_EQ(column(lines[1], "COM3"), column(lines[0], "Port"));
+    EXPECT_EQ(column(lines[2], "/dev/ttyUSB0"), column(lines[0], "Port"));
+    // Numbers to the right: every line ends in the same column.
+    EXPECT_EQ(width(lines[1]), width(lines[0]));
+    EXPECT_EQ(width(lines[2]), width(lines[0]));
+    EXPECT_NE(lines[1].find("  65536     23.0     256"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("  b?k.enc  "), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find("  2.5  "), std::string::npos) << lines[2];
+}
+
+} // namespace
+} // namespace tamsivo
