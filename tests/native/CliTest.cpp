@@ -9,6 +9,7 @@
 #include "flash/FlashOutcome.h"
 #include "flash/FlashProtocol.h"
 #include "flash/SerialLine.h"
+#include "record/Sha256.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -178,6 +180,8 @@ protected:
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
+        // Every run the tests make is recorded here, never in the user's own log.
+        ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -435,6 +439,61 @@ TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
     EXPECT_NE(cli_->Out().find(first->SlavePath() + ": 100%"), std::string::npos) << cli_->Out();
     EXPECT_NE(cli_->Err().find("1 of 2 ports flashed"), std::string::npos) << cli_->Err();
     EXPECT_NE(cli_->Err().find(missing + "  port_error"), std::string::npos) << cli_->Err();
+}
+
+TEST_F(CliTest, RecordsEveryRealRunAndShowsTheNewest) {
+    const auto package = Package("bk.enc", {30, 30});
+    auto good = Simulator();
+    BkSimConfig refusing;
+    refusing.answers = "ok,44";
+    auto bad = Simulator(refusing);
+    ASSERT_EQ(Run({"--port", good->SlavePath(), "--port", bad->SlavePath(), "--timeout-ms",
+                   kTimeout, "bk.enc"}),
+              11);
+    EXPECT_EQ(cli_->Err().find("warning"), std::string::npos) << cli_->Err();
+    EXPECT_EQ(Run({"--simulate", "bk.enc"}), 0); // wrote into no car
+    EXPECT_EQ(Run({"--no-log", "--port", good->SlavePath(), "bk.enc"}), 0);
+
+    ASSERT_EQ(Run({"--history", "5", "--json"}), 0) << cli_->Err();
+    std::vector<json> records;
+    std::istringstream lines(cli_->Out());
+    for (std::string line; std::getline(lines, line) && line.find("\"result\"") == line.npos;) {
+        records.push_back(json::parse(line));
+    }
+    ASSERT_EQ(records.size(), 2u) << cli_->Out();
+    std::ifstream file(dir_ / "bk.enc", std::ios::binary);
+    Sha256 sha;
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    sha.Update(text.data(), text.size());
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(records[i]["package"], "bk.enc");
+        EXPECT_EQ(records[i]["package_bytes"], text.size());
+        EXPECT_EQ(records[i]["sha256"], sha.HexDigest());
+        EXPECT_EQ(records[i]["program"], "tamsivo-flash");
+    }
+    EXPECT_EQ(records[0]["port"], good->SlavePath());
+    EXPECT_EQ(records[0]["outcome"], "done");
+    EXPECT_EQ(records[0]["frames"], 2);
+    EXPECT_EQ(records[0]["sent"], package.size());
+    EXPECT_FALSE(records[0].contains("answers"));
+    EXPECT_EQ(records[1]["port"], bad->SlavePath());
+    EXPECT_EQ(records[1]["outcome"], "signature_error");
+    ASSERT_EQ(records[1]["answers"].size(), 2u) << records[1];
+    EXPECT_EQ(records[1]["answers"][0]["byte"], "11");
+    EXPECT_EQ(records[1]["answers"][1]["byte"], "44");
+
+    ASSERT_EQ(Run({"--history", "1"}), 0) << cli_->Err();
+    EXPECT_NE(cli_->Out().find(bad->SlavePath()), std::string::npos) << cli_->Out();
+    EXPECT_EQ(cli_->Out().find(good->SlavePath()), std::string::npos) << cli_->Out();
+
+    // A log that cannot be written is said once and changes no outcome.
+    auto refuses = Simulator(refusing);
+    EXPECT_EQ(Run({"--log", dir_.string(), "--port", good->SlavePath(), "--port",
+                   refuses->SlavePath(), "--timeout-ms", kTimeout, "bk.enc"}),
+              11);
+    EXPECT_NE(cli_->Err().find("warning: the run was not recorded"), std::string::npos);
+    EXPECT_EQ(cli_->Err().find("warning"), cli_->Err().rfind("warning")) << cli_->Err();
 }
 
 // Ctrl+C, a polite kill and a closed terminal stop after the frame in flight; a stop that

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExitCode.h"
+#include "record/RunRecord.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,7 @@ struct CliResult {
     std::optional<std::uint64_t> offset;
     std::optional<std::vector<std::string>> packages;
     std::optional<std::vector<std::string>> ports;
+    std::optional<std::vector<RunRecord>> records; // --history, oldest first
 };
 
 } // namespace tamsivo::cli

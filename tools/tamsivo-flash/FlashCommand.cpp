@@ -12,6 +12,8 @@
 #include "flash/FlashRun.h"
 #include "flash/Platform.h"
 #include "flash/SerialPorts.h"
+#include "record/RecordOfRun.h"
+#include "record/RunLog.h"
 #include "text/Cp1251.h"
 
 #include <atomic>
@@ -20,6 +22,10 @@
 
 namespace tamsivo::cli {
 namespace {
+
+std::filesystem::path LogPath(const CliOptions& options) {
+    return options.logPath.empty() ? RunLog::DefaultPath() : PathFromUtf8(options.logPath);
+}
 
 CliResult Failure(ExitCode code, std::string message) {
     CliResult result;
@@ -36,6 +42,9 @@ int FlashCommand::Execute() {
     const ResultPrinter printer(options_.json);
     if (options_.listPorts) {
         return printer.Print(ListPorts());
+    }
+    if (options_.history) {
+        return printer.Print(History());
     }
     CliResult failure;
     if (!ResolvePackage(&failure)) {
@@ -172,6 +181,11 @@ std::vector<CliResult> FlashCommand::Flash() {
         Console::Write(stdout, "Flashing " + packageName_ + " through " + through +
                                    (options_.simulate ? " (simulated)" : "") + '\n');
     }
+    // Taken before the runs, so that the record names the file as it was written, not as it
+    // may be once they are over.
+    const bool recorded = !options_.noLog && !options_.simulate;
+    const FileDigest digest =
+        recorded ? FileDigest::Of(PlatformText::EnginePath(package_)) : FileDigest{};
     ProgressBoard board(style, stdout, ports_);
     std::vector<std::unique_ptr<PortRun>> runs;
     std::vector<std::atomic<std::uint8_t>*> stopFlags;
@@ -191,11 +205,43 @@ std::vector<CliResult> FlashCommand::Flash() {
         }
     }
     board.Finish();
+    if (recorded) {
+        Record(runs, digest);
+    }
     std::vector<CliResult> results;
     for (const auto& run : runs) {
         results.push_back(run->Result(packageName_));
     }
     return results;
+}
+
+void FlashCommand::Record(const std::vector<std::unique_ptr<PortRun>>& runs,
+                          const FileDigest& digest) const {
+    RunLog log(LogPath(options_));
+    for (const auto& run : runs) {
+        std::string error;
+        if (!log.Append(RecordOfRun("tamsivo-flash", run->StartedAt(), digest, packageName_,
+                                    run->Port(), run->OutcomeKey(), run->Stats()),
+                        &error)) {
+            Console::Write(stderr,
+                           "tamsivo-flash: warning: the run was not recorded: " + error + '\n');
+            return;
+        }
+    }
+}
+
+CliResult FlashCommand::History() const {
+    std::string error;
+    const std::vector<RunRecord> records =
+        RunLog(LogPath(options_)).Last(*options_.history, &error);
+    if (!error.empty()) {
+        return Failure(ExitCode::FileError, "cannot read the log of runs: " + error);
+    }
+    CliResult result;
+    result.code = ExitCode::Success;
+    result.result = "history";
+    result.records = records;
+    return result;
 }
 
 } // namespace tamsivo::cli

@@ -3,12 +3,16 @@
 #include "CliOptions.h"
 #include "CliResult.h"
 #include "SimulatedAdapter.h"
+#include "record/FileDigest.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace tamsivo::cli {
+
+class PortRun;
 
 // Carries out one invocation of tamsivo-flash once its command line has been parsed.
 class FlashCommand {
@@ -25,6 +29,10 @@ private:
     bool ResolvePorts(CliResult* failure);
     // One result per port, in the order of the ports.
     std::vector<CliResult> Flash();
+    CliResult History() const;
+    // Appends each run's record to the log; a log that cannot be written is said once and
+    // changes no outcome. A simulated run wrote into no car and is not recorded.
+    void Record(const std::vector<std::unique_ptr<PortRun>>& runs, const FileDigest& digest) const;
 
     CliOptions options_;
     std::filesystem::path package_;

@@ -1,6 +1,7 @@
 #include "PortRun.h"
 
 #include "flash/FlashOutcome.h"
+#include "record/LocalTime.h"
 #include "text/Cp1251.h"
 
 namespace tamsivo::cli {
@@ -36,6 +37,7 @@ PortRun::~PortRun() {
 }
 
 void PortRun::Start(const FlashInputs& inputs, std::uint32_t timeoutMs) {
+    startedAt_ = LocalTimeNow();
     thread_ = std::thread([this, inputs, timeoutMs] {
         FlashRun::Options options;
         options.timeoutMs = timeoutMs;
@@ -50,6 +52,14 @@ void PortRun::Join() {
     if (thread_.joinable()) {
         thread_.join();
     }
+}
+
+const char* PortRun::OutcomeKey() const {
+    if (!reporter_.Ended()) {
+        return CancelledOutcome().key;
+    }
+    const FlashOutcome* outcome = FindOutcome(reporter_.Ending());
+    return outcome != nullptr ? outcome->key : ResultName(ExitCode::Internal);
 }
 
 CliResult PortRun::Result(const std::string& packageName) const {

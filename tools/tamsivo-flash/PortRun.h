@@ -35,6 +35,9 @@ public:
     CliResult Result(const std::string& packageName) const;
     const FlashRun::Statistics& Stats() const { return stats_; }
     const std::string& Port() const { return port_; }
+    // When the run began, local time (see LocalTimeNow), and how it ended: its outcome's key.
+    const std::string& StartedAt() const { return startedAt_; }
+    const char* OutcomeKey() const;
 
 private:
     std::string port_;
@@ -42,6 +45,7 @@ private:
     FirmwarePackage image_;
     CliReporter reporter_;
     FlashRun::Statistics stats_;
+    std::string startedAt_;
     std::thread thread_;
 };
 

@@ -1,7 +1,7 @@
 #include "ProgressBoard.h"
 
 #include "Console.h"
-#include "JsonObject.h"
+#include "JsonLine.h"
 
 namespace tamsivo::cli {
 namespace {
@@ -33,11 +33,7 @@ void ProgressBoard::Start(std::size_t row, std::uint32_t totalBytes) {
         r.start = r.lastDraw = Clock::now();
         r.lastTenth = r.lastPercent = -1;
         if (style_ == ProgressStyle::Json) {
-            Emit(JsonObject()
-                     .String("event", "size")
-                     .String("port", r.port)
-                     .Integer("bytes", totalBytes)
-                     .Line());
+            Emit(JsonLine(Json{{"event", "size"}, {"port", r.port}, {"bytes", totalBytes}}));
             return;
         }
     }
@@ -54,14 +50,12 @@ void ProgressBoard::Update(std::size_t row, std::uint32_t sentBytes) {
     case ProgressStyle::None:
         return;
     case ProgressStyle::Json:
-        Emit(JsonObject()
-                 .String("event", "progress")
-                 .String("port", r.port)
-                 .Integer("sent", sentBytes)
-                 .Integer("bytes", r.total)
-                 .Integer("percent", percent)
-                 .Real("seconds", seconds)
-                 .Line());
+        Emit(JsonLine(Json{{"event", "progress"},
+                           {"port", r.port},
+                           {"sent", sentBytes},
+                           {"bytes", r.total},
+                           {"percent", percent},
+                           {"seconds", Milliseconds(seconds)}}));
         return;
     case ProgressStyle::Lines:
         if (percent / 10 != r.lastTenth) {

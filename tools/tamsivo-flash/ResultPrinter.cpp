@@ -1,42 +1,59 @@
 #include "ResultPrinter.h"
 
 #include "Console.h"
-#include "JsonObject.h"
+#include "JsonLine.h"
+#include "record/FormatHistory.h"
 
 namespace tamsivo::cli {
+namespace {
+
+const char* NameOf(const CliResult& result) {
+    return result.result.empty() ? ResultName(result.code) : result.result.c_str();
+}
+
+} // namespace
 
 int ResultPrinter::Print(const CliResult& result) const {
     const int status = static_cast<int>(result.code);
     if (json_) {
-        JsonObject json;
-        json.String("result", result.result.empty() ? ResultName(result.code) : result.result)
-            .Integer("exit_code", status)
-            .String("caption", result.caption)
-            .String("message", result.message);
+        std::string lines;
+        if (result.records) {
+            for (const RunRecord& record : *result.records) {
+                lines += RunRecordToJsonLine(record);
+            }
+        }
+        Json json{{"result", NameOf(result)},
+                  {"exit_code", status},
+                  {"caption", result.caption},
+                  {"message", result.message}};
         if (!result.package.empty()) {
-            json.String("package", result.package);
+            json["package"] = result.package;
         }
         if (!result.port.empty()) {
-            json.String("port", result.port);
+            json["port"] = result.port;
         }
-        json.Integer("bytes", result.bytes).Integer("frames", result.frames);
+        json["bytes"] = result.bytes;
+        json["frames"] = result.frames;
         if (result.sent) {
-            json.Integer("sent", *result.sent);
+            json["sent"] = *result.sent;
         }
-        json.Real("seconds", result.seconds);
+        json["seconds"] = Milliseconds(result.seconds);
         if (result.reason) {
-            json.Integer("reason", *result.reason);
+            json["reason"] = *result.reason;
         }
         if (result.offset) {
-            json.Integer("offset", static_cast<std::int64_t>(*result.offset));
+            json["offset"] = *result.offset;
         }
         if (result.packages) {
-            json.Strings("packages", *result.packages);
+            json["packages"] = *result.packages;
         }
         if (result.ports) {
-            json.Strings("ports", *result.ports);
+            json["ports"] = *result.ports;
         }
-        Console::Write(stdout, json.Line());
+        if (result.records) {
+            json["records"] = result.records->size();
+        }
+        Console::Write(stdout, lines + JsonLine(json));
         return status;
     }
 
@@ -52,6 +69,9 @@ int ResultPrinter::Print(const CliResult& result) const {
             text += port + '\n';
         }
     }
+    if (result.records) {
+        text += FormatHistory(*result.records);
+    }
     Console::Write(result.code == ExitCode::Success ? stdout : stderr, text);
     return status;
 }
@@ -65,27 +85,25 @@ int ResultPrinter::PrintAll(const std::vector<CliResult>& results) const {
     const CliResult* firstFailure = nullptr;
     std::size_t done = 0;
     std::string summary;
-    std::vector<std::string> outcomes;
+    Json outcomes = Json::array();
     for (const CliResult& result : results) {
         labelled.Print(result);
-        const char* name = result.result.empty() ? ResultName(result.code) : result.result.c_str();
         if (result.code == ExitCode::Success) {
             ++done;
         } else if (firstFailure == nullptr) {
             firstFailure = &result;
         }
-        summary += "  " + result.port + "  " + name + '\n';
-        outcomes.push_back(result.port + ' ' + name);
+        summary += "  " + result.port + "  " + NameOf(result) + '\n';
+        outcomes.push_back(Json{{"port", result.port},
+                                {"result", NameOf(result)},
+                                {"exit_code", static_cast<int>(result.code)}});
     }
     const ExitCode code = firstFailure == nullptr ? ExitCode::Success : firstFailure->code;
     if (json_) {
-        JsonObject json;
-        json.String("result", ResultName(code))
-            .Integer("exit_code", static_cast<int>(code))
-            .Integer("flashed", static_cast<std::int64_t>(done))
-            .Integer("ports", static_cast<std::int64_t>(results.size()))
-            .Strings("outcomes", outcomes);
-        Console::Write(stdout, json.Line());
+        Console::Write(stdout, JsonLine(Json{{"result", ResultName(code)},
+                                             {"exit_code", static_cast<int>(code)},
+                                             {"flashed", done},
+                                             {"outcomes", outcomes}}));
     } else {
         Console::Write(code == ExitCode::Success ? stdout : stderr,
                        std::to_string(done) + " of " + std::to_string(results.size()) +
