@@ -3,6 +3,7 @@
 #include "flash/Platform.h"
 #include "flash/SerialLine.h"
 #include "flash/SerialPorts.h"
+#include "flash/posix/SerialStructIoctl.h"
 
 #include <gtest/gtest.h>
 
@@ -66,20 +67,52 @@ Bytes ReadAll(int fd, std::size_t count) {
     return bytes;
 }
 
+// A new pseudo-terminal's master (non-blocking), its slave's path in `slavePath`; -1 on failure.
+int OpenPseudoTerminal(std::string* slavePath) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    char name[PATH_MAX] = {};
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+        ::ptsname_r(master, name, sizeof name) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+    }
+    *slavePath = name;
+    return master;
+}
+
+// A driver with a serial struct in place of the pseudo-terminals' missing one: every port is a
+// 16550A UART, and the flags of all of them live here.
+class FakeSerialDriver {
+public:
+    explicit FakeSerialDriver(int flags) {
+        flags_ = flags;
+        serialStructIoctl = Request;
+    }
+    ~FakeSerialDriver() { serialStructIoctl = saved_; }
+    static int Flags() { return flags_; }
+
+private:
+    static int Request(int, unsigned long request, serial_struct* info) {
+        if (request == TIOCGSERIAL) {
+            *info = serial_struct{};
+            info->type = PORT_16550A;
+            info->flags = flags_;
+        } else {
+            flags_ = info->flags;
+        }
+        return 0;
+    }
+    static inline int flags_ = 0;
+    SerialStructRequest saved_ = serialStructIoctl;
+};
+
 class SerialLinePosix : public ::testing::Test {
 protected:
     void SetUp() override {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        master_ = OpenPseudoTerminal(&path_);
         ASSERT_GE(master_, 0);
-        ASSERT_EQ(::grantpt(master_), 0);
-        ASSERT_EQ(::unlockpt(master_), 0);
-        char name[PATH_MAX] = {};
-        ASSERT_EQ(::ptsname_r(master_, name, sizeof name), 0);
-        path_ = name;
-        ASSERT_EQ(::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK), 0);
         // The test's own view of the slave: termios and the input queue are shared with the
         // line under test, and holding it keeps the slave alive across the line's closes.
-        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_GE(slave_, 0);
     }
     void TearDown() override {
@@ -288,6 +321,26 @@ TEST_F(SerialLinePosix, PurgeDiscardsWhatWaitsAndBytesWaitingCountsIt) {
     std::uint8_t byte = 0;
     EXPECT_TRUE(line.Read(&byte, 1));
     EXPECT_EQ(byte, 0x7E) << "a byte from before the purge survived it";
+}
+
+// USB adapters hold received bytes for their latency timer unless the driver is asked for its
+// low-latency mode; the line asks while it is open and leaves the flags as it found them.
+TEST_F(SerialLinePosix, LowLatencyIsOnWhileOpenAndTheDriversFlagsComeBackOnClose) {
+    for (const int before : {static_cast<int>(ASYNC_SPD_HI | ASYNC_SKIP_TEST),
+                             static_cast<int>(ASYNC_LOW_LATENCY | ASYNC_SKIP_TEST)}) {
+        const FakeSerialDriver driver(before);
+        SerialLine line;
+        ASSERT_TRUE(Open(line));
+        EXPECT_EQ(FakeSerialDriver::Flags(), before | static_cast<int>(ASYNC_LOW_LATENCY));
+        line.Close();
+        EXPECT_EQ(FakeSerialDriver::Flags(), before);
+    }
+    // A pseudo-terminal has no such mode, and opens all the same.
+    serial_struct info{};
+    EXPECT_EQ(serialStructIoctl(slave_, TIOCGSERIAL, &info), -1);
+    EXPECT_EQ(errno, ENOTTY);
+    SerialLine line;
+    EXPECT_TRUE(Open(line));
 }
 
 TEST(SerialPortsPosix, PortNamesStayInsideDevAndTheListIsInNaturalOrder) {
