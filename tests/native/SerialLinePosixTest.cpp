@@ -1,16 +1,21 @@
 // The POSIX serial line against a real pseudo-terminal: the test plays the adapter on the
-// master side while the line under test owns the slave.
+// master side while the line under test owns the slave. The port listing is read from a fake
+// system tree whose devices are pseudo-terminals.
 #include "flash/Platform.h"
 #include "flash/SerialLine.h"
 #include "flash/SerialPorts.h"
 #include "flash/posix/SerialStructIoctl.h"
+#include "flash/posix/SystemTree.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -343,6 +348,99 @@ TEST_F(SerialLinePosix, LowLatencyIsOnWhileOpenAndTheDriversFlagsComeBackOnClose
     EXPECT_TRUE(Open(line));
 }
 
+// A temporary folder standing in for "/": dev/ holds links to pseudo-terminals, sys/ and proc/
+// what the kernel would show.
+class FakeSystem : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/tamsivo-root-XXXXXX";
+        ASSERT_NE(::mkdtemp(name), nullptr);
+        root_ = name;
+    }
+    void TearDown() override {
+        for (const int master : masters_) {
+            ::close(master);
+        }
+        std::filesystem::remove_all(root_);
+    }
+    std::string Pty() {
+        std::string path;
+        masters_.push_back(OpenPseudoTerminal(&path));
+        return path;
+    }
+    void Put(const std::string& relative, const std::string& text) {
+        const std::filesystem::path path = root_ + "/" + relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path) << text;
+    }
+    void Link(const std::string& relative, const std::string& target) {
+        const std::filesystem::path path = root_ + "/" + relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::filesystem::create_symlink(target, path);
+    }
+
+    std::string root_;
+    std::vector<int> masters_;
+};
+
+TEST_F(FakeSystem, PortsComeUsbFirstInNaturalOrderWithStateConsoleAndAdapter) {
+    const FakeSerialDriver uarts(0); // every pseudo-terminal answers as a UART
+    for (const char* name :
+         {"ttyS10", "ttyS0", "ttyS2", "ttyS3", "ttyUSB10", "ttyUSB2", "ttyACM0"}) {
+        Link(std::string("dev/") + name, Pty());
+    }
+    Link("dev/ttyUSB9", root_ + "/unplugged");
+    Link("dev/ttyS4", "/dev/null");
+    Put("dev/ttyS1x", "");
+    Put("sys/class/tty/ttyS3/type", "0\n"); // a node without a UART behind it
+    Put("sys/class/tty/console/active", "tty0 ttyS0\n");
+    const std::string adapter = "sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
+    for (const auto& [file, text] : {std::pair{"idVendor", "0403"},
+                                     {"idProduct", "6001"},
+                                     {"manufacturer", "FTDI"},
+                                     {"product", "FT232R USB UART"},
+                                     {"serial", "A10KX3"}}) {
+        Put(adapter + "/" + file, std::string(text) + "\n");
+    }
+    Put(adapter + "/1-2:1.0/ttyUSB10/uevent", "");
+    Link("sys/class/tty/ttyUSB10/device", root_ + "/" + adapter + "/1-2:1.0/ttyUSB10");
+    // ttyS2 is ours, and the fake /proc shows another program with it open.
+    SerialLine held;
+    ASSERT_TRUE(held.Open((root_ + "/dev/ttyS2").c_str(), kBaud, 300));
+    Link("proc/4242/fd/3", root_ + "/dev/ttyS2");
+    Put("proc/4242/comm", "minicom\n");
+
+    std::vector<std::string> seen;
+    for (const SerialPortInfo& port : ListSerialPorts(root_)) {
+        seen.push_back(port.name + (port.state == PortState::Busy ? " busy" : "") +
+                       (port.usb ? " usb" : "") + (port.console ? " console" : "") +
+                       (port.holder.empty() ? "" : " by " + port.holder) +
+                       (port.vendorId.empty()
+                            ? ""
+                            : " " + port.vendorId + ":" + port.productId + " " + port.manufacturer +
+                                  "/" + port.product + "/" + port.serial));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"ttyACM0 usb", "ttyUSB2 usb",
+                                              "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3",
+                                              "ttyS0 console", "ttyS2 busy by 4242 (minicom)",
+                                              "ttyS10"}));
+}
+
+TEST(SerialPortChoice, TheAutomaticPortIsTheFirstFreeOneThatIsNotTheConsole) {
+    const auto port = [](const char* name, PortState state, bool console = false) {
+        SerialPortInfo info;
+        info.name = name;
+        info.state = state;
+        info.console = console;
+        return info;
+    };
+    EXPECT_EQ(
+        AutomaticPort({port("ttyUSB0", PortState::Busy), port("ttyUSB1", PortState::NoPermission),
+                       port("ttyS0", PortState::Free, true), port("ttyS1", PortState::Free)}),
+        "ttyS1");
+    EXPECT_EQ(AutomaticPort({port("ttyS0", PortState::Free, true)}), "");
+}
+
 TEST(SerialPortsPosix, PortNamesStayInsideDevAndTheListIsInNaturalOrder) {
     EXPECT_EQ(DevicePathForPort("ttyUSB0"), "/dev/ttyUSB0");
     EXPECT_EQ(DevicePathForPort("/dev/pts/7"), "/dev/pts/7");
@@ -354,6 +452,11 @@ TEST(SerialPortsPosix, PortNamesStayInsideDevAndTheListIsInNaturalOrder) {
     const std::vector<std::string> ports = FreeSerialPorts();
     for (std::size_t i = 1; i < ports.size(); ++i) {
         EXPECT_NE(ports[i - 1], ports[i]);
+    }
+    for (const SerialPortInfo& port : ListSerialPorts()) {
+        EXPECT_TRUE(!port.console ||
+                    std::count(ports.begin(), ports.end(), "/dev/" + port.name) == 0)
+            << "the console " << port.name << " is offered";
     }
 }
 
