@@ -1,7 +1,8 @@
 // The POSIX serial line against a real pseudo-terminal: the test plays the adapter on the
-// master side while the line under test owns the slave. The port listing is read from a fake
-// system tree whose devices are pseudo-terminals.
+// master side while the line under test owns the slave. The port listing and the reasons a
+// port refuses are read from a fake system tree whose devices are pseudo-terminals.
 #include "flash/Platform.h"
+#include "flash/PortProblem.h"
 #include "flash/SerialLine.h"
 #include "flash/SerialPorts.h"
 #include "flash/posix/SerialStructIoctl.h"
@@ -16,13 +17,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -439,6 +444,58 @@ TEST(SerialPortChoice, TheAutomaticPortIsTheFirstFreeOneThatIsNotTheConsole) {
                        port("ttyS0", PortState::Free, true), port("ttyS1", PortState::Free)}),
         "ttyS1");
     EXPECT_EQ(AutomaticPort({port("ttyS0", PortState::Free, true)}), "");
+}
+
+TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
+    const std::string device = root_ + "/dev/ttyUSB0";
+    Put("dev/ttyUSB0", "");
+    struct Row {
+        int error;
+        std::string reason; // a part of each
+        std::string remedy;
+    };
+    for (const Row& row : std::vector<Row>{
+             {ENOENT, "no such device", "connect the adapter"},
+             {ENODEV, "no such device", "--list-ports"},
+             {ENXIO, "no such device", "--list-ports"},
+             {ENOTTY, "not a serial device", "--list-ports"},
+             {EBUSY, "in use by another program", "choose another port"}, // nobody says who
+             {EIO, SystemErrorText(EIO), ""},
+         }) {
+        const PortProblem problem = ExplainPortError(device, row.error, root_);
+        EXPECT_NE(problem.reason.find(row.reason), std::string::npos) << problem.reason;
+        EXPECT_NE(problem.remedy.find(row.remedy), std::string::npos) << problem.remedy;
+        EXPECT_EQ(problem.remedy.empty(), row.remedy.empty()) << problem.remedy;
+    }
+
+    // Held with a flock: the kernel's own /proc/locks, copied into the tree, names the holder.
+    const std::string pty = Pty();
+    SerialLine held;
+    ASSERT_TRUE(held.Open(pty.c_str(), kBaud, 300));
+    std::ostringstream locks;
+    locks << std::ifstream("/proc/locks").rdbuf();
+    Put("proc/locks", locks.str());
+    const std::string pid = std::to_string(::getpid());
+    Put("proc/" + pid + "/comm", "tamsivo-flash\n");
+    EXPECT_EQ(ExplainPortError(pty, EBUSY, root_).reason,
+              "the port is in use by process " + pid + " (tamsivo-flash)");
+
+    // A device open to its group names the group to join and the command that joins it.
+    const group* dialout = ::getgrnam("dialout");
+    if (dialout == nullptr || ::geteuid() != 0 ||
+        ::chown(device.c_str(), 0, dialout->gr_gid) != 0) {
+        GTEST_SKIP() << "needs root and a group 'dialout'";
+    }
+    ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
+    PortProblem problem = ExplainPortError(device, EACCES, root_);
+    EXPECT_EQ(problem.reason, "the device belongs to group 'dialout', which you are not in");
+    EXPECT_EQ(problem.remedy, "sudo usermod -aG dialout " + std::string(::getpwuid(0)->pw_name) +
+                                  ", then log out and in again");
+    // Open to its owner only: joining the group would not help and is not advised.
+    ASSERT_EQ(::chmod(device.c_str(), 0600), 0);
+    problem = ExplainPortError(device, EPERM, root_);
+    EXPECT_NE(problem.reason.find("mode 0600"), std::string::npos) << problem.reason;
+    EXPECT_EQ(problem.remedy.find("usermod"), std::string::npos) << problem.remedy;
 }
 
 TEST(SerialPortsPosix, PortNamesStayInsideDevAndTheListIsInNaturalOrder) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flash/PortProblem.h"
 #include "flash/SerialPorts.h"
 
 #include <string>
@@ -20,6 +21,8 @@ std::string FirstLine(const std::string& path);
 // "pid (comm)" of a process that holds `devicePath`: the flock holder /proc/locks names, else
 // the first process with the device among its open files; empty when the system does not tell.
 std::string PortHolder(const std::string& devicePath, const std::string& root);
+
+PortProblem ExplainPortError(const std::string& devicePath, int error, const std::string& root);
 
 std::vector<SerialPortInfo> ListSerialPorts(const std::string& root);
 
