@@ -63,6 +63,8 @@ protected:
     // Windows: the named object that marks the port as ours for every Tamsivo program, held
     // while the line is open. POSIX needs none: the lock lives on the descriptor itself.
     std::intptr_t portLock_ = 0;
+    // Linux: Open switched the driver's low-latency mode on, and Close switches it off again.
+    bool lowLatencySet_ = false;
     std::uint32_t timeoutMs_ = 0;
     int lastError_ = 0;
 };

@@ -5,9 +5,35 @@
 
 namespace tamsivo {
 
+enum class PortState { Free, Busy, NoPermission };
+
+struct SerialPortInfo {
+    // As the port is named to the engine and to --port: "COM3", "ttyUSB0".
+    std::string name;
+    PortState state = PortState::Free;
+    // A USB or ACM adapter.
+    bool usb = false;
+    // The system console: never chosen automatically, since a frame would land in it.
+    bool console = false;
+    // For a busy port, "pid (comm)" where the system tells.
+    std::string holder;
+    // From Linux sysfs, USB adapters only.
+    std::string vendorId, productId, manufacturer, product, serial;
+};
+
+// Every serial port, each probed once without disturbing it, in the order an automatic choice
+// prefers: USB and ACM adapters first, then on-board UARTs (ttyS*), each group in natural
+// order. Windows: COM1 to COM256; a port held by another program is Busy, and no port is ever
+// NoPermission there, since the system reports a held port and a forbidden one alike.
+std::vector<SerialPortInfo> ListSerialPorts();
+
+// The first free port of `ports` that is not the console; empty when there is none.
+std::string AutomaticPort(const std::vector<SerialPortInfo>& ports);
+
 // The serial ports that can be opened right now, in ascending order: on Windows "COM1" to
 // "COM256" opened exclusively and closed at once; on POSIX the serial devices under /dev
-// (ttyUSB*, ttyACM*, ttyS*, ...) that open and answer as terminals.
+// (ttyUSB*, ttyACM*, ttyS*, ...) that open and answer as terminals, as device paths, the
+// system console left out.
 std::vector<std::string> FreeSerialPorts();
 
 } // namespace tamsivo

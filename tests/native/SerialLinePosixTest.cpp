@@ -1,22 +1,33 @@
 // The POSIX serial line against a real pseudo-terminal: the test plays the adapter on the
-// master side while the line under test owns the slave.
+// master side while the line under test owns the slave. The port listing and the reasons a
+// port refuses are read from a fake system tree whose devices are pseudo-terminals.
 #include "flash/Platform.h"
+#include "flash/PortProblem.h"
 #include "flash/SerialLine.h"
 #include "flash/SerialPorts.h"
+#include "flash/posix/SerialStructIoctl.h"
+#include "flash/posix/SystemTree.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -66,20 +77,52 @@ Bytes ReadAll(int fd, std::size_t count) {
     return bytes;
 }
 
+// A new pseudo-terminal's master (non-blocking), its slave's path in `slavePath`; -1 on failure.
+int OpenPseudoTerminal(std::string* slavePath) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    char name[PATH_MAX] = {};
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+        ::ptsname_r(master, name, sizeof name) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+    }
+    *slavePath = name;
+    return master;
+}
+
+// A driver with a serial struct in place of the pseudo-terminals' missing one: every port is a
+// 16550A UART, and the flags of all of them live here.
+class FakeSerialDriver {
+public:
+    explicit FakeSerialDriver(int flags) {
+        flags_ = flags;
+        serialStructIoctl = Request;
+    }
+    ~FakeSerialDriver() { serialStructIoctl = saved_; }
+    static int Flags() { return flags_; }
+
+private:
+    static int Request(int, unsigned long request, serial_struct* info) {
+        if (request == TIOCGSERIAL) {
+            *info = serial_struct{};
+            info->type = PORT_16550A;
+            info->flags = flags_;
+        } else {
+            flags_ = info->flags;
+        }
+        return 0;
+    }
+    static inline int flags_ = 0;
+    SerialStructRequest saved_ = serialStructIoctl;
+};
+
 class SerialLinePosix : public ::testing::Test {
 protected:
     void SetUp() override {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        master_ = OpenPseudoTerminal(&path_);
         ASSERT_GE(master_, 0);
-        ASSERT_EQ(::grantpt(master_), 0);
-        ASSERT_EQ(::unlockpt(master_), 0);
-        char name[PATH_MAX] = {};
-        ASSERT_EQ(::ptsname_r(master_, name, sizeof name), 0);
-        path_ = name;
-        ASSERT_EQ(::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK), 0);
         // The test's own view of the slave: termios and the input queue are shared with the
         // line under test, and holding it keeps the slave alive across the line's closes.
-        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_GE(slave_, 0);
     }
     void TearDown() override {
@@ -290,6 +333,171 @@ TEST_F(SerialLinePosix, PurgeDiscardsWhatWaitsAndBytesWaitingCountsIt) {
     EXPECT_EQ(byte, 0x7E) << "a byte from before the purge survived it";
 }
 
+// USB adapters hold received bytes for their latency timer unless the driver is asked for its
+// low-latency mode; the line asks while it is open and leaves the flags as it found them.
+TEST_F(SerialLinePosix, LowLatencyIsOnWhileOpenAndTheDriversFlagsComeBackOnClose) {
+    for (const int before : {static_cast<int>(ASYNC_SPD_HI | ASYNC_SKIP_TEST),
+                             static_cast<int>(ASYNC_LOW_LATENCY | ASYNC_SKIP_TEST)}) {
+        const FakeSerialDriver driver(before);
+        SerialLine line;
+        ASSERT_TRUE(Open(line));
+        EXPECT_EQ(FakeSerialDriver::Flags(), before | static_cast<int>(ASYNC_LOW_LATENCY));
+        line.Close();
+        EXPECT_EQ(FakeSerialDriver::Flags(), before);
+    }
+    // A pseudo-terminal has no such mode, and opens all the same.
+    serial_struct info{};
+    EXPECT_EQ(serialStructIoctl(slave_, TIOCGSERIAL, &info), -1);
+    EXPECT_EQ(errno, ENOTTY);
+    SerialLine line;
+    EXPECT_TRUE(Open(line));
+}
+
+// A temporary folder standing in for "/": dev/ holds links to pseudo-terminals, sys/ and proc/
+// what the kernel would show.
+class FakeSystem : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/tamsivo-root-XXXXXX";
+        ASSERT_NE(::mkdtemp(name), nullptr);
+        root_ = name;
+    }
+    void TearDown() override {
+        for (const int master : masters_) {
+            ::close(master);
+        }
+        std::filesystem::remove_all(root_);
+    }
+    std::string Pty() {
+        std::string path;
+        masters_.push_back(OpenPseudoTerminal(&path));
+        return path;
+    }
+    void Put(const std::string& relative, const std::string& text) {
+        const std::filesystem::path path = root_ + "/" + relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path) << text;
+    }
+    void Link(const std::string& relative, const std::string& target) {
+        const std::filesystem::path path = root_ + "/" + relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::filesystem::create_symlink(target, path);
+    }
+
+    std::string root_;
+    std::vector<int> masters_;
+};
+
+TEST_F(FakeSystem, PortsComeUsbFirstInNaturalOrderWithStateConsoleAndAdapter) {
+    const FakeSerialDriver uarts(0); // every pseudo-terminal answers as a UART
+    for (const char* name :
+         {"ttyS10", "ttyS0", "ttyS2", "ttyS3", "ttyUSB10", "ttyUSB2", "ttyACM0"}) {
+        Link(std::string("dev/") + name, Pty());
+    }
+    Link("dev/ttyUSB9", root_ + "/unplugged");
+    Link("dev/ttyS4", "/dev/null");
+    Put("dev/ttyS1x", "");
+    Put("sys/class/tty/ttyS3/type", "0\n"); // a node without a UART behind it
+    Put("sys/class/tty/console/active", "tty0 ttyS0\n");
+    const std::string adapter = "sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
+    for (const auto& [file, text] : {std::pair{"idVendor", "0403"},
+                                     {"idProduct", "6001"},
+                                     {"manufacturer", "FTDI"},
+                                     {"product", "FT232R USB UART"},
+                                     {"serial", "A10KX3"}}) {
+        Put(adapter + "/" + file, std::string(text) + "\n");
+    }
+    Put(adapter + "/1-2:1.0/ttyUSB10/uevent", "");
+    Link("sys/class/tty/ttyUSB10/device", root_ + "/" + adapter + "/1-2:1.0/ttyUSB10");
+    // ttyS2 is ours, and the fake /proc shows another program with it open.
+    SerialLine held;
+    ASSERT_TRUE(held.Open((root_ + "/dev/ttyS2").c_str(), kBaud, 300));
+    Link("proc/4242/fd/3", root_ + "/dev/ttyS2");
+    Put("proc/4242/comm", "minicom\n");
+
+    std::vector<std::string> seen;
+    for (const SerialPortInfo& port : ListSerialPorts(root_)) {
+        seen.push_back(port.name + (port.state == PortState::Busy ? " busy" : "") +
+                       (port.usb ? " usb" : "") + (port.console ? " console" : "") +
+                       (port.holder.empty() ? "" : " by " + port.holder) +
+                       (port.vendorId.empty()
+                            ? ""
+                            : " " + port.vendorId + ":" + port.productId + " " + port.manufacturer +
+                                  "/" + port.product + "/" + port.serial));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"ttyACM0 usb", "ttyUSB2 usb",
+                                              "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3",
+                                              "ttyS0 console", "ttyS2 busy by 4242 (minicom)",
+                                              "ttyS10"}));
+}
+
+TEST(SerialPortChoice, TheAutomaticPortIsTheFirstFreeOneThatIsNotTheConsole) {
+    const auto port = [](const char* name, PortState state, bool console = false) {
+        SerialPortInfo info;
+        info.name = name;
+        info.state = state;
+        info.console = console;
+        return info;
+    };
+    EXPECT_EQ(
+        AutomaticPort({port("ttyUSB0", PortState::Busy), port("ttyUSB1", PortState::NoPermission),
+                       port("ttyS0", PortState::Free, true), port("ttyS1", PortState::Free)}),
+        "ttyS1");
+    EXPECT_EQ(AutomaticPort({port("ttyS0", PortState::Free, true)}), "");
+}
+
+TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
+    const std::string device = root_ + "/dev/ttyUSB0";
+    Put("dev/ttyUSB0", "");
+    struct Row {
+        int error;
+        std::string reason; // a part of each
+        std::string remedy;
+    };
+    for (const Row& row : std::vector<Row>{
+             {ENOENT, "no such device", "connect the adapter"},
+             {ENODEV, "no such device", "--list-ports"},
+             {ENXIO, "no such device", "--list-ports"},
+             {ENOTTY, "not a serial device", "--list-ports"},
+             {EBUSY, "in use by another program", "choose another port"}, // nobody says who
+             {EIO, SystemErrorText(EIO), ""},
+         }) {
+        const PortProblem problem = ExplainPortError(device, row.error, root_);
+        EXPECT_NE(problem.reason.find(row.reason), std::string::npos) << problem.reason;
+        EXPECT_NE(problem.remedy.find(row.remedy), std::string::npos) << problem.remedy;
+        EXPECT_EQ(problem.remedy.empty(), row.remedy.empty()) << problem.remedy;
+    }
+
+    // Held with a flock: the kernel's own /proc/locks, copied into the tree, names the holder.
+    const std::string pty = Pty();
+    SerialLine held;
+    ASSERT_TRUE(held.Open(pty.c_str(), kBaud, 300));
+    std::ostringstream locks;
+    locks << std::ifstream("/proc/locks").rdbuf();
+    Put("proc/locks", locks.str());
+    const std::string pid = std::to_string(::getpid());
+    Put("proc/" + pid + "/comm", "tamsivo-flash\n");
+    EXPECT_EQ(ExplainPortError(pty, EBUSY, root_).reason,
+              "the port is in use by process " + pid + " (tamsivo-flash)");
+
+    // A device open to its group names the group to join and the command that joins it.
+    const group* dialout = ::getgrnam("dialout");
+    if (dialout == nullptr || ::geteuid() != 0 ||
+        ::chown(device.c_str(), 0, dialout->gr_gid) != 0) {
+        GTEST_SKIP() << "needs root and a group 'dialout'";
+    }
+    ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
+    PortProblem problem = ExplainPortError(device, EACCES, root_);
+    EXPECT_EQ(problem.reason, "the device belongs to group 'dialout', which you are not in");
+    EXPECT_EQ(problem.remedy, "sudo usermod -aG dialout " + std::string(::getpwuid(0)->pw_name) +
+                                  ", then log out and in again");
+    // Open to its owner only: joining the group would not help and is not advised.
+    ASSERT_EQ(::chmod(device.c_str(), 0600), 0);
+    problem = ExplainPortError(device, EPERM, root_);
+    EXPECT_NE(problem.reason.find("mode 0600"), std::string::npos) << problem.reason;
+    EXPECT_EQ(problem.remedy.find("usermod"), std::string::npos) << problem.remedy;
+}
+
 TEST(SerialPortsPosix, PortNamesStayInsideDevAndTheListIsInNaturalOrder) {
     EXPECT_EQ(DevicePathForPort("ttyUSB0"), "/dev/ttyUSB0");
     EXPECT_EQ(DevicePathForPort("/dev/pts/7"), "/dev/pts/7");
@@ -301,6 +509,11 @@ TEST(SerialPortsPosix, PortNamesStayInsideDevAndTheListIsInNaturalOrder) {
     const std::vector<std::string> ports = FreeSerialPorts();
     for (std::size_t i = 1; i < ports.size(); ++i) {
         EXPECT_NE(ports[i - 1], ports[i]);
+    }
+    for (const SerialPortInfo& port : ListSerialPorts()) {
+        EXPECT_TRUE(!port.console ||
+                    std::count(ports.begin(), ports.end(), "/dev/" + port.name) == 0)
+            << "the console " << port.name << " is offered";
     }
 }
 

@@ -1,5 +1,7 @@
 #include "flash/SerialLine.h"
 
+#include "flash/posix/SerialStructIoctl.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -86,6 +88,37 @@ bool DropModemLines(int fd) {
     return errno == ENOTTY || errno == EINVAL;
 }
 
+// USB serial adapters hold received bytes until their latency timer runs out, 16 ms on the
+// common chips, and a frame waits for two such holds (its echo and its answer): more than a
+// 256-byte frame takes on the line at 115200 baud. A driver that knows the low-latency mode
+// then passes bytes on at once or shortens the timer to 1 ms. Pseudo-terminals and many
+// drivers have no such mode (ENOTTY, EINVAL); the line works without it, only slower.
+bool EnableLowLatency(int fd, bool* enabled) {
+    *enabled = false;
+    serial_struct info{};
+    if (serialStructIoctl(fd, TIOCGSERIAL, &info) != 0) {
+        return errno == ENOTTY || errno == EINVAL;
+    }
+    if ((info.flags & ASYNC_LOW_LATENCY) != 0) {
+        return true; // somebody wanted it before us, and keeps it after us
+    }
+    info.flags |= ASYNC_LOW_LATENCY;
+    if (serialStructIoctl(fd, TIOCSSERIAL, &info) != 0) {
+        return errno == ENOTTY || errno == EINVAL;
+    }
+    *enabled = true;
+    return true;
+}
+
+// Only our bit goes back: the rest of the flags is the driver's and the administrator's.
+void DisableLowLatency(int fd) {
+    serial_struct info{};
+    if (serialStructIoctl(fd, TIOCGSERIAL, &info) == 0) {
+        info.flags &= ~ASYNC_LOW_LATENCY;
+        serialStructIoctl(fd, TIOCSSERIAL, &info);
+    }
+}
+
 // Milliseconds for poll() until `deadline`, rounded up so that a wake-up never comes before
 // it (a zero would spin on the last fraction of a millisecond).
 int PollTimeout(Clock::time_point now, Clock::time_point deadline) {
@@ -160,7 +193,8 @@ bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint3
         return Fail(error);
     }
     // A device that is no terminal fails here with ENOTTY.
-    if (::tcflush(fd, TCIOFLUSH) != 0 || !ConfigureTerminal(fd, speed) || !DropModemLines(fd)) {
+    if (::tcflush(fd, TCIOFLUSH) != 0 || !ConfigureTerminal(fd, speed) || !DropModemLines(fd) ||
+        !EnableLowLatency(fd, &lowLatencySet_)) {
         const int error = errno;
         CloseDescriptor(fd, true);
         return Fail(error);
@@ -187,6 +221,10 @@ bool SerialLine::Purge() {
 
 bool SerialLine::Close() {
     if (IsOpen()) {
+        if (lowLatencySet_) {
+            DisableLowLatency(static_cast<int>(handle_));
+            lowLatencySet_ = false;
+        }
         CloseDescriptor(static_cast<int>(handle_), true);
         handle_ = kInvalidHandle;
     }

@@ -1,8 +1,15 @@
 #include "flash/SerialPorts.h"
 
+#include "flash/posix/SerialStructIoctl.h"
+#include "flash/posix/SystemTree.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <sstream>
 #include <string_view>
 
 #include <dirent.h>
@@ -12,56 +19,109 @@
 #include <termios.h>
 #include <unistd.h>
 
-#if defined(__linux__)
-#include <linux/serial.h>
-#endif
-
 namespace tamsivo {
 
 namespace {
 
-constexpr const char* kDeviceDirectory = "/dev";
-
-// Device name stems of serial drivers; a port is a stem followed by its number only.
-constexpr std::string_view kStems[] = {
-    "ttyUSB", "ttyACM", "ttyS",  "ttyAMA", "rfcomm", "ttyXRUSB", "ttyCH343USB",
-    "ttyO",   "ttySAC", "ttyHS", "ttyTHS", "ttymxc", "ttyMSM",   "ttyPS",
+// Device name stems of serial drivers; a port is a stem followed by its number only. Those of
+// USB drivers mark a USB adapter even where sysfs does not say so.
+struct Stem {
+    std::string_view name;
+    bool usb;
+};
+constexpr Stem kStems[] = {
+    {"ttyUSB", true},  {"ttyACM", true},   {"ttyS", false},       {"ttyAMA", false},
+    {"rfcomm", false}, {"ttyXRUSB", true}, {"ttyCH343USB", true}, {"ttyO", false},
+    {"ttySAC", false}, {"ttyHS", false},   {"ttyTHS", false},     {"ttymxc", false},
+    {"ttyMSM", false}, {"ttyPS", false},
 };
 
-bool IsSerialName(std::string_view name) {
-    for (std::string_view stem : kStems) {
-        if (name.size() > stem.size() && name.substr(0, stem.size()) == stem &&
-            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size()), name.end(),
+const Stem* StemOf(std::string_view name) {
+    for (const Stem& stem : kStems) {
+        if (name.size() > stem.name.size() && name.substr(0, stem.name.size()) == stem.name &&
+            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.name.size()), name.end(),
                         [](char c) { return c >= '0' && c <= '9'; })) {
-            return true;
+            return &stem;
         }
     }
-    return false;
+    return nullptr;
 }
 
-#if defined(__linux__)
 // The 8250 driver creates a fixed number of ttyS nodes whether or not a UART is behind
 // them; those without one report PORT_UNKNOWN and would only fail later.
 bool HasRealUart(int fd) {
     serial_struct info{};
-    return ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
+    return serialStructIoctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
 }
-#else
-bool HasRealUart(int) {
-    return true;
-}
-#endif
 
-bool IsFreeTerminal(const std::string& path, bool needsUart) {
+// The state of a serial device, or nothing when it is no port after all. Opening a terminal
+// with O_NONBLOCK neither waits for a carrier nor makes it our controlling terminal, and
+// nothing is written or set, so a port in use goes on undisturbed.
+std::optional<PortState> Probe(const std::string& path, bool needsUart) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        if (errno == EACCES || errno == EPERM) {
+            return PortState::NoPermission;
+        }
+        // Another opener's TIOCEXCL keeps everyone out but root.
+        return errno == EBUSY ? std::optional(PortState::Busy) : std::nullopt;
     }
+    std::optional<PortState> state;
     termios tio{};
-    const bool usable = ::tcgetattr(fd, &tio) == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-                        (!needsUart || HasRealUart(fd));
+    if (::tcgetattr(fd, &tio) == 0 && (!needsUart || HasRealUart(fd))) {
+        // Root passes TIOCEXCL, so the flag is asked for as well as the lock.
+        int exclusive = 0;
+        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+                          (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0);
+        state = held ? PortState::Busy : PortState::Free;
+    }
     ::close(fd); // drops the lock as well
-    return usable;
+    return state;
+}
+
+std::string RealPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return {};
+    }
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+// A tty's device in sysfs is the USB interface (ACM) or a port below it (usb-serial drivers);
+// the USB device, whose folder holds the descriptor's strings, is the first ancestor with an
+// idVendor. The walk stays inside sys/.
+void ReadUsbFacts(const std::string& root, const std::string& name, SerialPortInfo* port) {
+    const std::string sys = RealPath(PathUnder(root, "sys"));
+    std::string folder = RealPath(PathUnder(root, "sys/class/tty/" + name + "/device"));
+    if (sys.empty()) {
+        return;
+    }
+    while (folder.size() > sys.size() + 1 && folder.compare(0, sys.size() + 1, sys + "/") == 0) {
+        if (::access((folder + "/idVendor").c_str(), F_OK) == 0) {
+            port->usb = true;
+            port->vendorId = FirstLine(folder + "/idVendor");
+            port->productId = FirstLine(folder + "/idProduct");
+            port->manufacturer = FirstLine(folder + "/manufacturer");
+            port->product = FirstLine(folder + "/product");
+            port->serial = FirstLine(folder + "/serial");
+            return;
+        }
+        folder.erase(folder.rfind('/'));
+    }
+}
+
+// The consoles the kernel writes to, e.g. "tty0 ttyS0": tty0 is the virtual terminal, a serial
+// console is named by its port.
+bool IsConsole(const std::string& root, const std::string& name) {
+    std::istringstream active(FirstLine(PathUnder(root, "sys/class/tty/console/active")));
+    for (std::string console; active >> console;) {
+        if (console == name) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Digit runs compare by value, so that ttyS2 comes before ttyS10.
@@ -113,27 +173,59 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 
 } // namespace
 
-std::vector<std::string> FreeSerialPorts() {
-    std::vector<std::string> ports;
-    DIR* dir = ::opendir(kDeviceDirectory);
+std::vector<SerialPortInfo> ListSerialPorts() {
+    return ListSerialPorts("/");
+}
+
+std::vector<SerialPortInfo> ListSerialPorts(const std::string& root) {
+    std::vector<SerialPortInfo> ports;
+    const std::string devices = PathUnder(root, "dev");
+    DIR* dir = ::opendir(devices.c_str());
     if (dir == nullptr) {
         return ports;
     }
     while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (!IsSerialName(name)) {
+        const std::string name(entry->d_name);
+        const Stem* stem = StemOf(name);
+        if (stem == nullptr) {
             continue;
         }
-        std::string path = std::string(kDeviceDirectory) + "/" + std::string(name);
-        const bool needsUart =
-            name.substr(0, 4) == "ttyS" && name.size() > 4 && name[4] >= '0' && name[4] <= '9';
-        if (IsFreeTerminal(path, needsUart)) {
-            ports.push_back(std::move(path));
+        const bool needsUart = stem->name == "ttyS";
+        // sysfs tells an empty ttyS node without opening it, also where opening is forbidden.
+        if (needsUart && FirstLine(PathUnder(root, "sys/class/tty/" + name + "/type")) == "0") {
+            continue;
         }
+        const std::string path = devices + "/" + name;
+        const std::optional<PortState> state = Probe(path, needsUart);
+        if (!state) {
+            continue;
+        }
+        SerialPortInfo port;
+        port.name = name;
+        port.state = *state;
+        port.console = IsConsole(root, name);
+        ReadUsbFacts(root, name, &port);
+        port.usb = port.usb || stem->usb;
+        if (port.state == PortState::Busy) {
+            port.holder = PortHolder(path, root);
+        }
+        ports.push_back(std::move(port));
     }
     ::closedir(dir);
+    std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
+        return a.usb != b.usb ? a.usb : NaturalLess(a.name, b.name);
+    });
+    return ports;
+}
+
+std::vector<std::string> FreeSerialPorts() {
+    std::vector<std::string> ports;
+    for (const SerialPortInfo& port : ListSerialPorts()) {
+        if (port.state == PortState::Free && !port.console) {
+            ports.push_back("/dev/" + port.name);
+        }
+    }
     std::sort(ports.begin(), ports.end(), NaturalLess);
-    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
     return ports;
 }
 
