@@ -104,6 +104,7 @@ std::optional<FlashRun::Ending> FlashRun::Open(const FlashInputs& inputs, Serial
         return Ending{WM_FLASH_FILE_ERROR, 0, true};
     }
     if (!line.Open(devicePath.c_str(), kFlashBaudRate, options_.timeoutMs)) {
+        stats_.portError = line.LastError();
         return Ending{WM_FLASH_PORT_ERROR, 0, true};
     }
     return std::nullopt;

@@ -60,6 +60,7 @@ public:
         std::uint32_t sent = 0; // the progress last reported
         std::chrono::steady_clock::duration duration{};
         std::vector<TimedAnswer> lastAnswers; // the newest kKeptAnswers, oldest first
+        int portError = 0;                    // SerialLine::LastError() when the port did not open
     };
 
     FlashRun(AppState& state, FlashReporter& reporter);

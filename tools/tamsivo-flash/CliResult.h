@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ExitCode.h"
+#include "flash/PortProblem.h"
+#include "flash/SerialPorts.h"
 #include "record/RunRecord.h"
 
 #include <cstdint>
@@ -22,11 +24,12 @@ struct CliResult {
     std::uint32_t frames = 0;
     std::optional<std::uint32_t> sent;
     double seconds = 0;
-    std::optional<int> reason; // PackageError code
+    std::optional<int> reason;              // PackageError code
+    std::optional<PortProblem> portProblem; // why the port did not open, where the OS said
     std::optional<std::uint64_t> offset;
     std::optional<std::vector<std::string>> packages;
-    std::optional<std::vector<std::string>> ports;
-    std::optional<std::vector<RunRecord>> records; // --history, oldest first
+    std::optional<std::vector<SerialPortInfo>> ports; // --list-ports
+    std::optional<std::vector<RunRecord>> records;    // --history, oldest first
 };
 
 } // namespace tamsivo::cli

@@ -63,12 +63,12 @@ CliResult FlashCommand::ListPorts() const {
     CliResult result;
     result.code = ExitCode::Success;
     result.result = "ports";
-    std::vector<std::string> ports;
-    for (const std::string& port : FreeSerialPorts()) {
-        ports.push_back(PlatformText::NameFromEngine(port));
+    std::vector<SerialPortInfo> ports = ListSerialPorts();
+    for (SerialPortInfo& port : ports) {
+        port.name = PlatformText::NameFromEngine(port.name);
     }
     if (ports.empty()) {
-        result.message = "No free serial port found.";
+        result.message = "No serial port found.";
     }
     result.ports = std::move(ports);
     return result;
@@ -157,14 +157,15 @@ bool FlashCommand::ResolvePorts(CliResult* failure) {
         ports_ = options_.ports;
         return true;
     }
-    const std::vector<std::string> ports = FreeSerialPorts();
-    if (ports.empty()) {
+    // Adapters before on-board ports; never the console or a port another program holds.
+    const std::string port = AutomaticPort(ListSerialPorts());
+    if (port.empty()) {
         *failure = Failure(ExitCode::PortError,
                            "no free serial port found; connect the adapter or name a port with "
-                           "--port.");
+                           "--port (tamsivo-flash --list-ports shows them all).");
         return false;
     }
-    ports_ = {PlatformText::NameFromEngine(ports.front())};
+    ports_ = {PlatformText::NameFromEngine(port)};
     return true;
 }
 

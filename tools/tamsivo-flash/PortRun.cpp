@@ -1,6 +1,8 @@
 #include "PortRun.h"
 
+#include "PlatformText.h"
 #include "flash/FlashOutcome.h"
+#include "flash/Platform.h"
 #include "record/LocalTime.h"
 #include "text/Cp1251.h"
 
@@ -81,6 +83,10 @@ CliResult PortRun::Result(const std::string& packageName) const {
     result.frames = image_.FrameCount();
     result.sent = reporter_.SentBytes();
     result.seconds = std::chrono::duration<double>(stats_.duration).count();
+    if (stats_.portError != 0) {
+        result.portProblem =
+            ExplainPortError(DevicePathForPort(PlatformText::EngineName(port_)), stats_.portError);
+    }
     return result;
 }
 
