@@ -232,6 +232,7 @@ void FlashRun::Finish(std::unique_ptr<SerialLine> line, const Ending& ending) {
     stats_.duration = Clock::now() - start_;
     state_.busy = 0;
     if (ending.message != 0 && (ending.evenIfCancelled || state_.runAllowed)) {
+        stats_.ending = ending.message;
         Notify(ending.message, ending.lParam);
     }
 }

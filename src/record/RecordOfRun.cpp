@@ -1,5 +1,8 @@
 #include "record/RecordOfRun.h"
 
+#include "flash/FlashOutcome.h"
+#include "flash/FlashProtocol.h"
+
 #include <chrono>
 #include <string_view>
 
@@ -28,6 +31,14 @@ RunRecord RecordOfRun(const char* program, std::string startedAt, const FileDige
         }
     }
     return record;
+}
+
+const char* OutcomeKeyOf(unsigned ending) {
+    if (ending == 0) {
+        return CancelledOutcome().key;
+    }
+    const FlashOutcome* outcome = FindOutcome(ending);
+    return outcome != nullptr ? outcome->key : FindOutcome(WM_FLASH_INTERNAL_ERROR)->key;
 }
 
 } // namespace tamsivo

@@ -15,4 +15,7 @@ RunRecord RecordOfRun(const char* program, std::string startedAt, const FileDige
                       std::string packageName, std::string port, const char* outcome,
                       const FlashRun::Statistics& stats);
 
+// The outcome key of a run that ended with the notification `ending` (FlashRun::Statistics).
+const char* OutcomeKeyOf(unsigned ending);
+
 } // namespace tamsivo

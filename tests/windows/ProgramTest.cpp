@@ -6,10 +6,12 @@
 #include "flash/FlashOutcome.h"
 #include "flash/FlashProtocol.h"
 #include "framework/WideText.h"
+#include "record/RunLog.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -133,9 +135,23 @@ TEST(Program, UpdatesAndShowsTheOutcome) {
     ASSERT_TRUE(program.WaitText(main, IDC_PORT_NAME, "COM5"));
     const std::string end = Environment(L"TAMSIVO_EXPECT_END");
     const FlashOutcome& outcome = *FindOutcome(end.empty() ? WM_FLASH_DONE : std::stoul(end));
+    const RunLog log(RunLog::DefaultPath());
+    const std::size_t before = log.Last(SIZE_MAX, nullptr).size();
     Program::Press(main, IDC_START_BUTTON);
     EXPECT_TRUE(program.WaitText(main, IDC_TITLE, outcome.caption)) << TextOf(main, IDC_TITLE);
     EXPECT_EQ(TextOf(main, IDC_MESSAGE), OutcomeText(outcome, "COM5", "bk.enc"));
+    // The run left its record in the user's log.
+    std::vector<RunRecord> records;
+    ASSERT_TRUE(PumpUntil(
+        [&] { return (records = log.Last(SIZE_MAX, nullptr)).size() == before + 1; }, kShowMs))
+        << log.Path();
+    const RunRecord& record = records.back();
+    EXPECT_EQ(record.program, "Tamsivo");
+    EXPECT_EQ(record.package, "bk.enc");
+    EXPECT_EQ(record.port, "COM5");
+    EXPECT_EQ(record.outcome, outcome.key);
+    EXPECT_EQ(record.sha256.size(), 64u);
+    EXPECT_EQ(record.lastAnswers.empty(), outcome.message == WM_FLASH_DONE);
     ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(program.Ended());
 }

@@ -4,6 +4,7 @@
 #include "flash/FlashOutcome.h"
 #include "flash/Platform.h"
 #include "record/LocalTime.h"
+#include "record/RecordOfRun.h"
 #include "text/Cp1251.h"
 
 namespace tamsivo::cli {
@@ -57,11 +58,7 @@ void PortRun::Join() {
 }
 
 const char* PortRun::OutcomeKey() const {
-    if (!reporter_.Ended()) {
-        return CancelledOutcome().key;
-    }
-    const FlashOutcome* outcome = FindOutcome(reporter_.Ending());
-    return outcome != nullptr ? outcome->key : ResultName(ExitCode::Internal);
+    return OutcomeKeyOf(stats_.ending);
 }
 
 CliResult PortRun::Result(const std::string& packageName) const {

@@ -1,7 +1,13 @@
 #include "flash/win32/FlashThread.h"
 
 #include "app/AppState.h"
+#include "flash/FlashProtocol.h"
 #include "flash/win32/WindowReporter.h"
+#include "record/FileDigest.h"
+#include "record/LocalTime.h"
+#include "record/RecordOfRun.h"
+#include "record/RunLog.h"
+#include "text/Cp1251.h"
 
 #include <memory>
 #include <new>
@@ -17,23 +23,43 @@ struct WorkerStart {
 
 DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
     const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
-    RunFlashToWindow(start->dialog, start->inputs, FlashRun::Options{});
+    const FlashInputs& inputs = start->inputs;
+    // The package as it was when the run read it; hashing a few megabytes costs milliseconds.
+    std::string startedAt = LocalTimeNow();
+    const FileDigest digest = FileDigest::Of(inputs.packagePath);
+    const FlashRun::Statistics stats = RunFlashToWindow(start->dialog, inputs, FlashRun::Options{});
+    // The outcome is on the screen already; a log that cannot be written changes nothing of it
+    // and is not worth a word to the user.
+    try {
+        RunLog(RunLog::DefaultPath())
+            .Append(RecordOfRun("Tamsivo", std::move(startedAt), digest,
+                                Cp1251ToUtf8(inputs.packageName), Cp1251ToUtf8(inputs.portName),
+                                OutcomeKeyOf(stats.ending), stats),
+                    nullptr);
+    } catch (...) {
+    }
     return 0;
 }
 
 } // namespace
 
-void RunFlashToWindow(HWND dialog, const FlashInputs& inputs, FlashRun::Options options) {
+FlashRun::Statistics RunFlashToWindow(HWND dialog, const FlashInputs& inputs,
+                                      FlashRun::Options options) {
     AppState& state = TheAppState();
     WindowReporter reporter(dialog);
+    FlashRun::Statistics stats;
     try {
-        FlashRun(state, reporter, std::move(options)).Run(inputs);
+        FlashRun run(state, reporter, std::move(options));
+        run.Run(inputs);
+        stats = run.Stats();
     } catch (...) {
+        stats.ending = WM_FLASH_INTERNAL_ERROR;
         // The run catches its own failures; this is the last line, for one that came while it
         // reported its end. The dialog must not wait for a run that is gone.
         state.busy = 0;
         reporter.Report(WM_FLASH_INTERNAL_ERROR, 0);
     }
+    return stats;
 }
 
 HANDLE StartFlashThread(HWND dialog, FlashInputs inputs) {

@@ -9,7 +9,9 @@ namespace tamsivo {
 // One run of `inputs`, on the calling thread, reporting to `dialog`. Nothing escapes it: any
 // failure ends in an ending notification. Tests pass shorter line timeouts; the product uses
 // the defaults.
-void RunFlashToWindow(HWND dialog, const FlashInputs& inputs, FlashRun::Options options);
+// Returns what the run did, for its record.
+FlashRun::Statistics RunFlashToWindow(HWND dialog, const FlashInputs& inputs,
+                                      FlashRun::Options options);
 
 // Starts one run of `inputs` on a new worker thread reporting to `dialog`. The inputs are the
 // run's own copy, taken on the caller's thread, so that nothing the dialog changes later can
