@@ -64,6 +64,7 @@ protected:
     // while the line is open. POSIX needs none: the lock lives on the descriptor itself.
     std::intptr_t portLock_ = 0;
     std::uint32_t timeoutMs_ = 0;
+    std::uint32_t baudRate_ = 0; // as opened
     int lastError_ = 0;
 };
 
