@@ -13,19 +13,21 @@ namespace {
 struct WorkerStart {
     HWND dialog;
     FlashInputs inputs;
+    std::uint32_t barExtent;
 };
 
 DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
     const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
-    RunFlashToWindow(start->dialog, start->inputs, FlashRun::Options{});
+    RunFlashToWindow(start->dialog, start->inputs, start->barExtent, FlashRun::Options{});
     return 0;
 }
 
 } // namespace
 
-void RunFlashToWindow(HWND dialog, const FlashInputs& inputs, FlashRun::Options options) {
+void RunFlashToWindow(HWND dialog, const FlashInputs& inputs, std::uint32_t barExtent,
+                      FlashRun::Options options) {
     AppState& state = TheAppState();
-    WindowReporter reporter(dialog);
+    WindowReporter reporter(dialog, barExtent);
     try {
         FlashRun(state, reporter, std::move(options)).Run(inputs);
     } catch (...) {
@@ -36,9 +38,9 @@ void RunFlashToWindow(HWND dialog, const FlashInputs& inputs, FlashRun::Options 
     }
 }
 
-HANDLE StartFlashThread(HWND dialog, FlashInputs inputs) {
-    auto start =
-        std::unique_ptr<WorkerStart>(new (std::nothrow) WorkerStart{dialog, std::move(inputs)});
+HANDLE StartFlashThread(HWND dialog, FlashInputs inputs, std::uint32_t barExtent) {
+    auto start = std::unique_ptr<WorkerStart>(
+        new (std::nothrow) WorkerStart{dialog, std::move(inputs), barExtent});
     if (!start) {
         return nullptr;
     }
