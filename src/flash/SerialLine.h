@@ -66,6 +66,7 @@ protected:
     // Linux: Open switched the driver's low-latency mode on, and Close switches it off again.
     bool lowLatencySet_ = false;
     std::uint32_t timeoutMs_ = 0;
+    std::uint32_t baudRate_ = 0; // as opened
     int lastError_ = 0;
 };
 

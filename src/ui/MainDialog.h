@@ -65,8 +65,8 @@ protected:
     void OnCancel() override;
 
     // Starts the worker of one flash run, reporting to this dialog, with the package and port
-    // chosen now, and hands over its thread handle; null when no thread could be started:
-    // then no notification will come.
+    // chosen now and the length of the progress bar, and hands over its thread handle; null
+    // when no thread could be started: then no notification will come.
     virtual HANDLE StartFlashWorker();
 
     // The controls, bound by data exchange.

@@ -29,7 +29,9 @@ HCURSOR WaitCursor() {
 } // namespace
 
 HANDLE MainDialog::StartFlashWorker() {
-    return StartFlashThread(Hwnd(), FlashInputsFrom(TheAppState()));
+    const int barLength = progressBar_.BarLength();
+    return StartFlashThread(Hwnd(), FlashInputsFrom(TheAppState()),
+                            static_cast<std::uint32_t>(std::max(barLength, 0)));
 }
 
 void MainDialog::WaitForWorker() {
@@ -210,23 +212,8 @@ LRESULT MainDialog::OnFlashSize(WPARAM, LPARAM byteCount) {
     return 1;
 }
 
-// The bar repaints itself at once on every new position, and the run waits for this handler:
-// with many small frames the line would stand idle while the bar draws the same picture again.
-// A position that moves neither the drawn edge nor the shown percentage is therefore skipped.
+// The worker sends only the progress that changes the bar (ProgressFilter): each is shown.
 LRESULT MainDialog::OnFlashProgress(WPARAM, LPARAM sentTotal) {
-    const PBRANGE range = progressBar_.GetRange();
-    const long long span = static_cast<long long>(range.iHigh) - range.iLow;
-    if (span > 0 && sentTotal < range.iHigh) {
-        const RECT client = progressBar_.GetClientRect();
-        const long long extent =
-            std::max<long long>(client.right - client.left, client.bottom - client.top);
-        const long long shown = progressBar_.GetPos() - static_cast<long long>(range.iLow);
-        const long long next = static_cast<long long>(sentTotal) - range.iLow;
-        if (shown * extent / span == next * extent / span &&
-            shown * 100 / span == next * 100 / span) {
-            return 1;
-        }
-    }
     progressBar_.SetPos(static_cast<int>(sentTotal));
     return 1;
 }

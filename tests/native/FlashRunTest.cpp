@@ -1,7 +1,9 @@
 // The flash run against a scripted device: every answer, every fault of the line or of the
-// stream, a stop at any point, and every way the start can fail.
+// stream, a stop at any point, and every way the start can fail; which of its reports reach a
+// window.
 #include "flash/FlashRun.h"
 #include "app/AppState.h"
+#include "flash/ProgressFilter.h"
 
 #include <gtest/gtest.h>
 
@@ -401,6 +403,52 @@ TEST_F(FlashRunTest, FailureOfTheProgramEndsWithInternalError) {
     EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(WM_FLASH_INTERNAL_ERROR));
     EXPECT_TRUE(log_.closed);
     EXPECT_EQ(log_.writes.size(), 1u);
+}
+
+// Only a progress report that moves the bar's drawn edge or its percentage (both rounded down,
+// as the bar draws them) reaches the window; the size, the first progress, the whole package
+// sent and every ending always do.
+TEST(ProgressFilter, PassesWhatChangesTheBarAndEveryMilestone) {
+    constexpr unsigned S = WM_FLASH_SIZE;
+    constexpr unsigned P = WM_FLASH_PROGRESS;
+    struct Step {
+        unsigned message;
+        std::int64_t lParam;
+        bool passes;
+    };
+    const std::vector<std::pair<std::uint32_t, std::vector<Step>>> cases = {
+        // 10 pixels for 1000 bytes: the percentage moves before the edge; a resent frame
+        // repeats its total; a resent last frame is the whole package again; a new size starts
+        // afresh.
+        {10,
+         {{S, 1000, true},
+          {P, 3, true},
+          {P, 9, false},
+          {P, 10, true},
+          {P, 19, false},
+          {P, 100, true},
+          {P, 100, false},
+          {P, 1000, true},
+          {P, 1000, true},
+          {S, 1000, true},
+          {P, 3, true}}},
+        // 400 pixels: the edge moves before the percentage.
+        {400, {{S, 1000, true}, {P, 1, true}, {P, 2, false}, {P, 3, true}, {P, 4, false}}},
+    };
+    for (const auto& [extent, steps] : cases) {
+        ProgressFilter filter(extent);
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            EXPECT_EQ(filter.Passes(steps[i].message, steps[i].lParam), steps[i].passes)
+                << extent << " pixels, step " << i;
+        }
+    }
+    for (unsigned message = WM_FLASH_SIZE; message <= WM_FLASH_LINK_ERROR; ++message) {
+        ProgressFilter filter(10);
+        filter.Passes(S, 1000);
+        filter.Passes(P, 3);
+        ASSERT_FALSE(filter.Passes(P, 4));
+        EXPECT_EQ(filter.Passes(message, 0), message != P) << "notification " << message;
+    }
 }
 
 } // namespace

@@ -233,7 +233,7 @@ protected:
         options.timeoutMs = kTimeoutMs;
         std::atomic<bool> ended{false};
         std::thread run([&] {
-            RunFlashToWindow(window_.hwnd, inputs_, options);
+            RunFlashToWindow(window_.hwnd, inputs_, kFrameEnds.back(), options);
             ended = true;
         });
         EXPECT_TRUE(PumpUntil([&] { return ended.load(); }, 120000)) << "the run did not end";
@@ -250,8 +250,9 @@ protected:
     RunWindow window_;
 };
 
-// The product's own thread start with the product's timeouts: size, one progress per frame
-// with the running total, done; the port is free again by the time the end is shown.
+// The product's own thread start with the product's timeouts, for a bar of a pixel a byte:
+// size, one progress per frame with the running total, done; the port is free again by the
+// time the end is shown.
 TEST_F(FlashThreadOnPort, TheProductThreadReportsTheWholeRunToTheWindow) {
     bool portFreeAtEnd = false;
     window_.onNotice = [&](unsigned message, LPARAM) {
@@ -260,7 +261,7 @@ TEST_F(FlashThreadOnPort, TheProductThreadReportsTheWholeRunToTheWindow) {
             portFreeAtEnd = Open(probe);
         }
     };
-    const HANDLE thread = StartFlashThread(window_.hwnd, inputs_);
+    const HANDLE thread = StartFlashThread(window_.hwnd, inputs_, kFrameEnds.back());
     ASSERT_NE(thread, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return window_.Ended(); }, 120000));
     EXPECT_TRUE(PumpUntil([&] { return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }));

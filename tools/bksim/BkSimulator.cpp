@@ -145,6 +145,7 @@ bool BkSimulator::Start(std::string* error) {
         return false;
     }
     scriptPos_ = 0;
+    byteSeen_ = false;
     stopping_ = false;
     framesReceived_ = 0;
     framesAccepted_ = 0;
@@ -152,6 +153,7 @@ bool BkSimulator::Start(std::string* error) {
         std::lock_guard<std::mutex> lock(acceptedMutex_);
         accepted_.clear();
         serveError_.clear();
+        firstByte_ = lastAccepted_ = {};
     }
 
     auto fail = [&](std::string reason) {
@@ -299,6 +301,11 @@ std::vector<std::uint8_t> BkSimulator::Accepted() const {
 std::string BkSimulator::ServeError() const {
     std::lock_guard<std::mutex> lock(acceptedMutex_);
     return serveError_;
+}
+
+std::chrono::steady_clock::duration BkSimulator::BusyTime() const {
+    std::lock_guard<std::mutex> lock(acceptedMutex_);
+    return lastAccepted_ > firstByte_ ? lastAccepted_ - firstByte_ : Clock::duration::zero();
 }
 
 void BkSimulator::NoteError(const std::string& what) {
@@ -531,6 +538,11 @@ BkSimulator::HostState BkSimulator::WriteDue(bool* blocked) {
 }
 
 bool BkSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
+    if (!byteSeen_) {
+        byteSeen_ = true;
+        std::lock_guard<std::mutex> lock(acceptedMutex_);
+        firstByte_ = arrival;
+    }
     if (frame_.empty()) {
         const std::uint32_t number = framesReceived_.load() + 1;
         frameFault_ = config_.faultFrame == number ? config_.fault : Fault::None;
@@ -649,6 +661,7 @@ void BkSimulator::Record(const std::vector<std::uint8_t>& frame) {
     }
     std::lock_guard<std::mutex> lock(acceptedMutex_);
     accepted_.insert(accepted_.end(), frame.begin(), frame.end());
+    lastAccepted_ = Clock::now();
     ++framesAccepted_;
 }
 

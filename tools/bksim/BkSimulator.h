@@ -68,6 +68,9 @@ public:
     std::uint32_t FramesAccepted() const { return framesAccepted_.load(); }
     // The first failure met while serving (record file, pseudo-terminal); empty when none.
     std::string ServeError() const;
+    // From the first byte received since Start() to the latest frame accepted: how long the
+    // hosts' frames took on the simulated line; zero before a frame has been accepted.
+    std::chrono::steady_clock::duration BusyTime() const;
 
     // Parses the answer script; false when it is not of the form above.
     static bool ParseAnswers(const std::string& script, std::vector<std::uint8_t>* answers,
@@ -124,8 +127,12 @@ private:
     mutable std::mutex acceptedMutex_;
     std::vector<std::uint8_t> accepted_;
     std::string serveError_; // guarded by acceptedMutex_
+    // Guarded by acceptedMutex_; the first is set once, by the serving thread.
+    std::chrono::steady_clock::time_point firstByte_;
+    std::chrono::steady_clock::time_point lastAccepted_;
 
     // Owned by the serving thread.
+    bool byteSeen_ = false;
     std::vector<std::uint8_t> script_;
     bool repeatLast_ = false;
     std::size_t scriptPos_ = 0;

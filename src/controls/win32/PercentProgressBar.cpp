@@ -114,6 +114,20 @@ int PercentProgressBar::SetStep(int step) const {
     return static_cast<int>(Send(PBM_SETSTEP, static_cast<WPARAM>(step)));
 }
 
+BarLayout PercentProgressBar::Layout() const {
+    const RECT client = GetClientRect();
+    Rect inner{client.left + borders_.left, client.top + borders_.top,
+               client.right - borders_.right, client.bottom - borders_.bottom};
+    // Borders wider than the control leave an empty bar, not an inverted one.
+    inner.right = std::max(inner.right, inner.left);
+    inner.bottom = std::max(inner.bottom, inner.top);
+    return BarLayout(inner, GetStyle());
+}
+
+int PercentProgressBar::BarLength() const {
+    return Layout().Length();
+}
+
 RECT PercentProgressBar::RangeToRect(const BarDrawInfo& info, const BarRange& range) {
     return ToRect(info.layout.RangeToRect(range));
 }
@@ -132,15 +146,10 @@ void PercentProgressBar::Paint(DCView target) {
         dc.FillSolidRect(client, bkColor_);
     }
 
-    Rect inner{client.left + borders_.left, client.top + borders_.top,
-               client.right - borders_.right, client.bottom - borders_.bottom};
-    // Borders wider than the control leave an empty bar, not an inverted one.
-    inner.right = std::max(inner.right, inner.left);
-    inner.bottom = std::max(inner.bottom, inner.top);
     if (!BarLayout::ShowsBar(position, range.iLow, range.iHigh)) {
         return;
     }
-    const BarDrawInfo info{dc, BarLayout(inner, GetStyle()), position, range.iLow, range.iHigh};
+    const BarDrawInfo info{dc, Layout(), position, range.iLow, range.iHigh};
     const BarRange full = info.layout.FullRange();
     const BarRange bar =
         info.layout.FilledRange(position, range.iLow, range.iHigh, segment_.Tail());

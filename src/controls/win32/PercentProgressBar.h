@@ -85,6 +85,10 @@ public:
     // Returns the previous step.
     int SetStep(int step) const;
 
+    // How many pixels the bar fills at the top of its range: the length of the client area less
+    // the borders, along the bar.
+    int BarLength() const;
+
     // The whole picture into `dc`: the paint routine of WM_PAINT and WM_PRINTCLIENT.
     void Paint(DCView dc);
 
@@ -113,6 +117,8 @@ protected:
     virtual bool MoveSegment(LRESULT& result, int value, bool relative);
 
 private:
+    // The inner client rectangle (the client area less the borders) with the style bits.
+    BarLayout Layout() const;
     bool OnEraseBackground(DCView dc);
     LRESULT OnSetBarColor(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetBkColor(WPARAM wParam, LPARAM lParam);

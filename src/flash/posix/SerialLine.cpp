@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <ctime>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -152,6 +153,38 @@ int WaitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
+// A long read at the line's pace would wake for every byte or two: at 115200 baud some ten
+// thousand wake-ups a second for each port, a real share of a core for a few ports at once.
+// When the `received` bytes just taken came no faster than the line carries them (in
+// `sinceLast`, the time since the bytes before them or since the read began), they are coming
+// as they cross the line, and the `left` still to come cannot come sooner than the line needs
+// for them: the read sleeps for all but the last of them (so that the last is still taken at
+// once) and takes them in one go. Bytes that came faster than that were waiting already and
+// are taken without a pause. A hang-up ends the sleep at once: poll() reports it even when
+// asked for no event. The sleep ends by `deadline`, which the caller keeps within the total
+// timeout and a quarter of the inter-byte one, so a far end that falls silent meanwhile is
+// given up on no later than without the sleep.
+void AwaitTheRest(int fd, std::uint32_t baudRate, std::uint32_t received, std::uint32_t left,
+                  Clock::duration sinceLast, Clock::time_point deadline) {
+    if (baudRate == 0 || left < 3) {
+        return;
+    }
+    const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / baudRate);
+    if (received * byteTime > sinceLast + byteTime) {
+        return;
+    }
+    const auto now = Clock::now();
+    const auto wake = std::min(now + (left - 1) * byteTime, deadline);
+    if (wake <= now) {
+        return;
+    }
+    const auto sleep = std::chrono::duration_cast<std::chrono::nanoseconds>(wake - now);
+    const timespec timeout{static_cast<time_t>(sleep.count() / 1'000'000'000),
+                           static_cast<long>(sleep.count() % 1'000'000'000)};
+    pollfd pfd{fd, 0, 0};
+    ::ppoll(&pfd, 1, &timeout, nullptr);
+}
+
 void CloseDescriptor(int fd, bool exclusive) {
     if (exclusive) {
         // The exclusive flag belongs to the terminal, not to this descriptor: left set, it
@@ -200,6 +233,7 @@ bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint3
         return Fail(error);
     }
     handle_ = fd;
+    baudRate_ = baudRate;
     SetTimeouts(timeoutMs);
     return Succeed();
 }
@@ -286,8 +320,11 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
         }
         const ssize_t received = ::read(fd, buffer + got, count - got);
         if (received > 0) {
+            const Clock::time_point before = got == 0 ? start : lastByte;
             got += static_cast<std::uint32_t>(received);
             lastByte = Clock::now();
+            AwaitTheRest(fd, baudRate_, static_cast<std::uint32_t>(received), count - got,
+                         lastByte - before, std::min(total, lastByte + interByte / 4));
             continue;
         }
         if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {

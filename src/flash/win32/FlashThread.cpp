@@ -19,6 +19,7 @@ namespace {
 struct WorkerStart {
     HWND dialog;
     FlashInputs inputs;
+    std::uint32_t barExtent;
 };
 
 DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
@@ -27,7 +28,8 @@ DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
     // The package as it was when the run read it; hashing a few megabytes costs milliseconds.
     std::string startedAt = LocalTimeNow();
     const FileDigest digest = FileDigest::Of(inputs.packagePath);
-    const FlashRun::Statistics stats = RunFlashToWindow(start->dialog, inputs, FlashRun::Options{});
+    const FlashRun::Statistics stats =
+        RunFlashToWindow(start->dialog, inputs, start->barExtent, FlashRun::Options{});
     // The outcome is on the screen already; a log that cannot be written changes nothing of it
     // and is not worth a word to the user.
     try {
@@ -44,9 +46,9 @@ DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
 } // namespace
 
 FlashRun::Statistics RunFlashToWindow(HWND dialog, const FlashInputs& inputs,
-                                      FlashRun::Options options) {
+                                      std::uint32_t barExtent, FlashRun::Options options) {
     AppState& state = TheAppState();
-    WindowReporter reporter(dialog);
+    WindowReporter reporter(dialog, barExtent);
     FlashRun::Statistics stats;
     try {
         FlashRun run(state, reporter, std::move(options));
@@ -62,9 +64,9 @@ FlashRun::Statistics RunFlashToWindow(HWND dialog, const FlashInputs& inputs,
     return stats;
 }
 
-HANDLE StartFlashThread(HWND dialog, FlashInputs inputs) {
-    auto start =
-        std::unique_ptr<WorkerStart>(new (std::nothrow) WorkerStart{dialog, std::move(inputs)});
+HANDLE StartFlashThread(HWND dialog, FlashInputs inputs, std::uint32_t barExtent) {
+    auto start = std::unique_ptr<WorkerStart>(
+        new (std::nothrow) WorkerStart{dialog, std::move(inputs), barExtent});
     if (!start) {
         return nullptr;
     }
