@@ -59,6 +59,16 @@ void TakeLine(std::string_view line, std::vector<RunRecord>* newestFirst) {
     }
 }
 
+bool EndsMidLine(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file || file.tellg() <= 0) {
+        return false;
+    }
+    file.seekg(-1, std::ios::end);
+    char last = '\n';
+    return file.get(last) && last != '\n';
+}
+
 } // namespace
 
 RunLog::RunLog(std::filesystem::path path) : path_(std::move(path)) {}
@@ -69,7 +79,7 @@ fs::path RunLog::DefaultPath() {
 
 bool RunLog::Append(const RunRecord& record, std::string* error) {
     try {
-        const std::string line = RunRecordToJsonLine(record);
+        std::string line = RunRecordToJsonLine(record);
         const std::lock_guard<std::mutex> guard(AppendLock());
         if (path_.has_parent_path()) {
             std::error_code code;
@@ -85,6 +95,11 @@ bool RunLog::Append(const RunRecord& record, std::string* error) {
         if (!file.Open(path_, &reason)) {
             SetError(error, "cannot open " + PathText(path_) + ": " + reason);
             return false;
+        }
+        // What a crash or a full disk cut short stays a line of its own, to be skipped, rather
+        // than spoiling the record that follows it.
+        if (EndsMidLine(path_)) {
+            line.insert(line.begin(), '\n');
         }
         if (!file.Write(line, &reason)) {
             SetError(error, "cannot write " + PathText(path_) + ": " + reason);

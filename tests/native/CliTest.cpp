@@ -443,6 +443,7 @@ TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
     // For people: each line names its port, and the summary each port's outcome.
     ASSERT_EQ(Run({"--port", first->SlavePath(), "--port", missing, "bk.enc"}), kPortError);
     EXPECT_NE(cli_->Out().find(first->SlavePath() + ": 100%"), std::string::npos) << cli_->Out();
+    EXPECT_NE(cli_->Out().find(missing + ": port_error\n"), std::string::npos) << cli_->Out();
     EXPECT_NE(cli_->Err().find("1 of 2 ports flashed"), std::string::npos) << cli_->Err();
     EXPECT_NE(cli_->Err().find(missing + "  port_error"), std::string::npos) << cli_->Err();
 }
@@ -460,7 +461,7 @@ TEST_F(CliTest, RecordsEveryRealRunAndShowsTheNewest) {
     EXPECT_EQ(Run({"--simulate", "bk.enc"}), 0); // wrote into no car
     EXPECT_EQ(Run({"--no-log", "--port", good->SlavePath(), "bk.enc"}), 0);
 
-    ASSERT_EQ(Run({"--history", "5", "--json"}), 0) << cli_->Err();
+    ASSERT_EQ(Run({"--history", "--json"}), 0) << cli_->Err(); // the newest 20
     std::vector<json> records;
     std::istringstream lines(cli_->Out());
     for (std::string line; std::getline(lines, line) && line.find("\"result\"") == line.npos;) {
@@ -581,6 +582,11 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         {""},
         {"--check", ""},
         {"--simulate", "--sim-fault", "no-echo", "--sim-fault-frame", "0", "bk.enc"},
+        {"--history", "0"},
+        {"--history=0x10"},
+        // One device in two spellings.
+        {"--port", "/dev/null", "--port", "null", "bk.enc"},
+        {"--port", "/dev/null", "--port", "/dev/../dev/null", "bk.enc"},
     };
     for (const auto& arguments : mistakes) {
         SCOPED_TRACE(arguments.front());

@@ -1,6 +1,7 @@
 #include "CliReporter.h"
 
 #include "flash/FlashProtocol.h"
+#include "record/RecordOfRun.h"
 
 namespace tamsivo::cli {
 
@@ -14,6 +15,7 @@ void CliReporter::Report(unsigned message, std::int64_t lParam) {
     } else {
         ending_ = message;
         endingParam_ = lParam;
+        progress_.End(row_, OutcomeKeyOf(message));
     }
 }
 

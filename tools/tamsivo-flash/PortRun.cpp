@@ -2,6 +2,7 @@
 
 #include "PlatformText.h"
 #include "flash/FlashOutcome.h"
+#include "flash/FlashProtocol.h"
 #include "flash/Platform.h"
 #include "record/LocalTime.h"
 #include "record/RecordOfRun.h"
@@ -80,9 +81,13 @@ CliResult PortRun::Result(const std::string& packageName) const {
     result.frames = image_.FrameCount();
     result.sent = reporter_.SentBytes();
     result.seconds = std::chrono::duration<double>(stats_.duration).count();
+    const std::string device = DevicePathForPort(PlatformText::EngineName(port_));
     if (stats_.portError != 0) {
+        result.portProblem = ExplainPortError(device, stats_.portError);
+    } else if (device.empty() && stats_.ending == WM_FLASH_PORT_ERROR) {
         result.portProblem =
-            ExplainPortError(DevicePathForPort(PlatformText::EngineName(port_)), stats_.portError);
+            PortProblem{"not a port name", "give a port as --list-ports shows it, or the whole "
+                                           "path of the device"};
     }
     return result;
 }

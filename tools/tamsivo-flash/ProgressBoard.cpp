@@ -76,6 +76,20 @@ void ProgressBoard::Update(std::size_t row, std::uint32_t sentBytes) {
     }
 }
 
+void ProgressBoard::End(std::size_t row, const std::string& outcome) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!labelled_) {
+        return; // the outcome follows at once
+    }
+    Row& r = rows_[row];
+    if (style_ == ProgressStyle::Lines) {
+        Emit(r.port + ": " + outcome + '\n');
+    } else if (style_ == ProgressStyle::Terminal) {
+        r.text = outcome;
+        Draw();
+    }
+}
+
 void ProgressBoard::Finish() {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (drawn_ && !labelled_) {
@@ -113,9 +127,20 @@ void ProgressBoard::Draw() {
         Emit('\r' + text);
         return;
     }
+    // A row longer than the terminal would wrap, and moving up by rows would then land
+    // inside the table.
+    const std::size_t columns = Console::Columns(out_);
     std::string text = drawn_ ? "\x1b[" + std::to_string(rows_.size()) + "A" : "";
     for (const Row& r : rows_) {
-        text += '\r' + r.port + "  " + r.text + "\x1b[K\n";
+        std::string row = r.port + "  " + r.text;
+        if (columns > 1 && row.size() >= columns) {
+            std::size_t cut = columns - 1;
+            while (cut > 0 && (static_cast<unsigned char>(row[cut]) & 0xC0) == 0x80) {
+                --cut; // not inside a UTF-8 sequence
+            }
+            row.resize(cut);
+        }
+        text += '\r' + row + "\x1b[K\n";
     }
     drawn_ = true;
     Emit(text);

@@ -9,11 +9,15 @@
 #include "FlashCommand.h"
 #include "PlatformText.h"
 #include "SimulatedAdapter.h"
+#include "flash/Platform.h"
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <exception>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 using tamsivo::cli::CliOptions;
@@ -23,6 +27,27 @@ using tamsivo::cli::ExitCode;
 namespace {
 
 constexpr std::size_t kDefaultHistory = 20;
+constexpr std::size_t kMaxHistory = 1000000;
+
+// Two spellings of one device ("/dev/ttyUSB0", "ttyUSB0", a link to it) would make the second
+// run fail on the first one's claim, as if another program held the port.
+bool SamePort(const std::string& a, const std::string& b) {
+    using tamsivo::cli::PlatformText;
+    const std::string first = tamsivo::DevicePathForPort(PlatformText::EngineName(a));
+    const std::string second = tamsivo::DevicePathForPort(PlatformText::EngineName(b));
+    if (a == b || (!first.empty() && first == second)) {
+        return true;
+    }
+    // Links and dot names resolved; equivalent() would not do, it refuses to compare devices.
+    const auto resolved = [](const std::string& device) {
+        std::error_code error;
+        const std::filesystem::path path = std::filesystem::weakly_canonical(
+            tamsivo::cli::PathFromUtf8(PlatformText::NameFromEngine(device)), error);
+        return error ? std::filesystem::path() : path;
+    };
+    return !first.empty() && !second.empty() && !resolved(first).empty() &&
+           resolved(first) == resolved(second);
+}
 
 constexpr const char* kDescription =
     "Writes a firmware package (.enc) into the on-board computer through the K-line adapter.\n"
@@ -99,11 +124,12 @@ int Run(int argc, char** argv) {
         app.add_option("--log", options.logPath,
                        "the file that records every run (default: the user's log of runs)");
     CLI::Option* noLog = app.add_flag("--no-log", options.noLog, "record nothing");
-    std::size_t newest = kDefaultHistory;
-    CLI::Option* history =
-        app.add_option("--history", newest, "print the newest N records of runs and exit")
-            ->expected(0, 1)
-            ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
+    // Read as text: a bare --history leaves it empty, which means the default.
+    std::string newest;
+    CLI::Option* history = app.add_option("--history", newest,
+                                          "print the newest N records of runs (default " +
+                                              std::to_string(kDefaultHistory) + ") and exit")
+                               ->expected(0, 1);
 
     listPorts->excludes(port)->excludes(check)->excludes(simulate);
     check->excludes(port)->excludes(simulate);
@@ -135,7 +161,14 @@ int Run(int argc, char** argv) {
                      " takes no package");
     }
     if (history->count() != 0) {
-        options.history = newest;
+        std::size_t n = kDefaultHistory;
+        const char* const end = newest.data() + newest.size();
+        if (!newest.empty() &&
+            (std::from_chars(newest.data(), end, n).ptr != end || n < 1 || n > kMaxHistory)) {
+            return Usage("--history takes a whole number from 1 to " + std::to_string(kMaxHistory) +
+                         ", not " + newest);
+        }
+        options.history = n;
     }
     // An unset variable in a script must not fall back to the first port or the only package.
     for (std::size_t i = 0; i < options.ports.size(); ++i) {
@@ -143,7 +176,7 @@ int Run(int argc, char** argv) {
             return Usage("--port needs a port name, not an empty text");
         }
         for (std::size_t j = 0; j < i; ++j) {
-            if (options.ports[j] == options.ports[i]) {
+            if (SamePort(options.ports[j], options.ports[i])) {
                 return Usage("the port " + options.ports[i] + " is named twice");
             }
         }

@@ -64,8 +64,8 @@ PortProblem PermissionProblem(const std::string& devicePath) {
     if (!groupMayUse || device.st_gid == 0 || entry == nullptr) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(device.st_mode & 07777));
-        return {"permission denied: the device's mode " + std::string(mode) + " and group '" +
-                    groupName + "' give no group of users access to it",
+        return {"permission denied: the device (mode " + std::string(mode) + ", group '" +
+                    groupName + "') has no group that a user could join to use it",
                 "give your user access to the device with a udev rule, or run as root"};
     }
     if (ProcessHasGroup(device.st_gid)) {
@@ -110,6 +110,7 @@ PortProblem ExplainPortError(const std::string& devicePath, int error, const std
     case EBUSY:
         return BusyProblem(devicePath, root);
     case ENOTTY:
+    case EISDIR:
         return {"not a serial device", "choose a serial port (tamsivo-flash --list-ports)"};
     default:
         return {SystemErrorText(error), {}};

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace tamsivo::cli {
@@ -23,6 +24,11 @@ bool Console::IsTerminal(std::FILE* stream) {
 bool Console::MovesCursor(std::FILE* stream) {
     const char* terminal = std::getenv("TERM");
     return IsTerminal(stream) && terminal != nullptr && std::string_view(terminal) != "dumb";
+}
+
+std::size_t Console::Columns(std::FILE* stream) {
+    winsize size{};
+    return ::ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
 bool Console::InputIsTerminal() {

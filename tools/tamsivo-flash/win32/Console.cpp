@@ -31,6 +31,15 @@ bool Console::MovesCursor(std::FILE* stream) {
            SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
+std::size_t Console::Columns(std::FILE* stream) {
+    const HANDLE console = ConsoleOf(stream);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (console == nullptr || !GetConsoleScreenBufferInfo(console, &info)) {
+        return 0;
+    }
+    return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+}
+
 bool Console::InputIsTerminal() {
     return ConsoleOf(stdin) != nullptr;
 }
