@@ -1,51 +1,55 @@
 #include "flash/FlashOutcome.h"
 
 #include "flash/FlashProtocol.h"
+#include "text/Cp1251Literal.h"
 
 #include <array>
 
 namespace tamsivo {
 namespace {
 
-constexpr const char* kError = "ОШИБКА";
+constexpr const char* kError = "ОШИБКА"_cp1251;
 
 // Every outcome a run can end with, as the dialog and the command-line flasher show it.
 constexpr std::array<FlashOutcome, 13> kOutcomes = {{
-    {WM_FLASH_PORT_ERROR, kError, "Ошибка инициализации порта ", OutcomeInsert::PortName, ".",
-     OutcomeFocus::StartButton, "port_error"},
+    {WM_FLASH_PORT_ERROR, kError, "Ошибка инициализации порта "_cp1251, OutcomeInsert::PortName,
+     ".", OutcomeFocus::StartButton, "port_error"},
     {WM_FLASH_NO_ECHO, kError,
-     "Отсутствует 'эхо'-ответ. Убедитесь, что Вы подключились по К-линии.", OutcomeInsert::None, "",
-     OutcomeFocus::Unchanged, "no_echo"},
-    {WM_FLASH_CHECKSUM_ERROR, kError, "Ошибка контрольной суммы. Вероятно файл ",
-     OutcomeInsert::PackageName, " поврежден.", OutcomeFocus::Unchanged, "checksum_error"},
-    {WM_FLASH_LINE_ERROR, kError, "Ошибка на линии передачи данных. Проверьте все соединения.",
-     OutcomeInsert::None, "", OutcomeFocus::Unchanged, "line_error"},
-    {WM_FLASH_SIGNATURE_ERROR, kError, "Ошибка сигнатуры файла. Файл ", OutcomeInsert::PackageName,
-     " не является корректным файлом микропрограммы.", OutcomeFocus::Unchanged, "signature_error"},
+     "Отсутствует 'эхо'-ответ. Убедитесь, что Вы подключились по К-линии."_cp1251,
+     OutcomeInsert::None, "", OutcomeFocus::Unchanged, "no_echo"},
+    {WM_FLASH_CHECKSUM_ERROR, kError, "Ошибка контрольной суммы. Вероятно файл "_cp1251,
+     OutcomeInsert::PackageName, " поврежден."_cp1251, OutcomeFocus::Unchanged, "checksum_error"},
+    {WM_FLASH_LINE_ERROR, kError,
+     "Ошибка на линии передачи данных. Проверьте все соединения."_cp1251, OutcomeInsert::None, "",
+     OutcomeFocus::Unchanged, "line_error"},
+    {WM_FLASH_SIGNATURE_ERROR, kError, "Ошибка сигнатуры файла. Файл "_cp1251,
+     OutcomeInsert::PackageName, " не является корректным файлом микропрограммы."_cp1251,
+     OutcomeFocus::Unchanged, "signature_error"},
     {WM_FLASH_ADAPTER_SYNC_ERROR, kError,
      "Velomast is out of sync. Please reset the Velomast and the target device.",
      OutcomeInsert::None, "", OutcomeFocus::Unchanged, "adapter_sync_error"},
-    {WM_FLASH_NO_ANSWER, kError, "Нет ответа от бортового компьютера. Проверьте все подключения.",
-     OutcomeInsert::None, "", OutcomeFocus::Unchanged, "no_answer"},
-    {WM_FLASH_DONE, "ВЫПОЛНЕНО", "Обновление выполнено успешно!", OutcomeInsert::None, "",
-     OutcomeFocus::ExitButton, "done"},
-    {WM_FLASH_FILE_ERROR, kError, "Ошибка открытия файла микропрограммы ",
+    {WM_FLASH_NO_ANSWER, kError,
+     "Нет ответа от бортового компьютера. Проверьте все подключения."_cp1251, OutcomeInsert::None,
+     "", OutcomeFocus::Unchanged, "no_answer"},
+    {WM_FLASH_DONE, "ВЫПОЛНЕНО"_cp1251, "Обновление выполнено успешно!"_cp1251, OutcomeInsert::None,
+     "", OutcomeFocus::ExitButton, "done"},
+    {WM_FLASH_FILE_ERROR, kError, "Ошибка открытия файла микропрограммы "_cp1251,
      OutcomeInsert::PackageName, ".", OutcomeFocus::Unchanged, "file_error"},
-    {WM_FLASH_BAD_ANSWER, kError, "Нераспознаный ответ БК. Обновление прервано.",
+    {WM_FLASH_BAD_ANSWER, kError, "Нераспознаный ответ БК. Обновление прервано."_cp1251,
      OutcomeInsert::None, "", OutcomeFocus::Unchanged, "bad_answer"},
     // The reason is appended from PackageErrorReason.
-    {WM_FLASH_PACKAGE_ERROR, kError, "Неверный формат файла микропрограммы ",
+    {WM_FLASH_PACKAGE_ERROR, kError, "Неверный формат файла микропрограммы "_cp1251,
      OutcomeInsert::PackageName, ": ", OutcomeFocus::StartButton, "package_error"},
-    {WM_FLASH_LINK_ERROR, "ОШИБКА СВЯЗИ", "Обратитесь в техподдержку", OutcomeInsert::None, "",
-     OutcomeFocus::StartButton, "link_error"},
+    {WM_FLASH_LINK_ERROR, "ОШИБКА СВЯЗИ"_cp1251, "Обратитесь в техподдержку"_cp1251,
+     OutcomeInsert::None, "", OutcomeFocus::StartButton, "link_error"},
     {WM_FLASH_INTERNAL_ERROR, kError,
-     "Внутренняя ошибка программы. Обновление не выполнено, повторите попытку.",
+     "Внутренняя ошибка программы. Обновление не выполнено, повторите попытку."_cp1251,
      OutcomeInsert::None, "", OutcomeFocus::StartButton, "internal_error"},
 }};
 
 constexpr FlashOutcome kCancelled = {0,
-                                     "ОТМЕНА",
-                                     "Обновление отменено пользователем",
+                                     "ОТМЕНА"_cp1251,
+                                     "Обновление отменено пользователем"_cp1251,
                                      OutcomeInsert::None,
                                      "",
                                      OutcomeFocus::StartButton,
@@ -85,19 +89,19 @@ std::string OutcomeText(const FlashOutcome& outcome, const std::string& portName
 const char* PackageErrorReason(PackageError error) {
     switch (error) {
     case PackageError::InvalidCharacter:
-        return "недопустимый символ в тексте";
+        return "недопустимый символ в тексте"_cp1251;
     case PackageError::TooLarge:
-        return "размер больше 2 Мбайт";
+        return "размер больше 2 Мбайт"_cp1251;
     case PackageError::Empty:
-        return "файл пуст";
+        return "файл пуст"_cp1251;
     case PackageError::FrameOverrun:
-        return "кадры не совпадают с длиной файла";
+        return "кадры не совпадают с длиной файла"_cp1251;
     case PackageError::TruncatedByte:
-        return "текст обрывается на половине байта";
+        return "текст обрывается на половине байта"_cp1251;
     case PackageError::None:
         break;
     }
-    return "неизвестная ошибка";
+    return "неизвестная ошибка"_cp1251;
 }
 
 } // namespace tamsivo
