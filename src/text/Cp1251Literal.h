@@ -5,11 +5,16 @@
 #include <array>
 #include <cstddef>
 
-// The program keeps its texts as Windows-1251 bytes. A literal written "ВЫПОЛНЕНО"_cp1251 is
+// The program keeps its texts as Windows-1251 bytes. A text written kCp1251<"ВЫПОЛНЕНО"> is
 // converted from the source's UTF-8 while the program is compiled, by the same table as the
 // run-time conversions: the result is a pointer to static Windows-1251 bytes, usable in constant
 // tables, whatever the compiler's execution character set options are (Clang has none but UTF-8).
 // A character Windows-1251 cannot hold stops the build.
+//
+// It is a variable template rather than a literal operator template ("…"_cp1251): Clang 14, the
+// Clang of Debian 12, crashes whenever it prints a call of a literal operator whose template
+// argument is a class, which it does for the notes of any constant evaluation that fails, even
+// one it only tried (a std::vector built from a list of such texts is enough).
 
 // Both compilers read the sources as UTF-8 and store narrow literals as UTF-8; the conversion
 // below decodes exactly that.
@@ -93,8 +98,7 @@ template <Utf8Literal Text> inline constexpr auto kBytes = Encode<Text>();
 
 } // namespace cp1251_literal
 
-template <Utf8Literal Text> constexpr const char* operator""_cp1251() {
-    return cp1251_literal::kBytes<Text>.data();
-}
+template <Utf8Literal Text>
+inline constexpr const char* kCp1251 = cp1251_literal::kBytes<Text>.data();
 
 } // namespace tamsivo

@@ -47,7 +47,7 @@ bool FirmwareSelectDialog::OnInitDialog() {
     SetIcon(icon_, true);
     backgroundBrush_.Reset(::CreateSolidBrush(kBackground));
     // No caption bar shows it, but the task bar and the window switcher do.
-    SetText("Выбор файла"_cp1251);
+    SetText(kCp1251<"Выбор файла">);
 
     headingLabel_.SetFontName("Arial", RUSSIAN_CHARSET)
         .SetFontBold(true)

@@ -269,11 +269,11 @@ void MainDialog::DressProgressBar() {
 
 void MainDialog::ShowGreetingOrPortError() {
     if (TheAppState().portCount > 0) {
-        ShowScreen("Tamsivo", "Утилита обновления ПО бортовых компьютеров. Версия 1.6"_cp1251,
+        ShowScreen("Tamsivo", kCp1251<"Утилита обновления ПО бортовых компьютеров. Версия 1.6">,
                    false, false, 0);
     } else {
         ::MessageBeep(MB_ICONHAND);
-        ShowScreen("ОШИБКА"_cp1251, "В системе отсутствуют СОМ порты!"_cp1251, false, false,
+        ShowScreen(kCp1251<"ОШИБКА">, kCp1251<"В системе отсутствуют СОМ порты!">, false, false,
                    kTitleStepMs);
     }
 }

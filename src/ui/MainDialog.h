@@ -35,7 +35,7 @@ public:
     // Button captions: active buttons in the display's blue, inactive ones in dark grey.
     static constexpr COLORREF kActiveCaption = kSkinBlue;
     static constexpr COLORREF kInactiveCaption = kSkinGrey;
-    static constexpr const char* kProgressFormat = "Выполнено : %d%%"_cp1251;
+    static constexpr const char* kProgressFormat = kCp1251<"Выполнено : %d%%">;
     // The pause between two steps of the title animation of the screens shown by commands.
     static constexpr DWORD kTitleStepMs = 15;
 

@@ -14,12 +14,12 @@
 namespace tamsivo {
 namespace {
 
-constexpr const char* kRunningCaption = "ОБНОВЛЕНИЕ"_cp1251;
+constexpr const char* kRunningCaption = kCp1251<"ОБНОВЛЕНИЕ">;
 // The maker's name; the help screen's message is the web-site label's own text.
-constexpr const char* kContactsCaption = "ТОРВИК"_cp1251;
-constexpr const char* kStartFailedCaption = "ОШИБКА"_cp1251;
+constexpr const char* kContactsCaption = kCp1251<"ТОРВИК">;
+constexpr const char* kStartFailedCaption = kCp1251<"ОШИБКА">;
 constexpr const char* kStartFailedText =
-    "Не удалось запустить обновление. Повторите попытку."_cp1251;
+    kCp1251<"Не удалось запустить обновление. Повторите попытку.">;
 // How long the stop command sleeps at most between two looks at `busy` when no message comes.
 // The worker clears `busy` without telling anybody after a cancellation.
 constexpr DWORD kStopPollMs = 10;

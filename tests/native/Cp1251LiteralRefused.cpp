@@ -4,6 +4,6 @@
 
 namespace tamsivo {
 
-constexpr const char* kGreeting = "Grüße"_cp1251;
+constexpr const char* kGreeting = kCp1251<"Grüße">;
 
 } // namespace tamsivo

@@ -15,7 +15,7 @@ namespace {
     "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя"
 // clang-format on
 
-static_assert("Ёж"_cp1251[0] == '\xA8' && "Ёж"_cp1251[1] == '\xE6' && "Ёж"_cp1251[2] == 0,
+static_assert(kCp1251<"Ёж">[0] == '\xA8' && kCp1251<"Ёж">[1] == '\xE6' && kCp1251<"Ёж">[2] == 0,
               "a literal is converted while compiling");
 
 TEST(Cp1251, LiteralsAndRunTimeConversionsFollowTheChart) {
@@ -25,7 +25,7 @@ TEST(Cp1251, LiteralsAndRunTimeConversionsFollowTheChart) {
             chart += static_cast<char>(byte);
         }
     }
-    EXPECT_EQ(UPPER_HALF ""_cp1251, chart);
+    EXPECT_EQ(kCp1251<UPPER_HALF>, chart);
     EXPECT_EQ(Utf8ToCp1251(UPPER_HALF), chart);
     EXPECT_EQ(Cp1251ToUtf8(chart), UPPER_HALF);
     EXPECT_EQ(Cp1251ToUtf16(chart), u"" UPPER_HALF);

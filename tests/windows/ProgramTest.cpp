@@ -115,7 +115,7 @@ TEST(Program, GreetsWithTheRememberedPortAndRemembersTheOneShown) {
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "Tamsivo"));
     EXPECT_EQ(TextOf(main, IDC_MESSAGE),
-              "Утилита обновления ПО бортовых компьютеров. Версия 1.6"_cp1251);
+              kCp1251<"Утилита обновления ПО бортовых компьютеров. Версия 1.6">);
     EXPECT_EQ(TextOf(main, IDC_PORT_NAME), "COM6");
     EXPECT_EQ(TextOf(main, IDC_PACKAGE_NAME), "bk.enc");
     Program::Press(main, IDC_PORT_NAME);
@@ -153,10 +153,10 @@ TEST(Program, StopsARunAndStartsTheNextOne) {
     const HWND bar = ::GetDlgItem(main, IDC_PROGRESS);
     ASSERT_TRUE(PumpUntil([&] { return ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; }, kShowMs));
     Program::Press(main, IDC_STOP_BUTTON);
-    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "ОТМЕНА"_cp1251));
-    EXPECT_EQ(TextOf(main, IDC_MESSAGE), "Обновление отменено пользователем"_cp1251);
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, kCp1251<"ОТМЕНА">));
+    EXPECT_EQ(TextOf(main, IDC_MESSAGE), kCp1251<"Обновление отменено пользователем">);
     Program::Press(main, IDC_START_BUTTON);
-    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "ВЫПОЛНЕНО"_cp1251));
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, kCp1251<"ВЫПОЛНЕНО">));
     ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(program.Ended());
 }
@@ -168,9 +168,9 @@ TEST(Program, WithoutAPackageSaysWhereItLookedAndEnds) {
     ASSERT_NE(box, nullptr);
     const std::string folder = Environment(L"TAMSIVO_PROGRAM_DIR");
     EXPECT_EQ(TextOf(box, 0xFFFF),
-              "В папке\n\""_cp1251 + folder +
-                  "\\updates\\\"\nне обнаружено ни "_cp1251
-                  "одного файла микропрограммы БК.\nДальнейшая работа невозможна."_cp1251);
+              kCp1251<"В папке\n\""> + folder +
+                  kCp1251<"\\updates\\\"\nне обнаружено ни "
+                          "одного файла микропрограммы БК.\nДальнейшая работа невозможна.">);
     Program::Press(box, IDOK);
     EXPECT_TRUE(program.Ended());
 }
@@ -179,7 +179,7 @@ TEST(Program, WithoutAPackageSaysWhereItLookedAndEnds) {
 TEST(Program, LetsTheUserChooseAmongSeveralPackages) {
     StorePort(L"COM5");
     Program program;
-    const HWND selection = program.Window("Выбор файла"_cp1251);
+    const HWND selection = program.Window(kCp1251<"Выбор файла">);
     ASSERT_NE(selection, nullptr);
     const HWND list = ::GetDlgItem(selection, IDC_FIRMWARE_LIST);
     ASSERT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
@@ -190,7 +190,7 @@ TEST(Program, LetsTheUserChooseAmongSeveralPackages) {
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(program.WaitText(main, IDC_PACKAGE_NAME, "bk.enc")) << "b after a, sorted";
     Program::Press(main, IDC_START_BUTTON);
-    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "ВЫПОЛНЕНО"_cp1251));
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, kCp1251<"ВЫПОЛНЕНО">));
     ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(program.Ended());
 }
