@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "framework/WideText.h"
+#include "text/Cp1251Literal.h"
 #include "ui/FirmwareFolder.h"
 #include "ui/FirmwareSelectDialog.h"
 
@@ -14,9 +15,9 @@ namespace tamsivo {
 namespace {
 
 void ReportEmptyFolder(const AppState& state) {
-    const std::string text = "В папке\n\"" + state.exeDir + kUpdatesFolder + "\\\"" +
-                             "\nне обнаружено ни одного файла микропрограммы БК." +
-                             "\nДальнейшая работа невозможна.";
+    const std::string text = kCp1251<"В папке\n\""> + state.exeDir + kUpdatesFolder + "\\\"" +
+                             kCp1251<"\nне обнаружено ни одного файла микропрограммы БК."> +
+                             kCp1251<"\nДальнейшая работа невозможна.">;
     // No owner: at start-up the main window is not shown yet, and after a rescan the box is
     // the program's last word before it goes on unchanged.
     ::MessageBoxW(nullptr, Widen(text).c_str(), L"Tamsivo", MB_OK | MB_ICONERROR);

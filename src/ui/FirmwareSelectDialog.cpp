@@ -4,6 +4,7 @@
 #include "controls/TextureStyle.h"
 #include "framework/DataExchange.h"
 #include "resource.h"
+#include "text/Cp1251Literal.h"
 #include "ui/FirmwareFolder.h"
 
 #include <stdexcept>
@@ -46,7 +47,7 @@ bool FirmwareSelectDialog::OnInitDialog() {
     SetIcon(icon_, true);
     backgroundBrush_.Reset(::CreateSolidBrush(kBackground));
     // No caption bar shows it, but the task bar and the window switcher do.
-    SetText("Выбор файла");
+    SetText(kCp1251<"Выбор файла">);
 
     headingLabel_.SetFontName("Arial", RUSSIAN_CHARSET)
         .SetFontBold(true)

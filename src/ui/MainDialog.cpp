@@ -8,6 +8,7 @@
 #include "framework/DataExchange.h"
 #include "framework/PaintDC.h"
 #include "res/resource.h"
+#include "text/Cp1251Literal.h"
 #include "ui/ChooseFirmware.h"
 #include "ui/PortDiscovery.h"
 
@@ -268,11 +269,12 @@ void MainDialog::DressProgressBar() {
 
 void MainDialog::ShowGreetingOrPortError() {
     if (TheAppState().portCount > 0) {
-        ShowScreen("Tamsivo", "Утилита обновления ПО бортовых компьютеров. Версия 1.6", false,
-                   false, 0);
+        ShowScreen("Tamsivo", kCp1251<"Утилита обновления ПО бортовых компьютеров. Версия 1.6">,
+                   false, false, 0);
     } else {
         ::MessageBeep(MB_ICONHAND);
-        ShowScreen("ОШИБКА", "В системе отсутствуют СОМ порты!", false, false, kTitleStepMs);
+        ShowScreen(kCp1251<"ОШИБКА">, kCp1251<"В системе отсутствуют СОМ порты!">, false, false,
+                   kTitleStepMs);
     }
 }
 

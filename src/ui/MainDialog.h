@@ -9,6 +9,7 @@
 #include "framework/MemoryDC.h"
 #include "framework/OwnedHandle.h"
 #include "framework/SelectGuard.h"
+#include "text/Cp1251Literal.h"
 
 #include <cstdint>
 #include <string>
@@ -34,7 +35,7 @@ public:
     // Button captions: active buttons in the display's blue, inactive ones in dark grey.
     static constexpr COLORREF kActiveCaption = kSkinBlue;
     static constexpr COLORREF kInactiveCaption = kSkinGrey;
-    static constexpr const char* kProgressFormat = "Выполнено : %d%%";
+    static constexpr const char* kProgressFormat = kCp1251<"Выполнено : %d%%">;
     // The pause between two steps of the title animation of the screens shown by commands.
     static constexpr DWORD kTitleStepMs = 15;
 

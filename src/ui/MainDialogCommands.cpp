@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "flash/FlashOutcome.h"
 #include "flash/win32/FlashThread.h"
+#include "text/Cp1251Literal.h"
 #include "ui/ChooseFirmware.h"
 #include "ui/FirmwareFolder.h"
 
@@ -13,11 +14,12 @@
 namespace tamsivo {
 namespace {
 
-constexpr const char* kRunningCaption = "ОБНОВЛЕНИЕ";
+constexpr const char* kRunningCaption = kCp1251<"ОБНОВЛЕНИЕ">;
 // The maker's name; the help screen's message is the web-site label's own text.
-constexpr const char* kContactsCaption = "ТОРВИК";
-constexpr const char* kStartFailedCaption = "ОШИБКА";
-constexpr const char* kStartFailedText = "Не удалось запустить обновление. Повторите попытку.";
+constexpr const char* kContactsCaption = kCp1251<"ТОРВИК">;
+constexpr const char* kStartFailedCaption = kCp1251<"ОШИБКА">;
+constexpr const char* kStartFailedText =
+    kCp1251<"Не удалось запустить обновление. Повторите попытку.">;
 // How long the stop command sleeps at most between two looks at `busy` when no message comes.
 // The worker clears `busy` without telling anybody after a cancellation.
 constexpr DWORD kStopPollMs = 10;

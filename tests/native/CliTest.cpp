@@ -10,6 +10,7 @@
 #include "flash/FlashProtocol.h"
 #include "flash/SerialLine.h"
 #include "record/Sha256.h"
+#include "text/Cp1251Literal.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -616,33 +617,39 @@ TEST(Outcomes, EveryEndingHasItsWordsItsExitCodeAndItsName) {
         const char* name;
     };
     const std::vector<Row> rows = {
-        {WM_FLASH_PORT_ERROR, "ОШИБКА", "Ошибка инициализации порта COM7.", 7, "port_error"},
-        {WM_FLASH_NO_ECHO, "ОШИБКА",
-         "Отсутствует 'эхо'-ответ. Убедитесь, что Вы подключились по К-линии.", 8, "no_echo"},
-        {WM_FLASH_CHECKSUM_ERROR, "ОШИБКА",
-         "Ошибка контрольной суммы. Вероятно файл bk.enc поврежден.", 9, "checksum_error"},
-        {WM_FLASH_LINE_ERROR, "ОШИБКА",
-         "Ошибка на линии передачи данных. Проверьте все соединения.", 10, "line_error"},
-        {WM_FLASH_SIGNATURE_ERROR, "ОШИБКА",
-         "Ошибка сигнатуры файла. Файл bk.enc не является корректным файлом микропрограммы.", 11,
-         "signature_error"},
-        {WM_FLASH_ADAPTER_SYNC_ERROR, "ОШИБКА",
+        {WM_FLASH_PORT_ERROR, kCp1251<"ОШИБКА">, kCp1251<"Ошибка инициализации порта COM7.">, 7,
+         "port_error"},
+        {WM_FLASH_NO_ECHO, kCp1251<"ОШИБКА">,
+         kCp1251<"Отсутствует 'эхо'-ответ. Убедитесь, что Вы подключились по К-линии.">, 8,
+         "no_echo"},
+        {WM_FLASH_CHECKSUM_ERROR, kCp1251<"ОШИБКА">,
+         kCp1251<"Ошибка контрольной суммы. Вероятно файл bk.enc поврежден.">, 9, "checksum_error"},
+        {WM_FLASH_LINE_ERROR, kCp1251<"ОШИБКА">,
+         kCp1251<"Ошибка на линии передачи данных. Проверьте все соединения.">, 10, "line_error"},
+        {WM_FLASH_SIGNATURE_ERROR, kCp1251<"ОШИБКА">,
+         kCp1251<
+             "Ошибка сигнатуры файла. Файл bk.enc не является корректным файлом микропрограммы.">,
+         11, "signature_error"},
+        {WM_FLASH_ADAPTER_SYNC_ERROR, kCp1251<"ОШИБКА">,
          "Velomast is out of sync. Please reset the Velomast and the target device.", 12,
          "adapter_sync_error"},
-        {WM_FLASH_NO_ANSWER, "ОШИБКА",
-         "Нет ответа от бортового компьютера. Проверьте все подключения.", 13, "no_answer"},
-        {WM_FLASH_DONE, "ВЫПОЛНЕНО", "Обновление выполнено успешно!", 0, "done"},
-        {WM_FLASH_FILE_ERROR, "ОШИБКА", "Ошибка открытия файла микропрограммы bk.enc.", 6,
-         "file_error"},
-        {WM_FLASH_BAD_ANSWER, "ОШИБКА", "Нераспознаный ответ БК. Обновление прервано.", 14,
-         "bad_answer"},
-        {WM_FLASH_PACKAGE_ERROR, "ОШИБКА",
-         "Неверный формат файла микропрограммы bk.enc: текст обрывается на половине байта.", 5,
-         "package_error"},
-        {WM_FLASH_INTERNAL_ERROR, "ОШИБКА",
-         "Внутренняя ошибка программы. Обновление не выполнено, повторите попытку.", 17,
+        {WM_FLASH_NO_ANSWER, kCp1251<"ОШИБКА">,
+         kCp1251<"Нет ответа от бортового компьютера. Проверьте все подключения.">, 13,
+         "no_answer"},
+        {WM_FLASH_DONE, kCp1251<"ВЫПОЛНЕНО">, kCp1251<"Обновление выполнено успешно!">, 0, "done"},
+        {WM_FLASH_FILE_ERROR, kCp1251<"ОШИБКА">,
+         kCp1251<"Ошибка открытия файла микропрограммы bk.enc.">, 6, "file_error"},
+        {WM_FLASH_BAD_ANSWER, kCp1251<"ОШИБКА">,
+         kCp1251<"Нераспознаный ответ БК. Обновление прервано.">, 14, "bad_answer"},
+        {WM_FLASH_PACKAGE_ERROR, kCp1251<"ОШИБКА">,
+         kCp1251<
+             "Неверный формат файла микропрограммы bk.enc: текст обрывается на половине байта.">,
+         5, "package_error"},
+        {WM_FLASH_INTERNAL_ERROR, kCp1251<"ОШИБКА">,
+         kCp1251<"Внутренняя ошибка программы. Обновление не выполнено, повторите попытку.">, 17,
          "internal_error"},
-        {WM_FLASH_LINK_ERROR, "ОШИБКА СВЯЗИ", "Обратитесь в техподдержку", 15, "link_error"},
+        {WM_FLASH_LINK_ERROR, kCp1251<"ОШИБКА СВЯЗИ">, kCp1251<"Обратитесь в техподдержку">, 15,
+         "link_error"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.message);
@@ -663,15 +670,16 @@ TEST(Outcomes, EveryEndingHasItsWordsItsExitCodeAndItsName) {
     EXPECT_EQ(FindOutcome(WM_FLASH_PORT_ERROR)->focus, OutcomeFocus::StartButton);
     EXPECT_EQ(FindOutcome(WM_FLASH_NO_ECHO)->focus, OutcomeFocus::Unchanged);
     const FlashOutcome& cancelled = CancelledOutcome();
-    EXPECT_EQ(OutcomeText(cancelled, "COM7", "bk.enc"), "Обновление отменено пользователем");
+    EXPECT_EQ(OutcomeText(cancelled, "COM7", "bk.enc"),
+              kCp1251<"Обновление отменено пользователем">);
     EXPECT_STREQ(cli::ResultName(cli::ExitCode::Cancelled), "cancelled");
     EXPECT_STREQ(cancelled.key, "cancelled");
     EXPECT_STREQ(cli::ResultName(cli::ExitCode::Usage), "usage");
     for (const auto& [error, reason] : std::vector<std::pair<PackageError, const char*>>{
-             {PackageError::InvalidCharacter, "недопустимый символ в тексте"},
-             {PackageError::TooLarge, "размер больше 2 Мбайт"},
-             {PackageError::Empty, "файл пуст"},
-             {PackageError::FrameOverrun, "кадры не совпадают с длиной файла"}}) {
+             {PackageError::InvalidCharacter, kCp1251<"недопустимый символ в тексте">},
+             {PackageError::TooLarge, kCp1251<"размер больше 2 Мбайт">},
+             {PackageError::Empty, kCp1251<"файл пуст">},
+             {PackageError::FrameOverrun, kCp1251<"кадры не совпадают с длиной файла">}}) {
         EXPECT_STREQ(PackageErrorReason(error), reason);
     }
 }

@@ -12,6 +12,7 @@
 #include "controls/LabelTextFormat.h"
 #include "controls/ProgressStyle.h"
 #include "controls/TextureStyle.h"
+#include "text/Cp1251Literal.h"
 
 #include <gtest/gtest.h>
 
@@ -83,7 +84,8 @@ TEST(BarText, SaysThePercentOrThePositionInItsFormat) {
              {PPB_TEXT_PERCENT, "", 99, 0, 99, "100%"},
              {PPB_TEXT_PERCENT, "", 150, 100, 200, "50%"},
              {PPB_TEXT_PERCENT, "", 5, 5, 5, "0%"},
-             {PPB_TEXT_PERCENT, "Выполнено : %d%%", 123, 0, 246, "Выполнено : 50%"},
+             {PPB_TEXT_PERCENT, kCp1251<"Выполнено : %d%%">, 123, 0, 246,
+              kCp1251<"Выполнено : 50%">},
              {PPB_TEXT_POSITION, "", 37, 0, 99, "37"},
              {PPB_TEXT_POSITION, "pos %d", 37, 0, 99, "pos 37"},
              {PPB_TEXT_PERCENT | PPB_TEXT_POSITION, "[%d]", 37, 0, 99, "[0]"},

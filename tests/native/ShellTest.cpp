@@ -2,6 +2,7 @@
 // generated resources.
 #include "app/AppState.h"
 #include "skingen/ResourceFiles.h"
+#include "text/Cp1251Literal.h"
 #include "ui/PortDiscovery.h"
 
 #include <gtest/gtest.h>
@@ -69,8 +70,8 @@ TEST(Resources, CommittedPicturesAreWhatTheGeneratorDrawsAndTheScriptIsWindows12
             << file.name << " is stale: build the regenerate-resources target";
         EXPECT_NE(script.find("\"" + file.name + "\""), std::string::npos) << file.name;
     }
-    EXPECT_NE(script.find("СТАРТ 115200"), std::string::npos);
-    EXPECT_NE(script.find("Техническая поддержка:  тел."), std::string::npos);
+    EXPECT_NE(script.find(kCp1251<"СТАРТ 115200">), std::string::npos);
+    EXPECT_NE(script.find(kCp1251<"Техническая поддержка:  тел.">), std::string::npos);
     EXPECT_EQ(script.find("\xD0\xA1\xD0\xA2"), std::string::npos) << "UTF-8 in the script";
 }
 

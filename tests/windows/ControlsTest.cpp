@@ -10,6 +10,7 @@
 #include "controls/win32/SkinButton.h"
 #include "controls/win32/SkinLabel.h"
 #include "framework/DataExchange.h"
+#include "text/Cp1251Literal.h"
 
 #include <gtest/gtest.h>
 
@@ -172,7 +173,7 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         });
     InDialog([&](ControlsDialog& d) {
         d.label.SetWindowPos(nullptr, 0, 0, 120, 20, SWP_NOMOVE | SWP_NOZORDER);
-        d.label.SetBackgroundColor(kBlue).SetTextColor(kWhite).SetText("ТЕСТ");
+        d.label.SetBackgroundColor(kBlue).SetTextColor(kWhite).SetText(kCp1251<"ТЕСТ">);
         Picture solid(d.label.Hwnd());
         EXPECT_EQ(solid.At(119, 0), kBlue);
         EXPECT_GT(solid.Count(kWhite, RECT{0, 0, 120, 20}), 10);
@@ -194,7 +195,10 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONUP, 0, 0);
 
         // Flashing hides the text every other tick.
-        d.label.SetTransparent(false).SetBackgroundColor(kBlue).SetText("ТЕСТ").FlashText(true);
+        d.label.SetTransparent(false)
+            .SetBackgroundColor(kBlue)
+            .SetText(kCp1251<"ТЕСТ">)
+            .FlashText(true);
         const int shown = Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20});
         d.label.Send(WM_TIMER, SkinLabel::kFlashTimerId);
         const int afterTick = Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20});
@@ -211,7 +215,7 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
     InDialog([](ControlsDialog& d) {
         d.button.SetWindowPos(nullptr, 0, 0, 108, 35, SWP_NOMOVE | SWP_NOZORDER);
         d.button.SetTexture(TextureSoftBump, 0, 10, 90, RGB(10, 10, 10));
-        d.button.SetText("СТАРТ");
+        d.button.SetText(kCp1251<"СТАРТ">);
         EXPECT_NE(d.button.SetCaptionColor(kRed), kRed);
         const Picture idle(d.button.Hwnd());
         EXPECT_GT(idle.Count(kRed, RECT{0, 0, 108, 35}), 20) << "the caption in its colour";

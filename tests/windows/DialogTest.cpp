@@ -8,6 +8,7 @@
 #include "framework/Application.h"
 #include "framework/WideText.h"
 #include "res/resource.h"
+#include "text/Cp1251Literal.h"
 #include "ui/ChooseFirmware.h"
 #include "ui/FirmwareSelectDialog.h"
 #include "ui/MainDialog.h"
@@ -22,7 +23,7 @@
 namespace tamsivo::test {
 namespace {
 
-constexpr const char* kCancelled = "Обновление отменено пользователем";
+constexpr const char* kCancelled = kCp1251<"Обновление отменено пользователем">;
 
 // The shared state as a start-up with packages leaves it, put back afterwards.
 class DialogTest : public ::testing::Test {
@@ -49,7 +50,7 @@ protected:
 };
 
 TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
-    Scan({"C:\\u\\Прошивка.enc", "C:\\u\\b.enc", "C:\\u\\A.enc"});
+    Scan({kCp1251<"C:\\u\\Прошивка.enc">, "C:\\u\\b.enc", "C:\\u\\A.enc"});
     struct Case {
         std::function<void(HWND)> act;
         bool chosen;
@@ -61,7 +62,7 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
              ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 2, 0);
              ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, LBN_DBLCLK), 0);
          },
-         true, "Прошивка.enc"},
+         true, kCp1251<"Прошивка.enc">},
         {[](HWND d) {
              ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 1, 0);
              ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, LBN_SELCHANGE), 0);
@@ -88,12 +89,12 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
                                                                  reinterpret_cast<LPARAM>(dialog)));
             ::ReleaseDC(dialog, dc);
             ::GetObjectW(background, sizeof brush, &brush);
-            EXPECT_EQ(TextOf(dialog), "Выбор файла");
+            EXPECT_EQ(TextOf(dialog), kCp1251<"Выбор файла">);
             c.act(dialog);
         });
         EXPECT_EQ(ChooseFirmware(), c.chosen);
         EXPECT_EQ(TheAppState().firmwareName, c.name);
-        EXPECT_EQ(listed, (std::vector<std::string>{"A.enc", "b.enc", "Прошивка.enc"}));
+        EXPECT_EQ(listed, (std::vector<std::string>{"A.enc", "b.enc", kCp1251<"Прошивка.enc">}));
         EXPECT_EQ(brush.lbColor, RGB(10, 10, 10)) << "the dialog's own dark background";
     }
 
@@ -109,8 +110,8 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
         Click(dialog, IDOK);
     });
     EXPECT_FALSE(ChooseFirmware());
-    EXPECT_EQ(boxText, "В папке\n\"C:\\Tamsivo\\updates\\\"\nне обнаружено ни одного файла "
-                       "микропрограммы БК.\nДальнейшая работа невозможна.");
+    EXPECT_EQ(boxText, kCp1251<"В папке\n\"C:\\Tamsivo\\updates\\\"\nне обнаружено ни одного файла "
+                               "микропрограммы БК.\nДальнейшая работа невозможна.">);
     EXPECT_EQ(TheAppState().firmwareName, "only.enc");
 }
 
@@ -201,7 +202,7 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
             dialog.Press(IDC_START_BUTTON);
             ASSERT_EQ(state.idle, 0);
             EXPECT_EQ(state.runAllowed.load(), 1);
-            EXPECT_EQ(dialog.Text(IDC_TITLE), "ОБНОВЛЕНИЕ");
+            EXPECT_EQ(dialog.Text(IDC_TITLE), kCp1251<"ОБНОВЛЕНИЕ">);
             EXPECT_TRUE(dialog.Shown(IDC_PROGRESS));
             EXPECT_TRUE(dialog.Looks(true));
             EXPECT_TRUE(dialog.Focused(IDC_STOP_BUTTON));
@@ -237,8 +238,9 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
         // No worker: the running look is left at once, with the reason.
         dialog.startWorker = [] { return HANDLE{}; };
         dialog.Press(IDC_START_BUTTON);
-        EXPECT_EQ(dialog.Text(IDC_TITLE), "ОШИБКА");
-        EXPECT_EQ(dialog.Text(IDC_MESSAGE), "Не удалось запустить обновление. Повторите попытку.");
+        EXPECT_EQ(dialog.Text(IDC_TITLE), kCp1251<"ОШИБКА">);
+        EXPECT_EQ(dialog.Text(IDC_MESSAGE),
+                  kCp1251<"Не удалось запустить обновление. Повторите попытку.">);
         EXPECT_TRUE(dialog.Looks(false));
         EXPECT_EQ(TheAppState().runAllowed.load(), 0);
         EXPECT_TRUE(dialog.Focused(IDC_START_BUTTON));
@@ -289,12 +291,14 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
             EXPECT_EQ(state.busy.load(), 0);
             EXPECT_EQ(state.runAllowed.load(), 0);
             EXPECT_TRUE(dialog.Looks(false));
-            EXPECT_EQ(dialog.Text(IDC_TITLE), finishesFirst ? "ВЫПОЛНЕНО" : "ОТМЕНА");
+            EXPECT_EQ(dialog.Text(IDC_TITLE),
+                      finishesFirst ? kCp1251<"ВЫПОЛНЕНО"> : kCp1251<"ОТМЕНА">);
             EXPECT_EQ(dialog.Text(IDC_MESSAGE),
-                      finishesFirst ? "Обновление выполнено успешно!" : kCancelled);
+                      finishesFirst ? kCp1251<"Обновление выполнено успешно!"> : kCancelled);
             EXPECT_TRUE(dialog.Focused(finishesFirst ? IDC_EXIT_BUTTON : IDC_START_BUTTON));
             dialog.Press(IDC_STOP_BUTTON); // in the idle look: nothing
-            EXPECT_EQ(dialog.Text(IDC_TITLE), finishesFirst ? "ВЫПОЛНЕНО" : "ОТМЕНА");
+            EXPECT_EQ(dialog.Text(IDC_TITLE),
+                      finishesFirst ? kCp1251<"ВЫПОЛНЕНО"> : kCp1251<"ОТМЕНА">);
         });
     }
     Probe probe(steps);
@@ -338,7 +342,7 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
         const std::string title = dialog.Text(IDC_TITLE);
         const std::string message = dialog.Text(IDC_MESSAGE);
         dialog.Press(IDC_HELP_BUTTON);
-        EXPECT_EQ(dialog.Text(IDC_TITLE), "ТОРВИК");
+        EXPECT_EQ(dialog.Text(IDC_TITLE), kCp1251<"ТОРВИК">);
         EXPECT_EQ(dialog.Text(IDC_MESSAGE), dialog.Text(IDC_WEB_SITE));
         EXPECT_TRUE(dialog.Shown(IDC_SUPPORT_PHONE));
         EXPECT_FALSE(dialog.Shown(IDC_PORT_NAME));

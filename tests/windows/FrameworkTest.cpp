@@ -7,6 +7,7 @@
 #include "framework/HandlerError.h"
 #include "framework/ListBox.h"
 #include "framework/Window.h"
+#include "text/Cp1251Literal.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ private:
         events->push_back("press " + std::to_string(point.x) + "," + std::to_string(point.y));
         Default();
     }
-    LRESULT OnThrow(WPARAM, LPARAM) { throw std::runtime_error("Сбой обработчика"); }
+    LRESULT OnThrow(WPARAM, LPARAM) { throw std::runtime_error(kCp1251<"Сбой обработчика">); }
     static const MessageEntry messageEntries[];
 };
 const MessageEntry Control::messageEntries[] = {
@@ -52,7 +53,7 @@ public:
     Control label;
     Control button;
     ListBox list;
-    std::string selected = "не тронуто";
+    std::string selected = kCp1251<"не тронуто">;
     std::vector<std::string> events;
     LRESULT defaultDefId = 0;
     MapDialog() { label.events = button.events = &events; }
@@ -145,7 +146,7 @@ TEST(Framework, AFailedHandlerEndsTheDialogAndItsExceptionLeavesDoModal) {
     });
     EXPECT_THROW(
         try { dialog.DoModal(); } catch (const std::runtime_error& error) {
-            EXPECT_STREQ(error.what(), "Сбой обработчика");
+            EXPECT_STREQ(error.what(), kCp1251<"Сбой обработчика">);
             throw;
         },
         std::runtime_error);
@@ -157,16 +158,16 @@ TEST(Framework, DataExchangeBindsEachControlOnceAndMovesTheListSelectionBothWays
     MapDialog dialog;
     dialog.SetScenario([&] {
         EXPECT_EQ(Window::FromHandle(dialog.GetDlgItem(IDC_LABEL)), &dialog.label);
-        for (const char* entry : {"Гамма", "Альфа", "Бета"}) {
+        for (const char* entry : {kCp1251<"Гамма">, kCp1251<"Альфа">, kCp1251<"Бета">}) {
             dialog.list.AddString(entry);
         }
         dialog.list.SetCurSel(1);
         dialog.UpdateData(true);
-        EXPECT_EQ(dialog.selected, "Бета");
-        dialog.selected = "гамма"; // the list box compares without regard to case
+        EXPECT_EQ(dialog.selected, kCp1251<"Бета">);
+        dialog.selected = kCp1251<"гамма">; // the list box compares without regard to case
         dialog.UpdateData(false);
-        EXPECT_EQ(dialog.list.GetText(dialog.list.GetCurSel()), "Гамма");
-        dialog.selected = "Дельта";
+        EXPECT_EQ(dialog.list.GetText(dialog.list.GetCurSel()), kCp1251<"Гамма">);
+        dialog.selected = kCp1251<"Дельта">;
         dialog.UpdateData(false);
         EXPECT_EQ(dialog.list.GetCurSel(), LB_ERR);
         EXPECT_EQ(dialog.label.preSubclassCalls, 1) << "bound once";
@@ -186,9 +187,9 @@ TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
     EXPECT_FALSE(first.SubclassWindow(edit));
     EXPECT_FALSE(second.SubclassWindow(edit)) << "a window has one object";
     EXPECT_NE(::GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
-    first.SetText("Тест");
-    EXPECT_EQ(first.Text(), "Тест") << "the edit's own procedure keeps the text";
-    EXPECT_EQ(TextOf(edit), "Тест");
+    first.SetText(kCp1251<"Тест">);
+    EXPECT_EQ(first.Text(), kCp1251<"Тест">) << "the edit's own procedure keeps the text";
+    EXPECT_EQ(TextOf(edit), kCp1251<"Тест">);
     EXPECT_TRUE(first.ModifyStyle(0, ES_NUMBER));
     EXPECT_FALSE(first.ModifyStyle(0, ES_NUMBER)) << "nothing changed";
     EXPECT_EQ(first.UnsubclassWindow(), edit);

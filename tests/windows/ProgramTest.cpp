@@ -8,6 +8,7 @@
 #include "framework/WideText.h"
 #include "record/RunLog.h"
 #include "res/resource.h"
+#include "text/Cp1251Literal.h"
 
 #include <gtest/gtest.h>
 
@@ -115,7 +116,8 @@ TEST(Program, GreetsWithTheRememberedPortAndRemembersTheOneShown) {
     const HWND main = program.Window(kMainTitle);
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "Tamsivo"));
-    EXPECT_EQ(TextOf(main, IDC_MESSAGE), "Утилита обновления ПО бортовых компьютеров. Версия 1.6");
+    EXPECT_EQ(TextOf(main, IDC_MESSAGE),
+              kCp1251<"Утилита обновления ПО бортовых компьютеров. Версия 1.6">);
     EXPECT_EQ(TextOf(main, IDC_PORT_NAME), "COM6");
     EXPECT_EQ(TextOf(main, IDC_PACKAGE_NAME), "bk.enc");
     Program::Press(main, IDC_PORT_NAME);
@@ -167,10 +169,10 @@ TEST(Program, StopsARunAndStartsTheNextOne) {
     const HWND bar = ::GetDlgItem(main, IDC_PROGRESS);
     ASSERT_TRUE(PumpUntil([&] { return ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; }, kShowMs));
     Program::Press(main, IDC_STOP_BUTTON);
-    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "ОТМЕНА"));
-    EXPECT_EQ(TextOf(main, IDC_MESSAGE), "Обновление отменено пользователем");
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, kCp1251<"ОТМЕНА">));
+    EXPECT_EQ(TextOf(main, IDC_MESSAGE), kCp1251<"Обновление отменено пользователем">);
     Program::Press(main, IDC_START_BUTTON);
-    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "ВЫПОЛНЕНО"));
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, kCp1251<"ВЫПОЛНЕНО">));
     ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(program.Ended());
 }
@@ -182,9 +184,9 @@ TEST(Program, WithoutAPackageSaysWhereItLookedAndEnds) {
     ASSERT_NE(box, nullptr);
     const std::string folder = Environment(L"TAMSIVO_PROGRAM_DIR");
     EXPECT_EQ(TextOf(box, 0xFFFF),
-              "В папке\n\"" + folder +
-                  "\\updates\\\"\nне обнаружено ни "
-                  "одного файла микропрограммы БК.\nДальнейшая работа невозможна.");
+              kCp1251<"В папке\n\""> + folder +
+                  kCp1251<"\\updates\\\"\nне обнаружено ни "
+                          "одного файла микропрограммы БК.\nДальнейшая работа невозможна.">);
     Program::Press(box, IDOK);
     EXPECT_TRUE(program.Ended());
 }
@@ -193,7 +195,7 @@ TEST(Program, WithoutAPackageSaysWhereItLookedAndEnds) {
 TEST(Program, LetsTheUserChooseAmongSeveralPackages) {
     StorePort(L"COM5");
     Program program;
-    const HWND selection = program.Window("Выбор файла");
+    const HWND selection = program.Window(kCp1251<"Выбор файла">);
     ASSERT_NE(selection, nullptr);
     const HWND list = ::GetDlgItem(selection, IDC_FIRMWARE_LIST);
     ASSERT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
@@ -204,7 +206,7 @@ TEST(Program, LetsTheUserChooseAmongSeveralPackages) {
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(program.WaitText(main, IDC_PACKAGE_NAME, "bk.enc")) << "b after a, sorted";
     Program::Press(main, IDC_START_BUTTON);
-    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, "ВЫПОЛНЕНО"));
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, kCp1251<"ВЫПОЛНЕНО">));
     ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(program.Ended());
 }

@@ -1,0 +1,37 @@
+#include "text/Cp1251.h"
+#include "text/Cp1251Literal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tamsivo {
+namespace {
+
+// The upper half of Windows-1251 as the code page's chart gives it: 0x80 to 0xFF in byte order,
+// without the unassigned 0x98.
+// clang-format off
+#define UPPER_HALF "ЂЃ‚ѓ„…†‡€‰Љ‹ЊЌЋЏђ‘’“”•–—™љ›њќћџ\u00A0ЎўЈ¤Ґ¦§Ё©Є«¬\u00AD®Ї°±Ііґµ¶·ё№є»јЅѕї" \
+    "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя"
+// clang-format on
+
+static_assert(kCp1251<"Ёж">[0] == '\xA8' && kCp1251<"Ёж">[1] == '\xE6' && kCp1251<"Ёж">[2] == 0,
+              "a literal is converted while compiling");
+
+TEST(Cp1251, LiteralsAndRunTimeConversionsFollowTheChart) {
+    std::string chart;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        if (byte != 0x98) {
+            chart += static_cast<char>(byte);
+        }
+    }
+    EXPECT_EQ(kCp1251<UPPER_HALF>, chart);
+    EXPECT_EQ(Utf8ToCp1251(UPPER_HALF), chart);
+    EXPECT_EQ(Cp1251ToUtf8(chart), UPPER_HALF);
+    EXPECT_EQ(Cp1251ToUtf16(chart), u"" UPPER_HALF);
+    EXPECT_EQ(Utf16ToCp1251(u"" UPPER_HALF), chart);
+    EXPECT_EQ(Utf8ToCp1251("Grüße \xD0"), "Gr??e ?") << "no Windows-1251 byte, or not UTF-8";
+}
+
+} // namespace
+} // namespace tamsivo
