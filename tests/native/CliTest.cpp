@@ -98,6 +98,11 @@ public:
     }
 
     pid_t Pid() const { return pid_; }
+    // Stops reading the standard output, as "| head" does once it has its lines.
+    void CloseOutput() {
+        ::close(fds_[0]);
+        fds_[0] = -1;
+    }
     const std::string& Out() const { return text_[0]; }
     const std::string& Err() const { return text_[1]; }
 
@@ -240,6 +245,12 @@ TEST_F(CliTest, FlashesThePackageAndSaysSoToPeopleAndScripts) {
     }
     ASSERT_EQ(progress.size(), 5u);
     EXPECT_EQ(progress.back()["sent"], package.size());
+
+    // A reader that goes away does not end the run midway.
+    auto headless = Start(run);
+    headless->CloseOutput();
+    EXPECT_EQ(headless->Finish(), 0) << headless->Err();
+    EXPECT_EQ(simulator->Accepted().size(), 4 * package.size());
 }
 
 TEST_F(CliTest, CheckTellsAValidPackageFromAMalformedOneWithoutAPort) {

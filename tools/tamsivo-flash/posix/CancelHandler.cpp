@@ -40,10 +40,6 @@ void OnSignal(int signal) {
 CancelHandler::CancelHandler(std::atomic<std::uint8_t>& runAllowed) {
     g_runAllowed = &runAllowed;
     g_requested = false;
-    // A reader that goes away (a closed pipe, "| head", a dropped ssh session) must not end
-    // the program in the middle of a frame: its writes fail quietly instead, the run goes on,
-    // and the exit code still tells how it ended. Left so for the rest of the process.
-    ::signal(SIGPIPE, SIG_IGN);
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
