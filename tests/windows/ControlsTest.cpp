@@ -122,6 +122,13 @@ TEST(PercentProgressBar, TheBarGrowsFromItsEndAcrossItsBordersAndRange) {
         const Picture graded(d.bar.Hwnd());
         EXPECT_EQ(graded.At(3, 10), kRed);
         EXPECT_GT(GetBValue(graded.At(190, 10)), 200);
+        // Every control paints each of its pixels; an erase first would only flicker.
+        const HDC screen = ::GetDC(nullptr);
+        for (const HWND control : {d.bar.Hwnd(), d.label.Hwnd(), d.button.Hwnd()}) {
+            EXPECT_EQ(::SendMessageW(control, WM_ERASEBKGND, reinterpret_cast<WPARAM>(screen), 0),
+                      TRUE);
+        }
+        ::ReleaseDC(nullptr, screen);
     });
 }
 
