@@ -9,7 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +19,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -259,6 +262,42 @@ TEST_F(SerialLinePosix, TransfersGiveUpAtTheirTimeouts) {
     EXPECT_GE(MsSince(start), 100 + 1200 - kEarlyMs);
     EXPECT_LT(MsSince(start), 5000);
     ::tcflow(slave_, TCOON);
+}
+
+// A signal (Ctrl+C, a terminal closed) interrupts the wait for bytes; the wait goes on.
+TEST_F(SerialLinePosix, ASignalDuringAWaitIsNoFailure) {
+    static std::atomic<int> delivered{0};
+    struct sigaction action {};
+    struct sigaction saved {};
+    action.sa_handler = [](int) { ++delivered; };
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &saved), 0);
+    SerialLine line;
+    ASSERT_TRUE(Open(line, 5000));
+    std::atomic<pid_t> reader{0};
+    std::uint8_t byte = 0;
+    bool read = false;
+    std::thread thread([&] {
+        reader = ::gettid();
+        read = line.Read(&byte, 1);
+    });
+    // The signal must come while the reader sleeps in poll(), which /proc tells.
+    const auto inPoll = [&] {
+        std::ifstream call("/proc/self/task/" + std::to_string(reader) + "/syscall");
+        long number = -1;
+        return call >> number && (number == SYS_poll || number == SYS_ppoll);
+    };
+    while (reader == 0 || !inPoll()) {
+        std::this_thread::yield();
+    }
+    ASSERT_EQ(::tgkill(::getpid(), reader, SIGUSR1), 0);
+    while (delivered == 0) {
+        std::this_thread::yield();
+    }
+    WriteAll(master_, {0x42});
+    thread.join();
+    ::sigaction(SIGUSR1, &saved, nullptr);
+    EXPECT_TRUE(read) << line.LastErrorMessage();
+    EXPECT_EQ(byte, 0x42);
 }
 
 TEST_F(SerialLinePosix, AHangUpFailsEveryTransferAtOnce) {
