@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -116,10 +117,19 @@ TEST(PercentProgressBar, TheBarGrowsFromItsEndAcrossItsBordersAndRange) {
         EXPECT_EQ(coloured.At(100, 10), kBlue);
         EXPECT_EQ(coloured.At(1, 10), kBlack);
         // A gradient runs from its first colour to its last along the bar.
-        d.bar.SetGradientColors(kRed, kBlue);
+        EXPECT_THROW(d.bar.SetGradientColorList(std::vector<COLORREF>{kRed}),
+                     std::invalid_argument);
+        d.bar.SetGradientColorList(std::vector<COLORREF>{kRed, kBlue});
         const Picture graded(d.bar.Hwnd());
         EXPECT_EQ(graded.At(3, 10), kRed);
         EXPECT_GT(GetBValue(graded.At(190, 10)), 200);
+        // Every control paints each of its pixels; an erase first would only flicker.
+        const HDC screen = ::GetDC(nullptr);
+        for (const HWND control : {d.bar.Hwnd(), d.label.Hwnd(), d.button.Hwnd()}) {
+            EXPECT_EQ(::SendMessageW(control, WM_ERASEBKGND, reinterpret_cast<WPARAM>(screen), 0),
+                      TRUE);
+        }
+        ::ReleaseDC(nullptr, screen);
     });
 }
 

@@ -77,6 +77,18 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
         HBRUSH background = nullptr;
         LOGBRUSH brush{};
         ModalStep step([&](HWND dialog) {
+            // The labels lie flat on the dark background; both keys wear the same texture.
+            for (const int label : {IDC_SELECT_HEADING, IDC_SELECT_INSTRUCTION}) {
+                RECT rect{};
+                ::GetClientRect(::GetDlgItem(dialog, label), &rect);
+                EXPECT_EQ(Picture(::GetDlgItem(dialog, label)).At(rect.right - 1, 0),
+                          RGB(10, 10, 10));
+            }
+            const Picture ok(::GetDlgItem(dialog, IDOK));
+            const Picture cancel(::GetDlgItem(dialog, IDCANCEL));
+            for (int x = 0; x < 12; ++x) {
+                EXPECT_EQ(ok.At(x, 2), cancel.At(x, 2)) << x;
+            }
             const HWND list = ::GetDlgItem(dialog, IDC_FIRMWARE_LIST);
             for (int i = 0; i < ::SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
                 wchar_t text[64] = {};
@@ -286,7 +298,12 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
                     nullptr, 0, nullptr);
             };
             dialog.Press(IDC_START_BUTTON);
+            // A quit asked for while the stop waits is handed on with its code.
+            ::PostQuitMessage(5);
             dialog.Press(IDC_STOP_BUTTON);
+            MSG quit{};
+            EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+            EXPECT_EQ(quit.wParam, 5u);
             EXPECT_EQ(worker.position, 40) << "the worker's sends were served in the wait";
             EXPECT_EQ(state.busy.load(), 0);
             EXPECT_EQ(state.runAllowed.load(), 0);

@@ -192,6 +192,13 @@ TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
     EXPECT_EQ(TextOf(edit), kCp1251<"Тест">);
     EXPECT_TRUE(first.ModifyStyle(0, ES_NUMBER));
     EXPECT_FALSE(first.ModifyStyle(0, ES_NUMBER)) << "nothing changed";
+    // A frame that changes shows at once: the border narrows the client area.
+    RECT before{};
+    RECT after{};
+    ::GetClientRect(edit, &before);
+    EXPECT_TRUE(first.ModifyStyle(0, WS_BORDER, SWP_FRAMECHANGED));
+    ::GetClientRect(edit, &after);
+    EXPECT_LT(after.right, before.right);
     EXPECT_EQ(first.UnsubclassWindow(), edit);
     EXPECT_EQ(::GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
     EXPECT_EQ(Window::FromHandle(edit), nullptr);

@@ -49,6 +49,8 @@ TEST(SerialLineWin32, ClosedOrAbsentLinesRefuseEverythingAndSayWhy) {
     EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_NE(line.LastErrorMessage(), "");
     EXPECT_FALSE(line.IsOpen());
+    EXPECT_FALSE(line.Open("\\\\.\\COM200", kFlashBaudRate, kTimeoutMs));
+    EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND) << "the failed open kept its claim";
 }
 
 TEST(PlatformWin32, PathsReachTheSystemWhateverItsCodePage) {
