@@ -123,6 +123,12 @@ TEST(PercentProgressBar, TheBarGrowsFromItsEndAcrossItsBordersAndRange) {
         const Picture graded(d.bar.Hwnd());
         EXPECT_EQ(graded.At(3, 10), kRed);
         EXPECT_GT(GetBValue(graded.At(190, 10)), 200);
+        // Half the bar shows half the gradient, or all of it squeezed in when stretched.
+        d.bar.SetPos(50);
+        EXPECT_LT(GetBValue(Picture(d.bar.Hwnd()).At(96, 10)), 160);
+        d.bar.ModifyStyle(0, PPB_STRETCH_GRADIENT);
+        d.bar.Invalidate(true);
+        EXPECT_GT(GetBValue(Picture(d.bar.Hwnd()).At(96, 10)), 200);
         // Every control paints each of its pixels; an erase first would only flicker.
         const HDC screen = ::GetDC(nullptr);
         for (const HWND control : {d.bar.Hwnd(), d.label.Hwnd(), d.button.Hwnd()}) {
