@@ -66,10 +66,21 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     static RunRecord Record(const std::string& package) {
-        // In parentheses, which the formatter packs into lines.
-        return RunRecord("2026-12-07T14:03:12+03:00", "tamsivo-flash", package, 196,
-                         std::string(64, 'e'), "/dev/ttyUSB0", "checksum_error", 7, 3, 1, 130, 2.5,
-                         std::vector<AnswerAt>{{0x44, 12034}, {0xAB, 4294967295u}});
+        RunRecord record;
+        record.time = "2026-12-07T14:03:12+03:00";
+        record.program = "tamsivo-flash";
+        record.package = package;
+        record.packageBytes = 196;
+        record.sha256 = std::string(64, 'e');
+        record.port = "/dev/ttyUSB0";
+        record.outcome = "checksum_error";
+        record.frames = 7;
+        record.resends = 3;
+        record.waits = 1;
+        record.sent = 130;
+        record.seconds = 2.5;
+        record.lastAnswers = {{0x44, 12034}, {0xAB, 4294967295u}};
+        return record;
     }
 
     fs::path dir_;
