@@ -598,8 +598,9 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
     ASSERT_EQ(Run({"--help"}), 0);
     EXPECT_NE(cli_->Out().find("16  cancelled"), std::string::npos);
     ASSERT_EQ(Run({"--list-ports", "--json"}), 0) << cli_->Err();
-    ASSERT_TRUE(cli_->Result()["ports"].is_array());
-    for (const json& port : cli_->Result()["ports"]) {
+    const json listed = cli_->Result();
+    ASSERT_TRUE(listed["ports"].is_array());
+    for (const json& port : listed["ports"]) {
         EXPECT_TRUE(port["state"] == "free" || port["state"] == "busy" ||
                     port["state"] == "no permission")
             << port;
