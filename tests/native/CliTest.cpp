@@ -584,6 +584,8 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         {"--check", ""},
         {"--simulate", "--sim-fault", "no-echo", "--sim-fault-frame", "0", "bk.enc"},
         {"--history", "0"},
+        {"--history", "99999999999999999999"},
+        {"--history="},
         {"--history=0x10"},
         // One device in two spellings.
         {"--port", "/dev/null", "--port", "null", "bk.enc"},

@@ -534,6 +534,9 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     problem = ExplainPortError(device, EPERM, root_);
     EXPECT_NE(problem.reason.find("mode 0600"), std::string::npos) << problem.reason;
     EXPECT_EQ(problem.remedy.find("usermod"), std::string::npos) << problem.remedy;
+    // Its owner shut out by the owner's own bits: the group is beside the point.
+    ASSERT_EQ(::chmod(device.c_str(), 0060), 0);
+    EXPECT_EQ(ExplainPortError(device, EACCES, root_).remedy, "chmod u+rw " + device);
 }
 
 TEST(SerialPortsPosix, PortNamesStayInsideDevAndTheListIsInNaturalOrder) {

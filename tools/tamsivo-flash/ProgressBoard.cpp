@@ -13,6 +13,20 @@ int PercentOf(std::uint32_t sent, std::uint32_t total) {
     return total == 0 ? 100 : static_cast<int>(std::uint64_t{sent} * 100 / total);
 }
 
+// `text` cut to leave the last of `columns` free (a terminal that writes into its last column
+// may move to the next line); never inside a UTF-8 sequence. 0 columns: unknown, uncut.
+std::string FitTo(std::string text, std::size_t columns) {
+    if (columns == 0 || text.size() < columns) {
+        return text;
+    }
+    std::size_t cut = columns - 1;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    text.resize(cut);
+    return text;
+}
+
 } // namespace
 
 ProgressBoard::ProgressBoard(ProgressStyle style, std::FILE* out, std::vector<std::string> ports)
@@ -115,8 +129,11 @@ std::string ProgressBoard::Describe(const Row& row, std::uint32_t sentBytes, dou
 // One port: its line is redrawn from its start. Several: the cursor goes back up to the first
 // row and every row is written again, each ending its line.
 void ProgressBoard::Draw() {
+    // A line longer than the terminal would wrap: "\r" would then go back to its last part,
+    // and moving up by rows would land inside the table.
+    const std::size_t columns = Console::Columns(out_);
     if (!labelled_) {
-        std::string text = rows_.front().text;
+        std::string text = FitTo(rows_.front().text, columns);
         const std::size_t width = text.size();
         // Blank what a longer previous line left behind.
         if (width < drawnWidth_) {
@@ -127,19 +144,9 @@ void ProgressBoard::Draw() {
         Emit('\r' + text);
         return;
     }
-    // A row longer than the terminal would wrap, and moving up by rows would then land
-    // inside the table.
-    const std::size_t columns = Console::Columns(out_);
     std::string text = drawn_ ? "\x1b[" + std::to_string(rows_.size()) + "A" : "";
     for (const Row& r : rows_) {
-        std::string row = r.port + "  " + r.text;
-        if (columns > 1 && row.size() >= columns) {
-            std::size_t cut = columns - 1;
-            while (cut > 0 && (static_cast<unsigned char>(row[cut]) & 0xC0) == 0x80) {
-                --cut; // not inside a UTF-8 sequence
-            }
-            row.resize(cut);
-        }
+        const std::string row = FitTo(r.port + "  " + r.text, columns);
         text += '\r' + row + "\x1b[K\n";
     }
     drawn_ = true;

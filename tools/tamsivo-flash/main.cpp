@@ -143,7 +143,7 @@ int Run(int argc, char** argv) {
     for (const std::string& argument : arguments) {
         // The parser would take the next argument as the port: "--port=$PORT" with PORT unset
         // must not turn the package name into a port name.
-        if (argument == "--port=" || argument == "--log=") {
+        if (argument == "--port=" || argument == "--log=" || argument == "--history=") {
             return Usage(argument.substr(0, argument.size() - 1) +
                          " needs a name, not an empty text");
         }
@@ -163,8 +163,9 @@ int Run(int argc, char** argv) {
     if (history->count() != 0) {
         std::size_t n = kDefaultHistory;
         const char* const end = newest.data() + newest.size();
+        const std::from_chars_result parsed = std::from_chars(newest.data(), end, n);
         if (!newest.empty() &&
-            (std::from_chars(newest.data(), end, n).ptr != end || n < 1 || n > kMaxHistory)) {
+            (parsed.ec != std::errc() || parsed.ptr != end || n < 1 || n > kMaxHistory)) {
             return Usage("--history takes a whole number from 1 to " + std::to_string(kMaxHistory) +
                          ", not " + newest);
         }

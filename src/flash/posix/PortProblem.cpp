@@ -56,6 +56,15 @@ PortProblem PermissionProblem(const std::string& devicePath) {
     if (::stat(devicePath.c_str(), &device) != 0) {
         return {"permission denied", "run the flasher as a user who may open the port"};
     }
+    // The owner's own bits decide for the owner, whatever the group and the others may do.
+    if (device.st_uid == ::geteuid() &&
+        (device.st_mode & (S_IRUSR | S_IWUSR)) != (S_IRUSR | S_IWUSR)) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(device.st_mode & 07777));
+        return {"permission denied: you own the device, but its mode " + std::string(mode) +
+                    " lets its owner not read and write it",
+                "chmod u+rw " + devicePath};
+    }
     const group* entry = ::getgrgid(device.st_gid);
     const std::string groupName =
         entry != nullptr ? std::string(entry->gr_name) : std::to_string(device.st_gid);
