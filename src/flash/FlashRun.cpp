@@ -233,6 +233,7 @@ void FlashRun::Finish(std::unique_ptr<SerialLine> line, const Ending& ending) {
     state_.busy = 0;
     if (ending.message != 0 && (ending.evenIfCancelled || state_.runAllowed)) {
         stats_.ending = ending.message;
+        stats_.endingParam = ending.lParam;
         Notify(ending.message, ending.lParam);
     }
 }

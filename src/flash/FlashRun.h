@@ -61,7 +61,8 @@ public:
         std::chrono::steady_clock::duration duration{};
         std::vector<TimedAnswer> lastAnswers; // the newest kKeptAnswers, oldest first
         int portError = 0;                    // SerialLine::LastError() when the port did not open
-        unsigned ending = 0; // the notification the run ended with; 0: stopped, none told
+        unsigned ending = 0;          // the notification the run ended with; 0: stopped, none told
+        std::int64_t endingParam = 0; // the ending notification's lParam
     };
 
     FlashRun(AppState& state, FlashReporter& reporter);

@@ -10,11 +10,8 @@ void CliReporter::Report(unsigned message, std::int64_t lParam) {
     if (message == WM_FLASH_SIZE) {
         progress_.Start(row_, bytes);
     } else if (message == WM_FLASH_PROGRESS) {
-        sent_ = bytes;
         progress_.Update(row_, bytes);
     } else {
-        ending_ = message;
-        endingParam_ = lParam;
         progress_.End(row_, OutcomeKeyOf(message));
     }
 }

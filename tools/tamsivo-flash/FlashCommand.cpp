@@ -1,7 +1,6 @@
 #include "FlashCommand.h"
 
 #include "CancelHandler.h"
-#include "CliReporter.h"
 #include "Console.h"
 #include "PackageChooser.h"
 #include "PlatformText.h"

@@ -64,22 +64,22 @@ const char* PortRun::OutcomeKey() const {
 
 CliResult PortRun::Result(const std::string& packageName) const {
     CliResult result;
-    if (!reporter_.Ended()) {
+    if (stats_.ending == 0) {
         result =
             OutcomeResult(CancelledOutcome(), ExitCode::Cancelled, 0, port_, packageName, image_);
-    } else if (const FlashOutcome* outcome = FindOutcome(reporter_.Ending())) {
-        result = OutcomeResult(*outcome, ExitCodeForNotification(reporter_.Ending()),
-                               reporter_.EndingParam(), port_, packageName, image_);
+    } else if (const FlashOutcome* outcome = FindOutcome(stats_.ending)) {
+        result = OutcomeResult(*outcome, ExitCodeForNotification(stats_.ending), stats_.endingParam,
+                               port_, packageName, image_);
     } else {
         result.code = ExitCode::Internal;
-        result.message = "the run ended with the unknown notification " +
-                         std::to_string(reporter_.Ending()) + '.';
+        result.message =
+            "the run ended with the unknown notification " + std::to_string(stats_.ending) + '.';
+        result.package = packageName;
+        result.port = port_;
     }
-    result.package = packageName;
-    result.port = port_;
     result.bytes = image_.ByteCount();
     result.frames = image_.FrameCount();
-    result.sent = reporter_.SentBytes();
+    result.sent = stats_.sent;
     result.seconds = std::chrono::duration<double>(stats_.duration).count();
     const std::string device = DevicePathForPort(PlatformText::EngineName(port_));
     if (stats_.portError != 0) {

@@ -29,24 +29,21 @@ namespace {
 constexpr std::size_t kDefaultHistory = 20;
 constexpr std::size_t kMaxHistory = 1000000;
 
-// Two spellings of one device ("/dev/ttyUSB0", "ttyUSB0", a link to it) would make the second
-// run fail on the first one's claim, as if another program held the port.
-bool SamePort(const std::string& a, const std::string& b) {
+// The device a port name stands for, links and dot names resolved, so that two spellings of
+// one device ("/dev/ttyUSB0", "ttyUSB0", a link to it) compare equal: the second run would
+// otherwise fail on the first one's claim, as if another program held the port. A name that
+// stands for no device stands for itself.
+std::string DeviceOf(const std::string& port) {
     using tamsivo::cli::PlatformText;
-    const std::string first = tamsivo::DevicePathForPort(PlatformText::EngineName(a));
-    const std::string second = tamsivo::DevicePathForPort(PlatformText::EngineName(b));
-    if (a == b || (!first.empty() && first == second)) {
-        return true;
+    const std::string device = tamsivo::DevicePathForPort(PlatformText::EngineName(port));
+    if (device.empty()) {
+        return "name:" + port;
     }
-    // Links and dot names resolved; equivalent() would not do, it refuses to compare devices.
-    const auto resolved = [](const std::string& device) {
-        std::error_code error;
-        const std::filesystem::path path = std::filesystem::weakly_canonical(
-            tamsivo::cli::PathFromUtf8(PlatformText::NameFromEngine(device)), error);
-        return error ? std::filesystem::path() : path;
-    };
-    return !first.empty() && !second.empty() && !resolved(first).empty() &&
-           resolved(first) == resolved(second);
+    // weakly_canonical, as equivalent() refuses to compare devices.
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(
+        tamsivo::cli::PathFromUtf8(PlatformText::NameFromEngine(device)), error);
+    return "device:" + (error ? device : tamsivo::cli::Utf8Of(path));
 }
 
 constexpr const char* kDescription =
@@ -172,12 +169,14 @@ int Run(int argc, char** argv) {
         options.history = n;
     }
     // An unset variable in a script must not fall back to the first port or the only package.
+    std::vector<std::string> devices;
     for (std::size_t i = 0; i < options.ports.size(); ++i) {
         if (options.ports[i].empty()) {
             return Usage("--port needs a port name, not an empty text");
         }
+        devices.push_back(DeviceOf(options.ports[i]));
         for (std::size_t j = 0; j < i; ++j) {
-            if (SamePort(options.ports[j], options.ports[i])) {
+            if (devices[j] == devices[i]) {
                 return Usage("the port " + options.ports[i] + " is named twice");
             }
         }
