@@ -93,6 +93,26 @@ void CloseFd(int* fd) {
 
 BkSimulator::BkSimulator(BkSimConfig config) : config_(std::move(config)) {}
 
+const std::vector<FaultName>& BkSimulator::FaultNames() {
+    static const std::vector<FaultName> kNames = {
+        {"no-echo", Fault::NoEcho, false},       {"short-echo", Fault::ShortEcho, false},
+        {"no-answer", Fault::NoAnswer, false},   {"answer", Fault::Answer, true},
+        {"drop", Fault::DropLine, false},        {"early-answer", Fault::EarlyAnswer, false},
+        {"extra-echo", Fault::ExtraEcho, true},  {"noise", Fault::Noise, true},
+        {"hang-up", Fault::HangUp, true},
+    };
+    return kNames;
+}
+
+std::optional<FaultName> BkSimulator::FindFault(std::string_view name) {
+    for (const FaultName& known : FaultNames()) {
+        if (name == known.name) {
+            return known;
+        }
+    }
+    return std::nullopt;
+}
+
 BkSimulator::~BkSimulator() {
     Stop();
 }
@@ -408,8 +428,10 @@ BkSimulator::HostState BkSimulator::ServeHost() {
                 std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count());
             wait = &timeout;
         }
+        // A full buffer takes nothing of the host's: it stalls until the host reads its echo.
+        const short input = Room() > 0 ? POLLIN : 0;
         pollfd fds[3] = {
-            {master_, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0},
+            {master_, static_cast<short>(input | (blocked ? POLLOUT : 0)), 0},
             {wakeRead_, POLLIN, 0},
             {inotify_, POLLIN, 0},
         };
@@ -443,10 +465,23 @@ BkSimulator::HostState BkSimulator::ServeHost() {
     }
 }
 
+std::size_t BkSimulator::Room() const {
+    if (config_.echoBuffer == 0) {
+        return kReadChunk;
+    }
+    return out_.size() >= config_.echoBuffer
+               ? 0
+               : std::min<std::size_t>(kReadChunk, config_.echoBuffer - out_.size());
+}
+
 BkSimulator::HostState BkSimulator::ReadFromHost() {
     std::uint8_t buffer[1 + kReadChunk];
     for (int i = 0; i < kReadsPerWake; ++i) {
-        const ssize_t got = ::read(master_, buffer, sizeof buffer);
+        const std::size_t room = Room();
+        if (room == 0) {
+            return HostState::Present;
+        }
+        const ssize_t got = ::read(master_, buffer, 1 + room);
         if (got > 0) {
             if (buffer[0] != TIOCPKT_DATA) {
                 // The host discarded what it had written and not yet delivered: a frame in
@@ -489,6 +524,10 @@ BkSimulator::HostState BkSimulator::WriteDue(bool* blocked) {
         }
         std::size_t count = 0;
         OutByte& first = out_.front();
+        if (first.hangUp) {
+            DropLine();
+            return HostState::Stopping;
+        }
         if (first.frame) {
             // The record must be complete before the host can see the OK.
             if (first.byte == ANSWER_OK) {
@@ -499,7 +538,7 @@ BkSimulator::HostState BkSimulator::WriteDue(bool* blocked) {
             count = 1;
         } else {
             while (count < kWriteBatch && count < out_.size() && out_[count].due <= now &&
-                   !out_[count].frame) {
+                   !out_[count].frame && !out_[count].hangUp) {
                 batch[count] = out_[count].byte;
                 ++count;
             }
@@ -584,10 +623,23 @@ void BkSimulator::FrameComplete() {
     case Fault::Answer:
         ScheduleAnswer(config_.faultAnswer, false, earliest, std::move(frame));
         return;
-    case Fault::ExtraEcho:
-        out_.push_back(OutByte{Depart(LineFree()), config_.faultAnswer, false, nullptr});
-        ScheduleAnswer(NextScriptAnswer(), true, earliest, std::move(frame));
+    case Fault::ExtraEcho: {
+        const Clock::time_point stray = Depart(LineFree());
+        out_.push_back(OutByte{stray, config_.faultAnswer, false, nullptr});
+        ScheduleAnswer(NextScriptAnswer(), true,
+                       std::max(earliest, stray + std::chrono::milliseconds(config_.faultDelayMs)),
+                       std::move(frame));
         return;
+    }
+    case Fault::HangUp: {
+        const Clock::time_point stray = Depart(LineFree());
+        out_.push_back(OutByte{stray, config_.faultAnswer, false, nullptr});
+        OutByte hangUp;
+        hangUp.due = stray + std::chrono::milliseconds(config_.faultDelayMs);
+        hangUp.hangUp = true;
+        out_.push_back(std::move(hangUp));
+        return;
+    }
     case Fault::Noise:
         ScheduleAnswer(NextScriptAnswer(), true, earliest, std::move(frame));
         out_.push_back(

@@ -7,7 +7,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -25,7 +27,20 @@ enum class Fault {
     EarlyAnswer, // the answer comes before the echo's last byte
     ExtraEcho,   // one byte `faultAnswer` too many after the echo, then the answer
     Noise,       // a stray byte `faultAnswer` kNoiseDelay after the answer
+    // The adapter vanishes: full echo, then the byte `faultAnswer` (a stray verdict), then the
+    // master side is closed `faultDelayMs` later.
+    HangUp,
 };
+
+// A fault's name on the command line, and whether it carries a byte (`faultAnswer`).
+struct FaultName {
+    const char* name;
+    Fault fault;
+    bool takesByte;
+};
+
+// An adapter chip and its driver buffer a few KiB of what goes back to the host.
+inline constexpr std::uint32_t kDefaultEchoBuffer = 4096;
 
 struct BkSimConfig {
     // Answers per frame, comma separated: hexadecimal bytes or "ok"; a trailing '*' repeats
@@ -34,9 +49,16 @@ struct BkSimConfig {
     std::string answers;
     std::uint32_t baud = 0;              // 0: instant line; else each byte takes 10 bit times
     std::uint32_t processingDelayMs = 0; // after a frame's echo, before its answer
+    // At most this many bytes wait to go back to the host; while they do, the adapter takes no
+    // more of the host's, as a real adapter whose buffers are full and a pseudo-terminal do.
+    // 0: it takes everything at once (a kinder peer than the field).
+    std::uint32_t echoBuffer = kDefaultEchoBuffer;
     Fault fault = Fault::None;
     std::uint32_t faultFrame = 0;
     std::uint8_t faultAnswer = 0;
+    // ExtraEcho: the scripted answer comes this long after the stray byte at the earliest;
+    // HangUp: the master side closes this long after the stray byte.
+    std::uint32_t faultDelayMs = 0;
     std::string recordPath; // accepted frames are appended here, length bytes included
     std::string linkPath;   // a symbolic link to the slave, e.g. a Wine prefix's com5
 };
@@ -72,6 +94,10 @@ public:
     // hosts' frames took on the simulated line; zero before a frame has been accepted.
     std::chrono::steady_clock::duration BusyTime() const;
 
+    // Every fault by its command-line name.
+    static const std::vector<FaultName>& FaultNames();
+    static std::optional<FaultName> FindFault(std::string_view name);
+
     // Parses the answer script; false when it is not of the form above.
     static bool ParseAnswers(const std::string& script, std::vector<std::uint8_t>* answers,
                              bool* repeatLast);
@@ -86,6 +112,7 @@ private:
         std::uint8_t byte = 0;
         bool scripted = false;
         std::shared_ptr<const std::vector<std::uint8_t>> frame;
+        bool hangUp = false; // no byte: the adapter vanishes when this is due
     };
 
     enum class HostState { Present, Gone, Stopping };
@@ -95,6 +122,8 @@ private:
     HostState ServeHost();
     bool DrainHostEvents();
     HostState ReadFromHost();
+    // How many more of the host's bytes the adapter takes now (see echoBuffer).
+    std::size_t Room() const;
     HostState WriteDue(bool* blocked);
     bool TakeByte(std::uint8_t byte, Clock::time_point arrival);
     void FrameComplete();

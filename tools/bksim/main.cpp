@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <iostream>
-#include <map>
 #include <pthread.h>
 #include <string>
 #include <vector>
@@ -12,14 +11,25 @@ namespace {
 
 using tamsivo::sim::BkSimConfig;
 using tamsivo::sim::BkSimulator;
-using tamsivo::sim::Fault;
+using tamsivo::sim::FaultName;
 
-const std::map<std::string, Fault> kFaults = {
-    {"no-echo", Fault::NoEcho},       {"short-echo", Fault::ShortEcho},
-    {"no-answer", Fault::NoAnswer},   {"answer", Fault::Answer},
-    {"drop", Fault::DropLine},        {"early-answer", Fault::EarlyAnswer},
-    {"extra-echo", Fault::ExtraEcho}, {"noise", Fault::Noise},
-};
+std::vector<std::string> FaultNames(bool takingByte) {
+    std::vector<std::string> names;
+    for (const FaultName& fault : BkSimulator::FaultNames()) {
+        if (!takingByte || fault.takesByte) {
+            names.push_back(fault.name);
+        }
+    }
+    return names;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
 
 } // namespace
 
@@ -49,6 +59,12 @@ int main(int argc, char** argv) {
                    "Processing time between a frame's echo and its answer (and between a wait "
                    "and the next answer)")
         ->type_name("N");
+    app.add_option("--echo-buffer", config.echoBuffer,
+                   "At most N bytes wait to go back to the host; meanwhile the adapter takes no "
+                   "more of the host's, as a real adapter with full buffers does (default " +
+                       std::to_string(tamsivo::sim::kDefaultEchoBuffer) +
+                       "; 0 takes everything at once)")
+        ->type_name("N");
     CLI::Option* fault =
         app.add_option("--fault", faultName,
                        "Fault on frame --fault-frame: no-echo (frame swallowed), short-echo "
@@ -56,11 +72,12 @@ int main(int argc, char** argv) {
                        "answer (echo, then --fault-answer instead of the script), drop (the "
                        "pseudo-terminal closes while the frame arrives; serving ends), "
                        "early-answer (the answer before the echo's last byte), extra-echo "
-                       "(the byte --fault-answer after the echo, then the answer), noise (the "
-                       "byte --fault-answer 30 ms after the answer)")
+                       "(the byte --fault-answer after the echo, then the answer, --fault-delay-ms "
+                       "after it at the earliest), noise (the byte --fault-answer 30 ms after the "
+                       "answer), hang-up (the echo, the byte --fault-answer, then the adapter "
+                       "vanishes --fault-delay-ms later)")
             ->type_name("KIND")
-            ->check(CLI::IsMember({"no-echo", "short-echo", "no-answer", "answer", "drop",
-                                   "early-answer", "extra-echo", "noise"}));
+            ->check(CLI::IsMember(FaultNames(false)));
     CLI::Option* faultFrame =
         app.add_option("--fault-frame", config.faultFrame,
                        "The faulty frame's number, counted from 1 over every frame received, "
@@ -69,11 +86,17 @@ int main(int argc, char** argv) {
             ->check(CLI::Range(1u, 0xFFFFFFFFu));
     CLI::Option* faultAnswerOption =
         app.add_option("--fault-answer", faultAnswer,
-                       "The byte (hexadecimal) of --fault answer, extra-echo or noise")
+                       "The byte (hexadecimal) of --fault " + Joined(FaultNames(true)))
             ->type_name("HEX");
+    CLI::Option* faultDelay =
+        app.add_option("--fault-delay-ms", config.faultDelayMs,
+                       "How long after the stray byte of --fault extra-echo the answer comes at "
+                       "the earliest, and that of --fault hang-up the adapter vanishes")
+            ->type_name("N");
     fault->needs(faultFrame);
     faultFrame->needs(fault);
     faultAnswerOption->needs(fault);
+    faultDelay->needs(fault);
     app.add_option("--record", config.recordPath,
                    "Append every accepted frame (length bytes included) to FILE")
         ->type_name("FILE");
@@ -83,12 +106,11 @@ int main(int argc, char** argv) {
         ->type_name("PATH");
     CLI11_PARSE(app, argc, argv);
 
-    if (!faultName.empty()) {
-        config.fault = kFaults.at(faultName);
+    const std::optional<FaultName> named = BkSimulator::FindFault(faultName);
+    if (named) {
+        config.fault = named->fault;
     }
-    const bool takesByte = config.fault == Fault::Answer || config.fault == Fault::ExtraEcho ||
-                           config.fault == Fault::Noise;
-    if (takesByte) {
+    if (named && named->takesByte) {
         std::vector<std::uint8_t> parsed;
         bool repeat = false;
         if (!BkSimulator::ParseAnswers(faultAnswer, &parsed, &repeat) || parsed.size() != 1 ||
@@ -99,7 +121,8 @@ int main(int argc, char** argv) {
         }
         config.faultAnswer = parsed[0];
     } else if (!faultAnswer.empty()) {
-        std::cerr << "bksim: --fault-answer belongs to --fault answer, extra-echo or noise\n";
+        std::cerr << "bksim: --fault-answer belongs to --fault " << Joined(FaultNames(true))
+                  << '\n';
         return 2;
     }
 

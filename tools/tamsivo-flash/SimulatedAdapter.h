@@ -9,8 +9,7 @@ namespace tamsivo::cli {
 // What --simulate is asked to play.
 struct SimulationSettings {
     std::string answers;          // the simulator's answer script ("22,ok*"); empty: all OK
-    std::string fault;            // no-echo, short-echo, no-answer, drop, early-answer,
-                                  // answer:HH, extra-echo:HH or noise:HH
+    std::string fault;            // one of FaultSpellings(); empty: none
     std::uint32_t faultFrame = 1; // counted from 1 over every frame received
 };
 
@@ -24,6 +23,8 @@ public:
     SimulatedAdapter& operator=(const SimulatedAdapter&) = delete;
 
     static bool Available();
+    // The faults --sim-fault takes, as it spells them ("no-echo, ..., answer:HH, ...").
+    static std::string FaultSpellings();
 
     // False with a reason when the settings do not parse (a usage error).
     static bool Validate(const SimulationSettings& settings, std::string* error);

@@ -10,49 +10,30 @@
 namespace tamsivo::cli {
 namespace {
 
+// KIND, or KIND:HH for the faults that carry a byte; empty: none.
 bool ParseFault(const std::string& text, sim::Fault* fault, std::uint8_t* answer) {
-    static constexpr struct {
-        const char* name;
-        sim::Fault fault;
-    } kFaults[] = {
-        {"", sim::Fault::None},
-        {"no-echo", sim::Fault::NoEcho},
-        {"short-echo", sim::Fault::ShortEcho},
-        {"no-answer", sim::Fault::NoAnswer},
-        {"drop", sim::Fault::DropLine},
-        {"early-answer", sim::Fault::EarlyAnswer},
-    };
-    for (const auto& known : kFaults) {
-        if (text == known.name) {
-            *fault = known.fault;
-            return true;
-        }
-    }
-    // The faults that carry a byte: KIND:HH.
-    static constexpr struct {
-        const char* prefix;
-        sim::Fault fault;
-    } kByteFaults[] = {
-        {"answer:", sim::Fault::Answer},
-        {"extra-echo:", sim::Fault::ExtraEcho},
-        {"noise:", sim::Fault::Noise},
-    };
-    for (const auto& known : kByteFaults) {
-        const std::string prefix = known.prefix;
-        if (text.size() != prefix.size() + 2 || text.compare(0, prefix.size(), prefix) != 0) {
-            continue;
-        }
-        char* end = nullptr;
-        const std::string hex = text.substr(prefix.size());
-        const unsigned long value = std::strtoul(hex.c_str(), &end, 16);
-        if (end != hex.c_str() + hex.size() || hex[0] == '-' || hex[0] == '+') {
-            return false;
-        }
-        *fault = known.fault;
-        *answer = static_cast<std::uint8_t>(value);
+    if (text.empty()) {
+        *fault = sim::Fault::None;
         return true;
     }
-    return false;
+    const std::size_t colon = text.find(':');
+    const std::optional<sim::FaultName> named =
+        sim::BkSimulator::FindFault(std::string_view(text).substr(0, colon));
+    if (!named || named->takesByte != (colon != std::string::npos)) {
+        return false;
+    }
+    if (named->takesByte) {
+        const std::string hex = text.substr(colon + 1);
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(hex.c_str(), &end, 16);
+        if (hex.size() != 2 || end != hex.c_str() + hex.size() || hex[0] == '-' ||
+            hex[0] == '+') {
+            return false;
+        }
+        *answer = static_cast<std::uint8_t>(value);
+    }
+    *fault = named->fault;
+    return true;
 }
 
 bool ConfigFrom(const SimulationSettings& settings, sim::BkSimConfig* config, std::string* error) {
@@ -65,8 +46,7 @@ bool ConfigFrom(const SimulationSettings& settings, sim::BkSimConfig* config, st
         return false;
     }
     if (!ParseFault(settings.fault, &config->fault, &config->faultAnswer)) {
-        *error = "--sim-fault: expected no-echo, short-echo, no-answer, drop, early-answer, "
-                 "answer:HH, extra-echo:HH or noise:HH, not " +
+        *error = "--sim-fault: expected one of " + SimulatedAdapter::FaultSpellings() + ", not " +
                  settings.fault;
         return false;
     }
@@ -88,6 +68,15 @@ SimulatedAdapter::~SimulatedAdapter() = default;
 
 bool SimulatedAdapter::Available() {
     return true;
+}
+
+std::string SimulatedAdapter::FaultSpellings() {
+    std::string text;
+    for (const sim::FaultName& fault : sim::BkSimulator::FaultNames()) {
+        text += (text.empty() ? "" : ", ") + std::string(fault.name) +
+                (fault.takesByte ? ":HH" : "");
+    }
+    return text;
 }
 
 bool SimulatedAdapter::Validate(const SimulationSettings& settings, std::string* error) {

@@ -12,6 +12,10 @@ bool SimulatedAdapter::Available() {
     return false;
 }
 
+std::string SimulatedAdapter::FaultSpellings() {
+    return {};
+}
+
 bool SimulatedAdapter::Validate(const SimulationSettings&, std::string* error) {
     *error = "--simulate is available on POSIX systems only";
     return false;
