@@ -106,8 +106,8 @@ private:
     // taken from the queue and not dispatched (its exit code into `quitCode` when given),
     // else 1.
     int PumpOneMessage(WPARAM* quitCode = nullptr);
-    // Keeps the dialog's thread serving messages until the worker clears `busy`: the worker
-    // may be blocked in a synchronous send to this window.
+    // Keeps the dialog's thread serving messages until the worker of the last run has ended,
+    // then lets go of it: the worker may be blocked in a synchronous send to this window.
     void WaitForRunToEnd(HCURSOR waitCursor);
     // Waits until the last run's worker thread has ended, serving only what other threads
     // send meanwhile: its ending notification may still be on its way.

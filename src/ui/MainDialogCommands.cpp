@@ -20,10 +20,6 @@ constexpr const char* kContactsCaption = kCp1251<"ТОРВИК">;
 constexpr const char* kStartFailedCaption = kCp1251<"ОШИБКА">;
 constexpr const char* kStartFailedText =
     kCp1251<"Не удалось запустить обновление. Повторите попытку.">;
-// How long the stop command sleeps at most between two looks at `busy` when no message comes.
-// The worker clears `busy` without telling anybody after a cancellation.
-constexpr DWORD kStopPollMs = 10;
-
 HCURSOR WaitCursor() {
     return ::LoadCursorW(nullptr, IDC_WAIT);
 }
@@ -81,13 +77,15 @@ void MainDialog::OnStop() {
     const HCURSOR waitCursor = WaitCursor();
     const HCURSOR previousCursor = ::SetCursor(waitCursor);
     AppState& state = TheAppState();
-    if (state.idle == 0 && state.runAllowed.load() == 1 && state.busy.load() == 1 && !stopping_) {
+    // Any run started here that has not ended, whether or not its worker has taken its first
+    // step: a stop clicked while the package is still being read must not be lost, and the run
+    // looks at it before it opens the port and before every frame.
+    if (state.idle == 0 && state.runAllowed.load() == 1 && worker_ && !stopping_) {
         state.runAllowed = 0;
         state.idle = 1;
         stopping_ = true;
         runEndShown_ = false;
         WaitForRunToEnd(waitCursor);
-        WaitForWorker();
         stopping_ = false;
         // A run that ended on its own meanwhile has said how: a stop that came after the last
         // frame was accepted cancels nothing.
@@ -106,11 +104,16 @@ void MainDialog::OnStop() {
 void MainDialog::WaitForRunToEnd(HCURSOR waitCursor) {
     bool quitRequested = false;
     WPARAM quitCode = 0;
-    while (TheAppState().busy.load() != 0) {
+    const HANDLE thread = worker_.Get();
+    for (;;) {
         ::SetCursor(waitCursor);
-        // Wakes for any message, a send from the worker included, or after a short while, so
-        // that a `busy` cleared in silence is seen without spinning on an empty queue.
-        ::MsgWaitForMultipleObjectsEx(0, nullptr, kStopPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // Wakes when the worker has ended, or for any message, a send from the worker
+        // included: the worker may be blocked in a send until it is served.
+        const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT,
+                                                         MWMO_INPUTAVAILABLE);
+        if (woke != WAIT_OBJECT_0 + 1) {
+            break; // the worker has ended (or cannot be waited for, which no retry mends)
+        }
         // Peeking serves the messages other threads sent, the worker's notifications; it
         // returns true only when a posted or input message waits, so that the pump below
         // never blocks.
@@ -122,6 +125,7 @@ void MainDialog::WaitForRunToEnd(HCURSOR waitCursor) {
         }
         UpdateWindow();
     }
+    worker_.Reset();
     if (quitRequested) {
         // Taken from the queue while waiting: handed on to the loop it was meant for.
         ::PostQuitMessage(static_cast<int>(quitCode));
