@@ -1,6 +1,8 @@
 #include "flash/FirmwarePackage.h"
 
 #include "flash/FlashProtocol.h"
+#include "flash/Platform.h"
+#include "flash/Sha256.h"
 
 #include <array>
 
@@ -42,17 +44,21 @@ PackageError FirmwarePackage::ReadFrom(std::FILE* stream) {
     constexpr std::size_t kPiece = 64 * 1024;
     const std::unique_ptr<char[]> piece(new char[kPiece]);
     BeginText();
+    // Hashed as it is decoded: the digest is of the very bytes that became the image, even
+    // should the file change while, or after, it is read.
+    Sha256 sha256;
     for (;;) {
         const std::size_t got = std::fread(piece.get(), 1, kPiece, stream);
+        sha256.Update(piece.get(), got);
         const PackageError error = DecodePiece(std::string_view(piece.get(), got));
         if (error != PackageError::None) {
-            return Finish(error);
+            return Finish(error, {});
         }
         if (got < kPiece) {
             break;
         }
     }
-    return Finish(EndText());
+    return Finish(EndText(), sha256.HexDigest());
 }
 
 PackageError FirmwarePackage::Decode(std::string_view text) {
@@ -61,23 +67,52 @@ PackageError FirmwarePackage::Decode(std::string_view text) {
     if (error == PackageError::None) {
         error = EndText();
     }
-    return Finish(error);
+    Sha256 sha256;
+    sha256.Update(text.data(), text.size());
+    return Finish(error, sha256.HexDigest());
 }
 
-PackageError FirmwarePackage::Finish(PackageError error) {
+PackageRead FirmwarePackage::ReadFile(const std::string& path) {
+    const FilePtr file = OpenForReading(path);
+    if (!file) {
+        Clear();
+        return {PackageRead::Status::NotOpened};
+    }
+    const PackageError error = ReadFrom(file.get());
+    // A folder opens on POSIX but cannot be read; that is no empty package.
+    if (std::ferror(file.get()) != 0) {
+        Clear();
+        return {PackageRead::Status::Unreadable};
+    }
+    if (error != PackageError::None) {
+        return {PackageRead::Status::Refused, error};
+    }
+    return {PackageRead::Status::Read};
+}
+
+void FirmwarePackage::Clear() {
+    BeginText();
+}
+
+PackageError FirmwarePackage::Finish(PackageError error, std::string sha256) {
     if (error == PackageError::None) {
         error = CheckFrames();
     }
     if (error != PackageError::None) {
         count_ = 0;
         frames_ = 0;
+        return error;
     }
+    textSha256_ = std::move(sha256);
+    textBytes_ = textOffset_;
     return error;
 }
 
 void FirmwarePackage::BeginText() {
     count_ = 0;
     frames_ = 0;
+    textSha256_.clear();
+    textBytes_ = 0;
     errorOffset_ = 0;
     textOffset_ = 0;
     pendingHigh_ = -1;

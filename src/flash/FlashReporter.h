@@ -10,6 +10,9 @@ class FlashReporter {
 public:
     virtual ~FlashReporter() = default;
     virtual void Report(unsigned message, std::int64_t lParam) = 0;
+    // The last frame was accepted, and the run makes sure that nothing follows the verdict
+    // before it believes it; the bar has reached its end meanwhile.
+    virtual void ConfirmingLastFrame() {}
 };
 
 } // namespace tamsivo

@@ -30,16 +30,10 @@ bool NothingWaiting(SerialLine& line) {
     return line.BytesWaiting(&waiting) && waiting == 0;
 }
 
-// The last verdict is believed only when nothing follows it: with one byte too many in the
-// stream, what was read as the verdict was not the computer's last word, and the real one
-// comes when the computer has judged the frame. So the line must stay quiet for twice the
-// longest the computer took to answer during the run, and at least kMinQuietAfterVerdictMs.
-bool QuietAfterVerdict(SerialLine& line, Clock::duration longestAnswer, std::uint32_t timeoutMs) {
-    const auto longest = std::chrono::ceil<std::chrono::milliseconds>(longestAnswer).count();
-    const std::uint32_t quietMs = static_cast<std::uint32_t>(
-        std::min<long long>(timeoutMs, std::max<long long>(kMinQuietAfterVerdictMs, 2 * longest)));
-    std::uint8_t stray = 0;
-    return NothingWaiting(line) && line.SetTimeouts(quietMs) && !line.Read(&stray, 1);
+// The system's reason a transfer failed, kept for the user; a timeout has none beyond the
+// outcome itself.
+int SystemReason(const SerialLine& line) {
+    return line.LastError() == TimeoutError() ? 0 : line.LastError();
 }
 
 } // namespace
@@ -58,6 +52,15 @@ FlashRun::FlashRun(AppState& state, FlashReporter& reporter)
 FlashRun::FlashRun(AppState& state, FlashReporter& reporter, Options options)
     : state_(state), reporter_(reporter), options_(std::move(options)) {}
 
+std::uint32_t FlashRun::QuietAfterVerdictMs(Clock::duration longestAnswer,
+                                            std::uint32_t timeoutMs) {
+    const auto longest = std::chrono::ceil<std::chrono::milliseconds>(longestAnswer).count();
+    const long long wanted =
+        std::max<long long>(kMinQuietAfterVerdictMs, kQuietAnswerTimes * longest);
+    const long long cap = std::max<long long>(kMinQuietAfterVerdictMs, timeoutMs);
+    return static_cast<std::uint32_t>(std::min(wanted, cap));
+}
+
 FirmwarePackage& FlashRun::Image() {
     static FirmwarePackage image;
     return image;
@@ -67,6 +70,7 @@ void FlashRun::Run(const FlashInputs& inputs) {
     start_ = Clock::now();
     stats_ = {};
     stats_.lastAnswers.reserve(kKeptAnswers);
+    package_ = inputs.package ? &inputs.package->image : nullptr;
     state_.busy = 1;
     std::unique_ptr<SerialLine> line;
     Ending ending;
@@ -81,48 +85,40 @@ void FlashRun::Run(const FlashInputs& inputs) {
     Finish(std::move(line), ending);
 }
 
+// The package is read before the port opens, so that the port is held no longer than the
+// transfer needs; what went wrong with it is told in the order the user expects: a missing
+// file before the port, a malformed one once the port is known to work.
 FlashRun::Ending FlashRun::Stages(const FlashInputs& inputs, SerialLine& line) {
-    FilePtr file;
-    if (std::optional<Ending> failed = Open(inputs, line, &file)) {
-        return *failed;
-    }
-    // A malformed package is refused before its first byte reaches the vehicle.
-    if (std::optional<Ending> failed = ReadPackage(std::move(file))) {
-        return *failed;
-    }
-    return Transfer(line);
-}
-
-std::optional<FlashRun::Ending> FlashRun::Open(const FlashInputs& inputs, SerialLine& line,
-                                               FilePtr* file) {
     const std::string devicePath = DevicePathForPort(inputs.portName);
     if (devicePath.empty()) {
         return Ending{WM_FLASH_PORT_ERROR, 0, true};
     }
-    *file = OpenForReading(inputs.packagePath);
-    if (!*file) {
+    const PackageRead read = inputs.package
+                                 ? inputs.package->read
+                                 : Image().ReadFile(inputs.packagePath);
+    if (read.status == PackageRead::Status::NotOpened) {
         return Ending{WM_FLASH_FILE_ERROR, 0, true};
+    }
+    // A stop before the port opens leaves the port, and the vehicle, untouched.
+    if (Stopped()) {
+        return Ending{};
     }
     if (!line.Open(devicePath.c_str(), kFlashBaudRate, options_.timeoutMs)) {
         stats_.portError = line.LastError();
         return Ending{WM_FLASH_PORT_ERROR, 0, true};
     }
-    return std::nullopt;
-}
-
-std::optional<FlashRun::Ending> FlashRun::ReadPackage(FilePtr file) {
-    FirmwarePackage& image = Package();
-    const PackageError error = image.ReadFrom(file.get());
-    const bool readFailed = std::ferror(file.get()) != 0; // e.g. a folder named like a package
-    file.reset();
-    if (readFailed) {
+    // A malformed package is refused before its first byte reaches the vehicle.
+    if (read.status == PackageRead::Status::Unreadable) {
         return Ending{WM_FLASH_FILE_ERROR, 0, true};
     }
-    if (error != PackageError::None) {
-        return Ending{WM_FLASH_PACKAGE_ERROR, static_cast<int>(error), true};
+    if (read.status == PackageRead::Status::Refused) {
+        return Ending{WM_FLASH_PACKAGE_ERROR, static_cast<int>(read.error), true};
     }
+    const FirmwarePackage& image = Package();
+    stats_.packageBytes = image.TextBytes();
+    stats_.packageSha256 = image.TextSha256();
     Notify(WM_FLASH_SIZE, image.ByteCount());
-    return std::nullopt;
+    return Transfer(line);
 }
 
 FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
@@ -137,11 +133,17 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
     std::uint32_t sentTotal = 0;
     std::uint32_t frameBytes = 0;
     unsigned retries = 0; // shared by both retryable answers; reset only by OK and WAIT
+    unsigned sends = 0;   // of the frame at hand, in all
     bool waiting = false;
     bool answered = false;           // the computer has spoken since the line was opened
     Clock::time_point asked;         // since when the computer owes an answer
     Clock::duration longestAnswer{}; // the longest it took to give one
     for (;;) {
+        // Nothing goes out after a stop, and no wait is waited out: a frame on its way has had
+        // its echo and its answer read by the time the stop is looked at again.
+        if (Stopped()) {
+            return Ending{};
+        }
         if (!waiting) {
             frameBytes = kFrameHeaderBytes + image.FrameLength(position);
             // Between a verdict and the next frame the computer says nothing. A byte that
@@ -152,20 +154,22 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
             if (!answered) {
                 line.Purge();
             } else if (!NothingWaiting(line)) {
-                return Ending{WM_FLASH_LINE_ERROR};
+                return Ending{WM_FLASH_LINE_ERROR, 0, false, SystemReason(line)};
             }
-            // A frame that did not go out in full, or whose echo did not come back, may have
-            // reached the computer only in part; nothing read after it is its answer.
             ++stats_.framesWritten;
-            if (!line.Write(bytes + position, frameBytes) ||
-                !line.Read(echo + position, frameBytes)) {
-                return Ending{WM_FLASH_NO_ECHO};
-            }
+            ++sends;
+            switch (line.WriteEchoed(bytes + position, frameBytes, echo + position)) {
+            case EchoCheck::Same:
+                break;
             // An echo that differs from the frame means the line changed it or the stream is
             // out of step; either way no following byte can be trusted as the answer, and a
             // resend could repeat a frame the computer already took.
-            if (std::memcmp(echo + position, bytes + position, frameBytes) != 0) {
+            case EchoCheck::Differs:
                 return Ending{WM_FLASH_LINE_ERROR};
+            // A frame that did not go out in full, or whose echo did not come back, may have
+            // reached the computer only in part; nothing read after it is its answer.
+            case EchoCheck::Failed:
+                return Ending{WM_FLASH_NO_ECHO, 0, false, SystemReason(line)};
             }
             sentTotal += frameBytes;
             stats_.sent = sentTotal;
@@ -175,7 +179,7 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
         }
         std::uint8_t answer = 0;
         if (!line.Read(&answer, 1)) {
-            return Ending{WM_FLASH_NO_ANSWER};
+            return Ending{WM_FLASH_NO_ANSWER, 0, false, SystemReason(line)};
         }
         // After a wait the next answer is owed from here.
         const Clock::time_point answeredAt = Clock::now();
@@ -186,13 +190,16 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
         waiting = answer == ANSWER_WAIT;
         switch (answer) {
         case ANSWER_OK:
+            sends = 0;
+            retries = 0;
+            break;
         case ANSWER_WAIT:
-            stats_.waits += answer == ANSWER_WAIT ? 1 : 0;
+            ++stats_.waits;
             retries = 0;
             break;
         case ANSWER_CHECKSUM_RETRY:
         case ANSWER_LINE_RETRY:
-            if (++retries == kMaxRetryableAnswers) {
+            if (++retries == kMaxRetryableAnswers || sends == kMaxSendsOfAFrame) {
                 return Ending{answer == ANSWER_CHECKSUM_RETRY ? WM_FLASH_CHECKSUM_ERROR
                                                               : WM_FLASH_LINE_ERROR};
             }
@@ -206,19 +213,28 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
         }
         // A wait answer is always followed by the frame's verdict, the last frame's too:
         // leaving before it would report success for a frame the computer may still refuse.
-        const bool accepted = position >= byteCount && !waiting;
-        if (accepted) {
-            if (!QuietAfterVerdict(line, longestAnswer, options_.timeoutMs)) {
-                return Ending{WM_FLASH_LINE_ERROR};
-            }
-            // The computer has the whole package: a stop that came too late changes nothing,
-            // and the user must not be told that the update was cancelled.
-            return Ending{WM_FLASH_DONE, sentTotal, true};
-        }
-        if (!state_.runAllowed) {
-            return Ending{};
+        if (position >= byteCount && !waiting) {
+            return ConfirmLastVerdict(line, longestAnswer, sentTotal);
         }
     }
+}
+
+// The last verdict is believed only when nothing follows it: with one byte too many in the
+// stream, what was read as the verdict was not the computer's last word, and the real one
+// comes when the computer has judged the frame. Only a read that ran out its time is quiet: a
+// byte, a hang-up or any other failure of the line meanwhile leaves the update unconfirmed.
+FlashRun::Ending FlashRun::ConfirmLastVerdict(SerialLine& line, Clock::duration longestAnswer,
+                                              std::uint32_t sentTotal) {
+    reporter_.ConfirmingLastFrame();
+    std::uint8_t stray = 0;
+    if (!NothingWaiting(line) ||
+        !line.SetTimeouts(QuietAfterVerdictMs(longestAnswer, options_.timeoutMs)) ||
+        line.Read(&stray, 1) || line.LastError() != TimeoutError()) {
+        return Ending{WM_FLASH_LINE_ERROR, 0, false, SystemReason(line)};
+    }
+    // The computer has the whole package: a stop that came too late changes nothing, and the
+    // user must not be told that the update was cancelled.
+    return Ending{WM_FLASH_DONE, sentTotal, true};
 }
 
 // Every end closes the line before `busy` falls, so that the port is free again by the time
@@ -234,8 +250,13 @@ void FlashRun::Finish(std::unique_ptr<SerialLine> line, const Ending& ending) {
     if (ending.message != 0 && (ending.evenIfCancelled || state_.runAllowed)) {
         stats_.ending = ending.message;
         stats_.endingParam = ending.lParam;
+        stats_.lineError = ending.lineError;
         Notify(ending.message, ending.lParam);
     }
+}
+
+bool FlashRun::Stopped() const {
+    return state_.runAllowed.load() == 0;
 }
 
 void FlashRun::Keep(std::uint8_t answer, Clock::time_point at) {

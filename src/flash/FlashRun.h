@@ -18,11 +18,20 @@ namespace tamsivo {
 
 struct AppState;
 
+// A package read once for several runs, so that every port receives the same bytes.
+struct LoadedPackage {
+    FirmwarePackage image;
+    PackageRead read;
+};
+
 // What one run sends and where, read from the shared state when the run starts.
 struct FlashInputs {
     std::string packagePath; // Windows-1251 on Windows
     std::string packageName; // the file name shown in messages
     std::string portName;
+    // Read already: the run sends this and opens no file. Null: the run reads packagePath into
+    // the process-wide Image().
+    std::shared_ptr<const LoadedPackage> package;
 };
 
 // exeDir + "updates" + separator + firmwareName, and the port name.
@@ -40,9 +49,6 @@ public:
     struct Options {
         std::uint32_t timeoutMs = kLineTimeoutMs;
         LineFactory makeLine; // empty: the platform's SerialLine
-        // Where the package is read to; empty: the process-wide Image(). Runs that go on at
-        // the same time each need their own.
-        FirmwarePackage* image = nullptr;
     };
 
     // An answer of the on-board computer and when it came, in ms since the run began.
@@ -61,6 +67,12 @@ public:
         std::chrono::steady_clock::duration duration{};
         std::vector<TimedAnswer> lastAnswers; // the newest kKeptAnswers, oldest first
         int portError = 0;                    // SerialLine::LastError() when the port did not open
+        // The system's reason a transfer on the open line failed (a hang-up, a vanished
+        // adapter); 0 when none failed or one merely timed out.
+        int lineError = 0;
+        // The package that was sent: its text's size and SHA-256, once it was read whole.
+        std::uint64_t packageBytes = 0;
+        std::string packageSha256;
         unsigned ending = 0;          // the notification the run ended with; 0: stopped, none told
         std::int64_t endingParam = 0; // the ending notification's lParam
     };
@@ -71,13 +83,17 @@ public:
     void Run(const FlashInputs& inputs);
 
     const Statistics& Stats() const { return stats_; }
-    // The image this run reads the package to.
-    FirmwarePackage& Package() const {
-        return options_.image != nullptr ? *options_.image : Image();
-    }
+    // The image this run sends: the one it was given, or the process-wide one.
+    const FirmwarePackage& Package() const { return package_ != nullptr ? *package_ : Image(); }
 
     // The process-wide image of the package last read; it outlives every run.
     static FirmwarePackage& Image();
+
+    // How long the line must stay quiet after the last verdict (see kMinQuietAfterVerdictMs),
+    // when the computer took `longestAnswer` at most to answer and answers time out after
+    // `timeoutMs`.
+    static std::uint32_t QuietAfterVerdictMs(std::chrono::steady_clock::duration longestAnswer,
+                                             std::uint32_t timeoutMs);
 
 private:
     // How a run ends: the notification that tells it, if any.
@@ -85,13 +101,16 @@ private:
         unsigned message = 0; // 0: stopped by the user, nothing to tell
         std::int64_t lParam = 0;
         bool evenIfCancelled = false; // reported after a stop as well
+        int lineError = 0;            // see Statistics::lineError
     };
 
     // The stages of a run; each returns the ending, or nothing when the run goes on.
     Ending Stages(const FlashInputs& inputs, SerialLine& line);
-    std::optional<Ending> Open(const FlashInputs& inputs, SerialLine& line, FilePtr* file);
-    std::optional<Ending> ReadPackage(FilePtr file);
+    std::optional<Ending> Open(const FlashInputs& inputs, SerialLine& line);
     Ending Transfer(SerialLine& line);
+    Ending ConfirmLastVerdict(SerialLine& line, std::chrono::steady_clock::duration longestAnswer,
+                              std::uint32_t sentTotal);
+    bool Stopped() const;
 
     void Finish(std::unique_ptr<SerialLine> line, const Ending& ending);
     void Notify(unsigned message, std::int64_t lParam);
@@ -100,6 +119,7 @@ private:
     AppState& state_;
     FlashReporter& reporter_;
     Options options_;
+    const FirmwarePackage* package_ = nullptr;
     std::chrono::steady_clock::time_point start_;
     Statistics stats_;
 };

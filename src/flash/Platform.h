@@ -23,6 +23,14 @@ FilePtr OpenForReading(const std::string& path);
 // Windows), UTF-8, without a trailing line end.
 std::string SystemErrorText(int code);
 
+// The error a transfer of the serial line reports when it timed out: ETIMEDOUT on POSIX,
+// ERROR_TIMEOUT on Windows. Every other failure of the line is the system's own word on it.
+int TimeoutError();
+
+// Whether a transfer failed because the device went away: unplugged, powered off, its driver
+// gone (a hang-up, EIO, ENXIO, ENODEV; on Windows the errors a removed USB adapter gives).
+bool IsVanishedDeviceError(int code);
+
 // The device path of a serial port name ("COM3" -> "\\.\COM3" on Windows; "/dev/ttyUSB0" or
 // "ttyUSB0" -> "/dev/ttyUSB0" on POSIX). Empty when the name cannot name a device.
 std::string DevicePathForPort(const std::string& portName);

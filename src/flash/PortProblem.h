@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace tamsivo {
@@ -16,5 +17,15 @@ struct PortProblem {
 // errno on POSIX, a Win32 error code on Windows), looking at the device and, on Linux, at who
 // holds it.
 PortProblem ExplainPortError(const std::string& devicePath, int error);
+
+// Explains `error`, the system's reason a transfer on the open line failed: above all an adapter
+// that was unplugged or lost its power mid-run.
+PortProblem ExplainLineError(int error);
+
+// Why a run through `portName` that ended with the notification `ending` failed, where the
+// system had a word on it: the port that did not open (`portError`), the line that failed
+// (`lineError`), or a port name that names no device. Nothing for any other end.
+std::optional<PortProblem> ExplainRunEnd(const std::string& portName, unsigned ending,
+                                         int portError, int lineError);
 
 } // namespace tamsivo

@@ -7,6 +7,13 @@
 
 namespace tamsivo {
 
+// What came back of a frame written through an adapter that echoes every byte it passes.
+enum class EchoCheck {
+    Same,    // the whole echo came back and equals what was written
+    Differs, // a byte came back other than the one written; nothing after it was written
+    Failed,  // the write or the echo failed; LastError() says why
+};
+
 // One open serial device, 8N1 at a given baud rate, with whole-buffer blocking transfers.
 // Every operation returns false on failure and never retries; the caller chooses the message,
 // and LastError() keeps the operating system's reason for it. The operations are virtual so
@@ -14,7 +21,8 @@ namespace tamsivo {
 //
 // Timeouts for a timeout t (ms): a read of n bytes gives up after 10 * n + t ms in all, or
 // when more than t ms pass between two received bytes; a write of n bytes may take
-// min(t * n, t + n) + 10 ms.
+// min(t * n, t + n) + 10 ms; a write with its echo fails once neither a byte goes out nor one
+// comes back for t ms.
 class SerialLine {
 public:
     SerialLine() = default;
@@ -32,6 +40,12 @@ public:
     // Succeed only when exactly `count` bytes were transferred.
     virtual bool Write(const std::uint8_t* data, std::uint32_t count);
     virtual bool Read(std::uint8_t* buffer, std::uint32_t count);
+    // Writes `count` bytes and reads their echo into `echo` while they go out, comparing it as it
+    // comes. An adapter echoes each byte as it passes and every buffer between it and us is
+    // bounded: a frame larger than those buffers never goes out whole while nobody reads its
+    // echo. Reads no byte beyond the echo, so what follows it stays for the next Read.
+    virtual EchoCheck WriteEchoed(const std::uint8_t* data, std::uint32_t count,
+                                  std::uint8_t* echo);
     // How many received bytes the driver holds that nobody has read yet; does not wait.
     virtual bool BytesWaiting(std::uint32_t* count);
 

@@ -1,4 +1,4 @@
-#include "record/Sha256.h"
+#include "flash/Sha256.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,17 +8,20 @@
 
 namespace tamsivo {
 
-RunRecord RecordOfRun(const char* program, std::string startedAt, const FileDigest& package,
-                      std::string packageName, std::string port, const char* outcome,
-                      const FlashRun::Statistics& stats) {
+RunRecord RecordOfRun(const char* program, std::string startedAt, std::string packageName,
+                      std::string port, const FlashRun::Statistics& stats, std::string reason) {
     RunRecord record;
     record.time = std::move(startedAt);
     record.program = program;
     record.package = std::move(packageName);
-    record.packageBytes = package.bytes;
-    record.sha256 = package.sha256;
+    if (!stats.packageSha256.empty()) {
+        record.packageBytes = stats.packageBytes;
+        record.sha256 = stats.packageSha256;
+    }
     record.port = std::move(port);
+    const char* outcome = OutcomeKeyOf(stats.ending);
     record.outcome = outcome;
+    record.reason = std::move(reason);
     record.frames = stats.framesWritten;
     record.resends = stats.resends;
     record.waits = stats.waits;

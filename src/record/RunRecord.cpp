@@ -72,6 +72,9 @@ std::string RunRecordToJsonLine(const RunRecord& record) {
     object["sha256"] = record.sha256.empty() ? ordered() : ordered(record.sha256);
     object["port"] = record.port;
     object["outcome"] = record.outcome;
+    if (!record.reason.empty()) {
+        object["reason"] = record.reason;
+    }
     object["frames"] = record.frames;
     object["resends"] = record.resends;
     object["waits"] = record.waits;
@@ -121,6 +124,9 @@ std::optional<RunRecord> RunRecordFromJsonLine(std::string_view line) {
             return std::nullopt;
         }
         record.packageBytes = value;
+    }
+    if (object.contains("reason") && !ReadText(object, "reason", &record.reason)) {
+        return std::nullopt;
     }
     if (sha256 != object.end() && !sha256->is_null()) {
         if (!ReadText(object, "sha256", &record.sha256)) {

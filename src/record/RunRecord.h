@@ -16,10 +16,13 @@ struct RunRecord {
     std::string time;                          // local date and time, ISO 8601 with the UTC offset
     std::string program;                       // "Tamsivo" or "tamsivo-flash"
     std::string package;                       // the package's file name
-    std::optional<std::uint64_t> packageBytes; // the file's size; none when it could not be read
-    std::string sha256; // of the file, lower-case hex; empty when not computed
+    // The size and SHA-256 (lower-case hex) of the package file whose bytes were sent; none and
+    // empty when the file was not read whole or was refused.
+    std::optional<std::uint64_t> packageBytes;
+    std::string sha256;
     std::string port;
     std::string outcome;       // FlashOutcome::key: "done", "checksum_error", "cancelled", ...
+    std::string reason;        // the system's reason behind a failure, where it had one
     std::uint32_t frames = 0;  // frames written, resends included
     std::uint32_t resends = 0; // frames written again on a resend answer
     std::uint32_t waits = 0;   // wait answers

@@ -9,7 +9,7 @@
 #include "flash/FlashOutcome.h"
 #include "flash/FlashProtocol.h"
 #include "flash/SerialLine.h"
-#include "record/Sha256.h"
+#include "flash/Sha256.h"
 #include "text/Cp1251Literal.h"
 
 #include <gtest/gtest.h>

@@ -23,6 +23,7 @@ namespace {
 using sim::BkSimConfig;
 using sim::BkSimulator;
 using sim::Fault;
+using sim::kDefaultEchoBuffer;
 using Bytes = std::vector<std::uint8_t>;
 
 class LastReport : public FlashReporter {
@@ -64,7 +65,9 @@ protected:
         reporter_ = {};
         FlashRun::Options options;
         options.timeoutMs = timeoutMs;
-        FlashRun(state_, reporter_, options).Run(FlashInputsFrom(state_));
+        FlashRun run(state_, reporter_, options);
+        run.Run(FlashInputsFrom(state_));
+        stats_ = run.Stats();
         EXPECT_EQ(state_.busy, 0);
         return reporter_.last;
     }
@@ -72,6 +75,7 @@ protected:
     std::filesystem::path dir_;
     AppState state_;
     LastReport reporter_;
+    FlashRun::Statistics stats_;
 };
 
 TEST_F(DeviceRun, DeliversExactlyThePackageOnceAndFreesThePort) {
@@ -154,18 +158,51 @@ TEST_F(DeviceRun, EachDeviceFaultEndsWithItsOwnNotificationNeverWithSuccess) {
             EXPECT_EQ(simulator->Accepted().size(), c.accepted);
         }
     }
-    // A one-frame package: the byte too many comes after the last verdict, the computer's own
-    // refusal later still, after it has thought about the frame.
-    WritePackage({400}, {0x5A});
-    for (const std::uint32_t thinkingMs : {0u, 60u}) {
-        BkSimConfig last;
-        last.fault = Fault::ExtraEcho;
-        last.faultFrame = 1;
-        last.faultAnswer = ANSWER_OK;
-        last.answers = "44";
-        last.baud = kFlashBaudRate;
-        last.processingDelayMs = thinkingMs;
-        EXPECT_EQ(RunAgainst(*Simulator(last)), WM_FLASH_LINE_ERROR) << thinkingMs;
+}
+
+// A byte after the last frame's echo was taken for its verdict; whatever comes next, and however
+// late, the update is not reported done: the computer's own refusal, or the adapter vanishing.
+TEST_F(DeviceRun, TheLastVerdictIsConfirmedWhateverHappensMeanwhile) {
+    WritePackage({400, 400}, {0x5A});
+    struct Case {
+        std::uint32_t refusalMs; // after the stray byte
+        std::uint32_t timeoutMs;
+    };
+    for (const Case c : {Case{0, 300}, Case{70, 50}, Case{150, 10000}, Case{300, 10000}}) {
+        SCOPED_TRACE(c.refusalMs);
+        BkSimConfig config;
+        config.fault = Fault::ExtraEcho;
+        config.faultFrame = 2;
+        config.faultAnswer = ANSWER_OK;
+        config.faultDelayMs = c.refusalMs;
+        config.answers = "ok,22";
+        config.baud = kFlashBaudRate;
+        EXPECT_EQ(RunAgainst(*Simulator(config), c.timeoutMs), WM_FLASH_LINE_ERROR);
+        EXPECT_EQ(stats_.lineError, 0);
+    }
+    BkSimConfig vanishing;
+    vanishing.fault = Fault::HangUp;
+    vanishing.faultFrame = 2;
+    vanishing.faultAnswer = ANSWER_OK;
+    vanishing.faultDelayMs = 20;
+    EXPECT_EQ(RunAgainst(*Simulator(vanishing)), WM_FLASH_LINE_ERROR);
+    EXPECT_TRUE(IsVanishedDeviceError(stats_.lineError)) << stats_.lineError;
+}
+
+// An adapter echoes every byte as it passes and holds only so much of its echo while the host
+// does not read: the largest frames go through all the same, at once or paced.
+TEST_F(DeviceRun, TheLargestFramesGoThroughAnAdapterThatEchoesAsItReceives) {
+    const Bytes package = WritePackage({0xFFFF, 3, 0xFFFF}, test::AwkwardBytes());
+    for (const std::uint32_t baud : {0u, 921600u}) {
+        for (const std::uint32_t buffer : {256u, kDefaultEchoBuffer}) {
+            SCOPED_TRACE(std::to_string(baud) + " baud, " + std::to_string(buffer) + " bytes");
+            BkSimConfig config;
+            config.baud = baud;
+            config.echoBuffer = buffer;
+            auto simulator = Simulator(config);
+            EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_DONE);
+            EXPECT_EQ(simulator->Accepted(), package);
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +34,9 @@ struct Device {
     std::deque<int> answers;
     bool opens = true;
     bool writes = true;
+    // What a read that finds the stream dry fails with: its timeout, or the system's word on an
+    // adapter that went away meanwhile.
+    int dry = ETIMEDOUT;
     int echoFailsOnWrite = 0; // that write's echo lacks its last byte, and nothing follows
     Mangle mangle;
 };
@@ -43,6 +47,7 @@ struct LineLog {
     int purges = 0;
     int purgesBeforeFirstWrite = 0;
     std::uint32_t timeoutMs = 0;
+    std::vector<std::uint32_t> laterTimeouts; // set on the open line
     bool openAttempted = false;
     bool closed = false;
     bool destroyed = false;
@@ -61,7 +66,10 @@ public:
         log_.timeoutMs = timeoutMs;
         return device_.opens;
     }
-    bool SetTimeouts(std::uint32_t) override { return true; }
+    bool SetTimeouts(std::uint32_t timeoutMs) override {
+        log_.laterTimeouts.push_back(timeoutMs);
+        return true;
+    }
     bool Purge() override {
         ++log_.purges;
         log_.purgesBeforeFirstWrite += log_.writes.empty() ? 1 : 0;
@@ -75,7 +83,7 @@ public:
     bool Write(const std::uint8_t* data, std::uint32_t count) override {
         log_.writes.emplace_back(data, data + count);
         if (!device_.writes) {
-            return false;
+            return Fail(device_.dry);
         }
         const int write = static_cast<int>(log_.writes.size());
         input_.insert(input_.end(), late_.begin(), late_.end());
@@ -102,7 +110,14 @@ public:
         const std::uint32_t got = std::min<std::uint32_t>(count, input_.size());
         std::copy_n(input_.begin(), got, buffer);
         input_.erase(input_.begin(), input_.begin() + got);
-        return got == count;
+        return got == count ? Succeed() : Fail(device_.dry);
+    }
+    EchoCheck WriteEchoed(const std::uint8_t* data, std::uint32_t count,
+                          std::uint8_t* echo) override {
+        if (!Write(data, count) || !Read(echo, count)) {
+            return EchoCheck::Failed;
+        }
+        return std::equal(data, data + count, echo) ? EchoCheck::Same : EchoCheck::Differs;
     }
     bool BytesWaiting(std::uint32_t* count) override {
         *count = static_cast<std::uint32_t>(input_.size());
@@ -187,7 +202,9 @@ protected:
             if (ending) {
                 EXPECT_TRUE(test_.log_.closed || !test_.log_.openAttempted);
             }
-            if (message == WM_FLASH_PROGRESS && lParam == stopAt_) {
+            // 0: before the first frame goes out.
+            if ((message == WM_FLASH_SIZE && stopAt_ == 0) ||
+                (message == WM_FLASH_PROGRESS && lParam == stopAt_)) {
                 test_.state_.runAllowed = 0;
             }
             if (test_.onReport) {
@@ -331,8 +348,77 @@ TEST_F(FlashRunTest, StreamOutOfStepIsALineErrorNeverSuccess) {
     }
 }
 
+// A computer that alternates waits and resend requests resets the count of resends each time;
+// the frame still goes out sixteen times at most, and the last request says how the run failed.
+TEST_F(FlashRunTest, NoFrameIsSentMoreThanSixteenTimes) {
+    WritePackage("0002 5AA5");
+    const auto alternating = [](int retry, int pairs, std::deque<int> end) {
+        std::deque<int> answers;
+        for (int i = 0; i < pairs; ++i) {
+            answers.insert(answers.end(), {0x88, retry});
+        }
+        answers.insert(answers.end(), end.begin(), end.end());
+        return answers;
+    };
+    EXPECT_EQ(Run(Device{alternating(0x22, 100, {})}).back(), End(WM_FLASH_CHECKSUM_ERROR));
+    EXPECT_EQ(log_.writes.size(), 16u);
+    EXPECT_EQ(Run(Device{alternating(0x33, 100, {})}).back(), End(WM_FLASH_LINE_ERROR));
+    EXPECT_EQ(log_.writes.size(), 16u);
+    EXPECT_EQ(Run(Device{alternating(0x22, 15, {0x88, 0x11})}).back(), End(WM_FLASH_DONE, 4));
+    EXPECT_EQ(log_.writes.size(), 16u);
+}
+
+// The last verdict is believed only once the line has stayed quiet, and only a read that ran
+// out its time is quiet: an adapter pulled out meanwhile leaves the update unconfirmed. Every
+// transfer that fails for a reason of the system's keeps that reason; a timeout has none.
+TEST_F(FlashRunTest, TheLastVerdictNeedsAQuietLineAndAFailedTransferKeepsItsReason) {
+    WritePackage(kThreeFrames);
+    const auto device = [](std::deque<int> answers, int dry, int echoFailsOnWrite = 0) {
+        Device d{std::move(answers)};
+        d.dry = dry;
+        d.echoFailsOnWrite = echoFailsOnWrite;
+        return d;
+    };
+    struct Case {
+        const char* what;
+        Device device;
+        Report end;
+        int lineError;
+    };
+    const std::vector<Case> cases = {
+        {"quiet", device({0x11, 0x11, 0x11}, ETIMEDOUT), End(WM_FLASH_DONE, 9), 0},
+        {"pulled while confirming", device({0x11, 0x11, 0x11}, EIO), End(WM_FLASH_LINE_ERROR), EIO},
+        {"pulled mid-frame", device({0x11}, EIO, 2), End(WM_FLASH_NO_ECHO), EIO},
+        {"echo timed out", device({0x11}, ETIMEDOUT, 2), End(WM_FLASH_NO_ECHO), 0},
+        {"pulled before the answer", device({0x11}, ENODEV), End(WM_FLASH_NO_ANSWER), ENODEV},
+        {"answer timed out", device({0x11}, ETIMEDOUT), End(WM_FLASH_NO_ANSWER), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Run(c.device).back(), c.end);
+        EXPECT_EQ(stats_.lineError, c.lineError);
+    }
+    Run(device({0x11, 0x11, 0x11}, ETIMEDOUT));
+    EXPECT_EQ(log_.laterTimeouts,
+              std::vector<std::uint32_t>{FlashRun::QuietAfterVerdictMs({}, log_.timeoutMs)});
+}
+
+TEST(QuietAfterVerdict, ASecondAtLeastThreeLongestAnswersAndNoMoreThanTheTimeout) {
+    using std::chrono::milliseconds;
+    EXPECT_EQ(FlashRun::QuietAfterVerdictMs(milliseconds(5), 50), 1000u) << "no option shortens it";
+    EXPECT_EQ(FlashRun::QuietAfterVerdictMs(milliseconds(400), 900), 1000u);
+    EXPECT_EQ(FlashRun::QuietAfterVerdictMs(milliseconds(5), 10000), 1000u);
+    EXPECT_EQ(FlashRun::QuietAfterVerdictMs(milliseconds(400), 10000), 1200u);
+    EXPECT_EQ(FlashRun::QuietAfterVerdictMs(milliseconds(4000), 10000), 10000u);
+}
+
 TEST_F(FlashRunTest, AStopEndsSilentlyAfterTheFrameInFlightUnlessThatWasTheLast) {
     WritePackage(kThreeFrames);
+    // Nothing reaches the vehicle after a stop: not the port's open, not the first frame.
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}, -1, false), std::vector<Report>{});
+    EXPECT_FALSE(log_.openAttempted);
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}, 0), std::vector<Report>{Size(9)});
+    EXPECT_TRUE(log_.writes.empty());
     EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}, 3), (std::vector<Report>{Size(9), Progress(3)}));
     EXPECT_EQ(log_.writes.size(), 1u);
     // Failures after a stop stay silent too: the user is told of the cancellation instead.
@@ -363,7 +449,7 @@ TEST_F(FlashRunTest, FailuresAtTheStartAreReportedEvenAfterAStop) {
     WritePackage(kThreeFrames);
     Device absent;
     absent.opens = false;
-    EXPECT_EQ(Run(absent, -1, false), portError);
+    EXPECT_EQ(Run(absent), portError);
     EXPECT_TRUE(log_.writes.empty());
     state_.portName.clear();
     EXPECT_EQ(Run(Device{}, -1, false), portError) << "a port name that names no device";

@@ -1,10 +1,9 @@
-// The run log: the digest of a package, the record as a JSON line, the log file shared by
+// The run log: SHA-256, the record as a JSON line, the log file shared by
 // threads and processes, where it lives, the time it gives and the history table.
-#include "record/FileDigest.h"
 #include "record/FormatHistory.h"
 #include "record/LocalTime.h"
 #include "record/RunLog.h"
-#include "record/Sha256.h"
+#include "flash/Sha256.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +72,8 @@ protected:
         record.packageBytes = 196;
         record.sha256 = std::string(64, 'e');
         record.port = "/dev/ttyUSB0";
-        record.outcome = "checksum_error";
+        record.outcome = "no_echo";
+        record.reason = "the adapter was disconnected (Input/output error)";
         record.frames = 7;
         record.resends = 3;
         record.waits = 1;
@@ -117,24 +117,12 @@ TEST(Sha256, StandardVectorsFedWholeOrInAwkwardPieces) {
     }
 }
 
-TEST_F(RecordTest, DigestOfAPackageFileButNotOfAHugeOne) {
-    std::ofstream(dir_ / "bk.enc") << "abc";
-    std::ofstream(dir_ / "huge.enc").close();
-    fs::resize_file(dir_ / "huge.enc", kMaxDigestedBytes + 1);
-    const FileDigest small = FileDigest::Of((dir_ / "bk.enc").string());
-    EXPECT_EQ(small.bytes, 3u);
-    EXPECT_EQ(small.sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    const FileDigest huge = FileDigest::Of((dir_ / "huge.enc").string());
-    EXPECT_EQ(huge.bytes, kMaxDigestedBytes + 1);
-    EXPECT_EQ(huge.sha256, "");
-    EXPECT_EQ(FileDigest::Of((dir_ / "none.enc").string()).bytes, std::nullopt);
-}
-
 TEST_F(RecordTest, RecordsComeBackAsTheyWereWrittenInAFixedLineFormat) {
     RunRecord bare = Record("bare.enc");
     bare.packageBytes.reset();
     bare.sha256.clear();
     bare.lastAnswers.clear();
+    bare.reason.clear();
     RunRecord foreign = Record(Utf8(u8"б") + "\xFF.enc"); // a name in another code page
     RunLog log(dir_ / "new" / "folder" / "runs.jsonl");
     for (const RunRecord& record : {Record("bk.enc"), bare, foreign}) {
@@ -149,11 +137,13 @@ TEST_F(RecordTest, RecordsComeBackAsTheyWereWrittenInAFixedLineFormat) {
     EXPECT_EQ(full, "{\"time\":\"2026-12-07T14:03:12+03:00\",\"program\":\"tamsivo-flash\","
                     "\"package\":\"bk.enc\",\"package_bytes\":196,\"sha256\":\"" +
                         std::string(64, 'e') +
-                        "\",\"port\":\"/dev/ttyUSB0\",\"outcome\":\"checksum_error\","
+                        "\",\"port\":\"/dev/ttyUSB0\",\"outcome\":\"no_echo\","
+                        "\"reason\":\"the adapter was disconnected (Input/output error)\","
                         "\"frames\":7,\"resends\":3,\"waits\":1,\"sent\":130,\"seconds\":2.5,"
                         "\"answers\":[{\"ms\":12034,\"byte\":\"44\"},"
                         "{\"ms\":4294967295,\"byte\":\"AB\"}]}");
     EXPECT_NE(bareLine.find("\"package_bytes\":null,\"sha256\":null,"), std::string::npos);
+    EXPECT_EQ(bareLine.find("reason"), std::string::npos);
     foreign.package = Utf8(u8"б\uFFFD.enc");
     std::string error = "stale";
     EXPECT_EQ(log.Last(5, &error), (std::vector<RunRecord>{Record("bk.enc"), bare, foreign}));

@@ -225,7 +225,7 @@ protected:
         const std::wstring exeDir(temp);
         inputs_ =
             FlashInputs{Utf16ToCp1251(std::u16string(updates.begin(), updates.end())) + "\\bk.enc",
-                        "bk.enc", TestPort()};
+                        "bk.enc", TestPort(), nullptr};
         TheAppState().runAllowed = 1;
         TheAppState().busy = 0;
     }

@@ -244,6 +244,49 @@ INSTANTIATE_TEST_SUITE_P(Line, WineFault, ::testing::Values(Fault::DropLine, Fau
                              return info.param == Fault::DropLine ? "Dropped" : "ExtraEcho";
                          });
 
+// The command-line flasher through the Windows line: `args` after the program, the package
+// `package` written to a file of its own; its exit code, its output in `output`.
+int Flash(const std::string& name, const tamsivo::test::TestPackage& package,
+          std::vector<std::string> args, std::string* output) {
+    const fs::path file = kWork / (name + ".enc");
+    std::ofstream(file, std::ios::binary) << package.text;
+    std::vector<std::string> argv{kWine,
+                                  (kBin / "tools/tamsivo-flash/tamsivo-flash.exe").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.insert(argv.end(), {"--port", "COM5", "--no-log", WindowsPath(file)});
+    const int code = Execute(argv, {}, kWork / (name + ".log"));
+    *output = ReadText(kWork / (name + ".log"));
+    return code;
+}
+
+// An adapter echoes every byte as it passes and holds only so much of its echo: the largest
+// frames a package may hold go through the Windows line all the same.
+TEST_F(Wine, TheLargestFramesGoThroughAnAdapterThatEchoesAsItReceives) {
+    BkSimulator& simulator = Serve(5);
+    const tamsivo::test::TestPackage package =
+        tamsivo::test::MakePackage({0xFFFF, 3, 0xFFFF}, tamsivo::test::AwkwardBytes());
+    std::string output;
+    EXPECT_EQ(Flash("largest", package, {}, &output), 0) << output;
+    EXPECT_EQ(simulator.Accepted(), package.bytes);
+}
+
+// A stray byte taken for the last verdict, then the adapter is gone: no success, and the
+// reason is the adapter's, not the K-line's.
+TEST_F(Wine, AnAdapterThatVanishesIsToldAsSuch) {
+    BkSimConfig vanishing;
+    vanishing.fault = Fault::HangUp;
+    vanishing.faultFrame = 1;
+    vanishing.faultAnswer = tamsivo::ANSWER_OK;
+    vanishing.faultDelayMs = 20;
+    Serve(5, vanishing);
+    std::string output;
+    EXPECT_EQ(Flash("vanishing", tamsivo::test::MakePackage({16}, {0x5A}), {"--json"}, &output),
+              10)
+        << output;
+    EXPECT_NE(output.find("\"reason\":\"the adapter was disconnected"), std::string::npos)
+        << output;
+}
+
 // Wine's serial devices open any number of times, whatever the share mode: while one Tamsivo
 // program flashes through a port, every other finds it busy and writes nothing into it.
 TEST_F(Wine, APortInUseIsBusyForEveryOtherProgram) {

@@ -9,12 +9,15 @@ namespace tamsivo::cli {
 
 // Turns the first Ctrl+C (on POSIX also SIGTERM and SIGHUP) into the dialog's stop command for
 // every run: it clears each `runAllowed`, so each run finishes its frame in flight, closes its
-// port and returns. The
-// handler then steps aside, so a second one ends the process at once. Only one handler exists at a
-// time; the destructor restores the previous behaviour.
+// port and returns. A second request ends the process at once, but only when it comes
+// kQuitGap or more after the first: timeout(1) signals the program and then its process group,
+// and a closing terminal sends SIGHUP from the kernel and again from the shell, so one stop
+// often arrives twice at once; a person pressing Ctrl+C again takes longer. Only one handler
+// exists at a time; the destructor restores the previous behaviour.
 class CancelHandler {
 public:
     static constexpr std::size_t kMaxRuns = 64;
+    static constexpr std::int64_t kQuitGapMs = 1000;
 
     // At most kMaxRuns flags.
     explicit CancelHandler(std::span<std::atomic<std::uint8_t>* const> runAllowed);

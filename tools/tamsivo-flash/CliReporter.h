@@ -14,6 +14,7 @@ public:
     CliReporter(ProgressBoard& progress, std::size_t row) : progress_(progress), row_(row) {}
 
     void Report(unsigned message, std::int64_t lParam) override;
+    void ConfirmingLastFrame() override { progress_.Confirming(row_); }
 
 private:
     ProgressBoard& progress_;

@@ -115,21 +115,16 @@ bool FlashCommand::ResolvePackage(CliResult* failure) {
 }
 
 CliResult FlashCommand::Check() const {
-    FilePtr file = OpenForReading(PlatformText::EnginePath(package_));
-    if (!file) {
-        return OutcomeResult(*FindOutcome(WM_FLASH_FILE_ERROR), ExitCode::FileError, 0, "",
-                             packageName_, FlashRun::Image());
-    }
     FirmwarePackage& image = FlashRun::Image();
-    const PackageError error = image.ReadFrom(file.get());
-    // A folder opens on POSIX but cannot be read; that is no empty package.
-    if (std::ferror(file.get())) {
+    const PackageRead read = image.ReadFile(PlatformText::EnginePath(package_));
+    if (read.status == PackageRead::Status::NotOpened ||
+        read.status == PackageRead::Status::Unreadable) {
         return OutcomeResult(*FindOutcome(WM_FLASH_FILE_ERROR), ExitCode::FileError, 0, "",
-                             packageName_, FlashRun::Image());
+                             packageName_, image);
     }
-    if (error != PackageError::None) {
+    if (read.status == PackageRead::Status::Refused) {
         return OutcomeResult(*FindOutcome(WM_FLASH_PACKAGE_ERROR), ExitCode::PackageError,
-                             static_cast<int>(error), "", packageName_, image);
+                             static_cast<int>(read.error), "", packageName_, image);
     }
     CliResult result;
     result.code = ExitCode::Success;
@@ -181,11 +176,6 @@ std::vector<CliResult> FlashCommand::Flash() {
         Console::Write(stdout, "Flashing " + packageName_ + " through " + through +
                                    (options_.simulate ? " (simulated)" : "") + '\n');
     }
-    // Taken before the runs, so that the record names the file as it was written, not as it
-    // may be once they are over.
-    const bool recorded = !options_.noLog && !options_.simulate;
-    const FileDigest digest =
-        recorded ? FileDigest::Of(PlatformText::EnginePath(package_)) : FileDigest{};
     ProgressBoard board(style, stdout, ports_);
     std::vector<std::unique_ptr<PortRun>> runs;
     std::vector<std::atomic<std::uint8_t>*> stopFlags;
@@ -194,10 +184,15 @@ std::vector<CliResult> FlashCommand::Flash() {
         stopFlags.push_back(&runs.back()->RunAllowed());
     }
     {
+        // From here a stop ends every run before its port opens, or after its frame in flight.
         const CancelHandler cancel(stopFlags);
+        // Read once, so that every port receives the same bytes and the record names them,
+        // whatever happens to the file meanwhile.
+        auto package = std::make_shared<LoadedPackage>();
+        package->read = package->image.ReadFile(PlatformText::EnginePath(package_));
         for (const auto& run : runs) {
             run->Start(FlashInputs{PlatformText::EnginePath(package_), Utf8ToCp1251(packageName_),
-                                   PlatformText::EngineName(run->Port())},
+                                   PlatformText::EngineName(run->Port()), package},
                        options_.timeoutMs);
         }
         for (const auto& run : runs) {
@@ -205,8 +200,8 @@ std::vector<CliResult> FlashCommand::Flash() {
         }
     }
     board.Finish();
-    if (recorded) {
-        Record(runs, digest);
+    if (!options_.noLog && !options_.simulate) {
+        Record(runs);
     }
     std::vector<CliResult> results;
     for (const auto& run : runs) {
@@ -215,13 +210,13 @@ std::vector<CliResult> FlashCommand::Flash() {
     return results;
 }
 
-void FlashCommand::Record(const std::vector<std::unique_ptr<PortRun>>& runs,
-                          const FileDigest& digest) const {
+void FlashCommand::Record(const std::vector<std::unique_ptr<PortRun>>& runs) const {
     RunLog log(LogPath(options_));
     for (const auto& run : runs) {
         std::string error;
-        if (!log.Append(RecordOfRun("tamsivo-flash", run->StartedAt(), digest, packageName_,
-                                    run->Port(), run->OutcomeKey(), run->Stats()),
+        const std::optional<PortProblem> problem = run->Problem();
+        if (!log.Append(RecordOfRun("tamsivo-flash", run->StartedAt(), packageName_, run->Port(),
+                                    run->Stats(), problem ? problem->reason : std::string()),
                         &error)) {
             Console::Write(stderr,
                            "tamsivo-flash: warning: the run was not recorded: " + error + '\n');

@@ -3,7 +3,6 @@
 #include "CliOptions.h"
 #include "CliResult.h"
 #include "SimulatedAdapter.h"
-#include "record/FileDigest.h"
 
 #include <filesystem>
 #include <memory>
@@ -32,7 +31,7 @@ private:
     CliResult History() const;
     // Appends each run's record to the log; a log that cannot be written is said once and
     // changes no outcome. A simulated run wrote into no car and is not recorded.
-    void Record(const std::vector<std::unique_ptr<PortRun>>& runs, const FileDigest& digest) const;
+    void Record(const std::vector<std::unique_ptr<PortRun>>& runs) const;
 
     CliOptions options_;
     std::filesystem::path package_;

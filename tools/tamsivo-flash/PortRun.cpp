@@ -4,6 +4,7 @@
 #include "flash/FlashOutcome.h"
 #include "flash/FlashProtocol.h"
 #include "flash/Platform.h"
+#include "flash/PortProblem.h"
 #include "record/LocalTime.h"
 #include "record/RecordOfRun.h"
 #include "text/Cp1251.h"
@@ -42,10 +43,10 @@ PortRun::~PortRun() {
 
 void PortRun::Start(const FlashInputs& inputs, std::uint32_t timeoutMs) {
     startedAt_ = LocalTimeNow();
+    package_ = inputs.package;
     thread_ = std::thread([this, inputs, timeoutMs] {
         FlashRun::Options options;
         options.timeoutMs = timeoutMs;
-        options.image = &image_;
         FlashRun run(state_, reporter_, options);
         run.Run(inputs);
         stats_ = run.Stats();
@@ -58,18 +59,20 @@ void PortRun::Join() {
     }
 }
 
-const char* PortRun::OutcomeKey() const {
-    return OutcomeKeyOf(stats_.ending);
+std::optional<PortProblem> PortRun::Problem() const {
+    return ExplainRunEnd(PlatformText::EngineName(port_), stats_.ending, stats_.portError,
+                         stats_.lineError);
 }
 
 CliResult PortRun::Result(const std::string& packageName) const {
+    const FirmwarePackage& image = package_->image;
     CliResult result;
     if (stats_.ending == 0) {
         result =
-            OutcomeResult(CancelledOutcome(), ExitCode::Cancelled, 0, port_, packageName, image_);
+            OutcomeResult(CancelledOutcome(), ExitCode::Cancelled, 0, port_, packageName, image);
     } else if (const FlashOutcome* outcome = FindOutcome(stats_.ending)) {
         result = OutcomeResult(*outcome, ExitCodeForNotification(stats_.ending), stats_.endingParam,
-                               port_, packageName, image_);
+                               port_, packageName, image);
     } else {
         result.code = ExitCode::Internal;
         result.message =
@@ -77,18 +80,11 @@ CliResult PortRun::Result(const std::string& packageName) const {
         result.package = packageName;
         result.port = port_;
     }
-    result.bytes = image_.ByteCount();
-    result.frames = image_.FrameCount();
+    result.bytes = image.ByteCount();
+    result.frames = image.FrameCount();
     result.sent = stats_.sent;
     result.seconds = std::chrono::duration<double>(stats_.duration).count();
-    const std::string device = DevicePathForPort(PlatformText::EngineName(port_));
-    if (stats_.portError != 0) {
-        result.portProblem = ExplainPortError(device, stats_.portError);
-    } else if (device.empty() && stats_.ending == WM_FLASH_PORT_ERROR) {
-        result.portProblem =
-            PortProblem{"not a port name", "give a port as --list-ports shows it, or the whole "
-                                           "path of the device"};
-    }
+    result.portProblem = Problem();
     return result;
 }
 

@@ -6,17 +6,20 @@
 #include "flash/FirmwarePackage.h"
 #include "flash/FlashOutcome.h"
 #include "flash/FlashRun.h"
+#include "flash/PortProblem.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 namespace tamsivo::cli {
 
 // One run of the package through one port, on a thread of its own. Each run has its own stop
-// and busy flags, image and reporter, so that runs through several ports go on side by side and
-// none waits for another.
+// and busy flags and reporter, so that runs through several ports go on side by side and none
+// waits for another; they share the one package read for all of them.
 class PortRun {
 public:
     // `port` in UTF-8; `row` is the run's row on the board.
@@ -27,6 +30,7 @@ public:
 
     std::atomic<std::uint8_t>& RunAllowed() { return state_.runAllowed; }
 
+    // `inputs.package` must be set: the package is read once for every port.
     void Start(const FlashInputs& inputs, std::uint32_t timeoutMs);
     void Join();
 
@@ -35,14 +39,15 @@ public:
     CliResult Result(const std::string& packageName) const;
     const FlashRun::Statistics& Stats() const { return stats_; }
     const std::string& Port() const { return port_; }
-    // When the run began, local time (see LocalTimeNow), and how it ended: its outcome's key.
+    // When the run began, local time (see LocalTimeNow).
     const std::string& StartedAt() const { return startedAt_; }
-    const char* OutcomeKey() const;
+    // Why the run failed, where the system had a word on it (see ExplainRunEnd).
+    std::optional<PortProblem> Problem() const;
 
 private:
     std::string port_;
     AppState state_;
-    FirmwarePackage image_;
+    std::shared_ptr<const LoadedPackage> package_;
     CliReporter reporter_;
     FlashRun::Statistics stats_;
     std::string startedAt_;

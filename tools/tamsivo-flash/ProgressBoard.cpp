@@ -90,6 +90,26 @@ void ProgressBoard::Update(std::size_t row, std::uint32_t sentBytes) {
     }
 }
 
+void ProgressBoard::Confirming(std::size_t row) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Row& r = rows_[row];
+    static constexpr const char* kConfirming = "100%  confirming the last frame";
+    switch (style_) {
+    case ProgressStyle::None:
+        return;
+    case ProgressStyle::Json:
+        Emit(JsonLine(Json{{"event", "confirming"}, {"port", r.port}}));
+        return;
+    case ProgressStyle::Lines:
+        Emit((labelled_ ? r.port + ": " : "") + kConfirming + '\n');
+        return;
+    case ProgressStyle::Terminal:
+        r.text = kConfirming;
+        Draw();
+        return;
+    }
+}
+
 void ProgressBoard::End(std::size_t row, const std::string& outcome) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!labelled_) {

@@ -27,6 +27,9 @@ public:
     void Start(std::size_t row, std::uint32_t totalBytes);
     // `sentBytes` never falls; a resent frame repeats the previous total.
     void Update(std::size_t row, std::uint32_t sentBytes);
+    // The whole package of `row` has gone and its last frame was accepted; the run makes sure
+    // that no other word of the computer follows before it believes that.
+    void Confirming(std::size_t row);
     // The run of `row` has ended as `outcome` (its key): with several ports its row says so at
     // once, rather than keep showing the progress of a run that is over.
     void End(std::size_t row, const std::string& outcome);

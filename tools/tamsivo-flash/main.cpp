@@ -58,8 +58,10 @@ constexpr const char* kDescription =
     "Without PACKAGE the single .enc of ./updates is flashed; with several, a terminal asks\n"
     "which one. Without --port the first free USB adapter (else the first free serial port)\n"
     "is used; with several --port options the package goes through all of them at once.\n"
-    "Ctrl+C stops after the frame in flight; a second Ctrl+C quits at once. Every run is\n"
-    "recorded in the user's log of runs (see --history).";
+    "Ctrl+C (or SIGTERM, SIGHUP) stops after the frame in flight; a second Ctrl+C at least a\n"
+    "second after the first quits at once (one stop delivered twice, as timeout(1) and a\n"
+    "closing terminal do, stays one stop). Every run is recorded in the user's log of runs\n"
+    "(see --history).";
 
 int Usage(const std::string& message) {
     Console::Write(stderr, "tamsivo-flash: " + message + "\nRun tamsivo-flash --help for usage.\n");
@@ -93,8 +95,7 @@ int Run(int argc, char** argv) {
         ->needs(simulate);
     CLI::Option* fault =
         app.add_option("--sim-fault", options.simulation.fault,
-                       "fault to simulate: no-echo, short-echo, no-answer, drop, early-answer, "
-                       "answer:HH, extra-echo:HH, noise:HH")
+                       "fault to simulate: " + tamsivo::cli::SimulatedAdapter::FaultSpellings())
             ->needs(simulate);
     app.add_option("--sim-fault-frame", options.simulation.faultFrame,
                    "frame of the fault, counted from 1 (default 1)")
@@ -137,12 +138,17 @@ int Run(int argc, char** argv) {
 
     const std::vector<std::string> arguments = tamsivo::cli::PlatformText::Arguments(argc, argv);
     std::vector<const char*> pointers;
-    for (const std::string& argument : arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         // The parser would take the next argument as the port: "--port=$PORT" with PORT unset
         // must not turn the package name into a port name.
         if (argument == "--port=" || argument == "--log=" || argument == "--history=") {
             return Usage(argument.substr(0, argument.size() - 1) +
                          " needs a name, not an empty text");
+        }
+        // The parser reads "--history ''" as a bare --history, the default count.
+        if (argument == "--history" && i + 1 < arguments.size() && arguments[i + 1].empty()) {
+            return Usage("--history takes a whole number, not an empty text");
         }
         pointers.push_back(argument.c_str());
     }

@@ -1,5 +1,6 @@
 #include "flash/Platform.h"
 
+#include <cerrno>
 #include <climits>
 #include <system_error>
 
@@ -34,6 +35,14 @@ FilePtr OpenForReading(const std::string& path) {
         ::close(fd);
     }
     return FilePtr(file);
+}
+
+int TimeoutError() {
+    return ETIMEDOUT;
+}
+
+bool IsVanishedDeviceError(int code) {
+    return code == EIO || code == ENXIO || code == ENODEV;
 }
 
 std::string DevicePathForPort(const std::string& portName) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstring>
 #include <ctime>
 
 #include <fcntl.h>
@@ -128,25 +129,28 @@ int PollTimeout(Clock::time_point now, Clock::time_point deadline) {
     return static_cast<int>(remaining > kMaxPoll ? kMaxPoll : remaining);
 }
 
-// Waits until `fd` is ready for `events` or `deadline` passes: 0, ETIMEDOUT, or why it
-// failed. A hang-up or an error fails at once: nothing more will come, so waiting out the
-// timeout would only delay the verdict.
-int WaitFor(int fd, short events, Clock::time_point deadline) {
+// Waits until `fd` is ready for one of `events` or `deadline` passes: 0, ETIMEDOUT, or why it
+// failed; `ready` gets the events that came. A hang-up or an error fails at once: nothing more
+// will come, so waiting out the timeout would only delay the verdict.
+int WaitFor(int fd, short events, Clock::time_point deadline, short* ready = nullptr) {
     for (;;) {
         const auto now = Clock::now();
         if (now >= deadline) {
             return ETIMEDOUT;
         }
         pollfd pfd{fd, events, 0};
-        const int ready = ::poll(&pfd, 1, PollTimeout(now, deadline));
-        if (ready < 0) {
+        const int count = ::poll(&pfd, 1, PollTimeout(now, deadline));
+        if (count < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return errno;
         }
-        if (ready == 0) {
+        if (count == 0) {
             continue;
+        }
+        if (ready != nullptr) {
+            *ready = static_cast<short>(pfd.revents & events);
         }
         // Data that came before a hang-up is still delivered.
         return (pfd.revents & events) != 0 ? 0 : EIO;
@@ -333,6 +337,75 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
         return Fail(received < 0 ? errno : EIO); // 0 after POLLIN is a hang-up, and so is EIO
     }
     return Succeed();
+}
+
+// One loop serves both directions: whatever the driver takes goes out, whatever came back is
+// compared at once. Waiting for the whole frame to go out first would stall as soon as the
+// frame outgrows the buffers that hold its echo meanwhile (the adapter's, the driver's, a
+// pseudo-terminal's): the adapter stops taking bytes, or drops them, while nobody reads.
+EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
+                                  std::uint8_t* echo) {
+    if (!IsOpen()) {
+        Fail(EBADF);
+        return EchoCheck::Failed;
+    }
+    const int fd = static_cast<int>(handle_);
+    const auto start = Clock::now();
+    const auto stall = std::chrono::milliseconds(timeoutMs_);
+    const auto total = start + std::chrono::milliseconds(std::uint64_t{10} * count + timeoutMs_);
+    Clock::time_point progress = start;
+    Clock::time_point lastEcho = start;
+    std::uint32_t written = 0;
+    std::uint32_t echoed = 0;
+    while (echoed < count) {
+        if (written < count) {
+            const ssize_t sent = ::write(fd, data + written, count - written);
+            if (sent > 0) {
+                written += static_cast<std::uint32_t>(sent);
+                progress = Clock::now();
+            } else if (sent == 0) {
+                Fail(EIO); // a terminal never accepts nothing without saying why
+                return EchoCheck::Failed;
+            } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                Fail(errno); // EIO after a hang-up among others
+                return EchoCheck::Failed;
+            }
+        }
+        short ready = 0;
+        const short events = static_cast<short>(POLLIN | (written < count ? POLLOUT : 0));
+        if (const int error = WaitFor(fd, events, std::min(total, progress + stall), &ready);
+            error != 0) {
+            Fail(error);
+            return EchoCheck::Failed;
+        }
+        if ((ready & POLLIN) == 0) {
+            continue; // room to write
+        }
+        const ssize_t received = ::read(fd, echo + echoed, count - echoed);
+        if (received > 0) {
+            const auto got = static_cast<std::uint32_t>(received);
+            if (std::memcmp(echo + echoed, data + echoed, got) != 0) {
+                Succeed();
+                return EchoCheck::Differs;
+            }
+            const Clock::time_point before = lastEcho;
+            echoed += got;
+            progress = lastEcho = Clock::now();
+            // While bytes are still to be written only half of what is owed is slept through,
+            // so that the driver is fed again before it runs dry.
+            const std::uint32_t owed = written - echoed;
+            AwaitTheRest(fd, baudRate_, got, written < count ? owed / 2 : owed,
+                         lastEcho - before, std::min(total, lastEcho + stall / 4));
+            continue;
+        }
+        if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            continue;
+        }
+        Fail(received < 0 ? errno : EIO); // 0 after POLLIN is a hang-up, and so is EIO
+        return EchoCheck::Failed;
+    }
+    Succeed();
+    return EchoCheck::Same;
 }
 
 bool SerialLine::BytesWaiting(std::uint32_t* count) {

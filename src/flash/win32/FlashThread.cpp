@@ -3,7 +3,7 @@
 #include "app/AppState.h"
 #include "flash/FlashProtocol.h"
 #include "flash/win32/WindowReporter.h"
-#include "record/FileDigest.h"
+#include "flash/PortProblem.h"
 #include "record/LocalTime.h"
 #include "record/RecordOfRun.h"
 #include "record/RunLog.h"
@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace tamsivo {
@@ -25,18 +26,18 @@ struct WorkerStart {
 DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
     const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
     const FlashInputs& inputs = start->inputs;
-    // The package as it was when the run read it; hashing a few megabytes costs milliseconds.
     std::string startedAt = LocalTimeNow();
-    const FileDigest digest = FileDigest::Of(inputs.packagePath);
     const FlashRun::Statistics stats =
         RunFlashToWindow(start->dialog, inputs, start->barExtent, FlashRun::Options{});
     // The outcome is on the screen already; a log that cannot be written changes nothing of it
     // and is not worth a word to the user.
     try {
+        const std::optional<PortProblem> problem =
+            ExplainRunEnd(inputs.portName, stats.ending, stats.portError, stats.lineError);
         RunLog(RunLog::DefaultPath())
-            .Append(RecordOfRun("Tamsivo", std::move(startedAt), digest,
-                                Cp1251ToUtf8(inputs.packageName), Cp1251ToUtf8(inputs.portName),
-                                OutcomeKeyOf(stats.ending), stats),
+            .Append(RecordOfRun("Tamsivo", std::move(startedAt), Cp1251ToUtf8(inputs.packageName),
+                                Cp1251ToUtf8(inputs.portName), stats,
+                                problem ? problem->reason : std::string()),
                     nullptr);
     } catch (...) {
     }

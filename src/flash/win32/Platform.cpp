@@ -81,6 +81,29 @@ FilePtr OpenForReading(const std::string& path) {
     return FilePtr(file);
 }
 
+int TimeoutError() {
+    return ERROR_TIMEOUT;
+}
+
+// A removed USB adapter fails pending and later transfers with any of these, by driver; access
+// is denied only once the device is gone, since the port was open and ours. Wine says "not
+// ready" of a terminal that hung up.
+bool IsVanishedDeviceError(int code) {
+    switch (static_cast<DWORD>(code)) {
+    case ERROR_NOT_READY:
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_FILE_NOT_FOUND:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string DevicePathForPort(const std::string& portName) {
     if (portName.empty() || portName.size() > kMaxPortNameLength ||
         portName.find('\0') != std::string::npos) {

@@ -1,8 +1,11 @@
 #include "flash/SerialLine.h"
 
+#include "flash/FlashProtocol.h"
 #include "flash/win32/PortLock.h"
 #include "text/Cp1251.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include <windows.h>
@@ -49,6 +52,30 @@ bool ConfigureLine(HANDLE handle, std::uint32_t baudRate) {
     return ::SetCommState(handle, &dcb) != FALSE;
 }
 
+// The driver's queues hold a whole frame each way: many keep a few KiB unless asked, and a
+// received byte that finds the queue full is lost.
+constexpr DWORD kQueueBytes = (kLargestFrameBytes + 4095) / 4096 * 4096;
+
+// A frame goes out in pieces this large, and what came back is taken after each: the echo of a
+// piece is all that can wait in the driver meanwhile.
+constexpr DWORD kEchoPieceBytes = 1024;
+
+// Why a transfer came back short: its timeout, unless the device has gone meanwhile. Some
+// drivers (Wine's on a hung-up terminal among them) end a read of a vanished device like a
+// timeout, with fewer bytes and no error; asking the device for its state then fails.
+int ShortTransferError(HANDLE handle) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ::ClearCommError(handle, &errors, &status) ? ERROR_TIMEOUT
+                                                      : static_cast<int>(::GetLastError());
+}
+
+// Whether the echo bytes from `from` to `to` are those that were written.
+bool EchoMatches(const std::uint8_t* data, const std::uint8_t* echo, std::uint32_t from,
+                 std::uint32_t to) {
+    return std::memcmp(echo + from, data + from, to - from) == 0;
+}
+
 } // namespace
 
 SerialLine::~SerialLine() {
@@ -80,6 +107,8 @@ bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint3
     // Whatever the driver still holds from an earlier user is not ours; a failure here
     // changes nothing, since the run purges again before every frame.
     ::PurgeComm(handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    // A driver may round the sizes or keep its own; the pieces of WriteEchoed work either way.
+    ::SetupComm(handle, kQueueBytes, kQueueBytes);
     if (!ConfigureLine(handle, baudRate) || !SetTimeouts(timeoutMs) ||
         !::SetCommMask(handle, EV_RXCHAR | EV_TXEMPTY)) {
         const DWORD error = ::GetLastError();
@@ -141,7 +170,7 @@ bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
     if (!::WriteFile(AsHandle(handle_), data, count, &written, nullptr)) {
         return Fail(static_cast<int>(::GetLastError()));
     }
-    return written == count ? Succeed() : Fail(ERROR_TIMEOUT);
+    return written == count ? Succeed() : Fail(ShortTransferError(AsHandle(handle_)));
 }
 
 bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
@@ -152,7 +181,68 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     if (!::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr)) {
         return Fail(static_cast<int>(::GetLastError()));
     }
-    return received == count ? Succeed() : Fail(ERROR_TIMEOUT);
+    return received == count ? Succeed() : Fail(ShortTransferError(AsHandle(handle_)));
+}
+
+EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
+                                  std::uint8_t* echo) {
+    if (!IsOpen()) {
+        Fail(ERROR_INVALID_HANDLE);
+        return EchoCheck::Failed;
+    }
+    const HANDLE handle = AsHandle(handle_);
+    std::uint32_t written = 0;
+    std::uint32_t echoed = 0;
+    while (written < count) {
+        const DWORD piece = std::min<DWORD>(kEchoPieceBytes, count - written);
+        DWORD sent = 0;
+        if (!::WriteFile(handle, data + written, piece, &sent, nullptr)) {
+            Fail(static_cast<int>(::GetLastError()));
+            return EchoCheck::Failed;
+        }
+        written += sent;
+        if (sent != piece) {
+            // The write timeouts ran out: the port stopped taking bytes.
+            Fail(ShortTransferError(handle));
+            return EchoCheck::Failed;
+        }
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!::ClearCommError(handle, &errors, &status)) {
+            Fail(static_cast<int>(::GetLastError()));
+            return EchoCheck::Failed;
+        }
+        // The bytes are there already: the read returns at once.
+        const DWORD waiting = std::min<DWORD>(status.cbInQue, count - echoed);
+        DWORD received = 0;
+        if (waiting > 0 && !::ReadFile(handle, echo + echoed, waiting, &received, nullptr)) {
+            Fail(static_cast<int>(::GetLastError()));
+            return EchoCheck::Failed;
+        }
+        if (!EchoMatches(data, echo, echoed, echoed + received)) {
+            Succeed();
+            return EchoCheck::Differs;
+        }
+        echoed += received;
+    }
+    const std::uint32_t before = echoed;
+    DWORD received = 0;
+    const BOOL read = ::ReadFile(handle, echo + echoed, count - echoed, &received, nullptr);
+    const DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
+    if (!EchoMatches(data, echo, before, before + received)) {
+        Succeed();
+        return EchoCheck::Differs;
+    }
+    if (!read) {
+        Fail(static_cast<int>(error));
+        return EchoCheck::Failed;
+    }
+    if (received != count - echoed) {
+        Fail(ShortTransferError(handle));
+        return EchoCheck::Failed;
+    }
+    Succeed();
+    return EchoCheck::Same;
 }
 
 bool SerialLine::BytesWaiting(std::uint32_t* count) {

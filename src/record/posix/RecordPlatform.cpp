@@ -43,12 +43,4 @@ std::filesystem::path DefaultRunLogPath() {
     return std::filesystem::path(home) / ".local" / "state" / "tamsivo" / "runs.jsonl";
 }
 
-std::optional<std::uint64_t> OpenFileSize(std::FILE* file) {
-    struct stat st {};
-    if (::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(st.st_size);
-}
-
 } // namespace tamsivo

@@ -28,14 +28,4 @@ std::filesystem::path DefaultRunLogPath() {
     return folder / L"Tamsivo" / L"runs.jsonl";
 }
 
-std::optional<std::uint64_t> OpenFileSize(std::FILE* file) {
-    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
-    LARGE_INTEGER size;
-    if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK ||
-        !::GetFileSizeEx(handle, &size)) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(size.QuadPart);
-}
-
 } // namespace tamsivo

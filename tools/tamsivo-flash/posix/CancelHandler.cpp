@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <csignal>
+#include <ctime>
 #include <unistd.h>
 
 namespace tamsivo::cli {
@@ -18,8 +19,17 @@ void StopEveryRun() {
     }
 }
 std::atomic<bool> g_requested{false};
+std::atomic<std::int64_t> g_firstMs{0}; // when the first request came, CLOCK_MONOTONIC
 static_assert(std::atomic<std::uint8_t>::is_always_lock_free);
 static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+
+// clock_gettime is async-signal-safe; the standard clocks promise nothing of the kind.
+std::int64_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 // Ctrl+C, a polite kill and a closed terminal or ssh session alike: each would otherwise end
 // the process in the middle of a frame.
@@ -29,8 +39,12 @@ struct sigaction g_previous[kSignalCount];
 
 void OnSignal(int signal) {
     StopEveryRun();
+    const std::int64_t now = NowMs();
     if (g_requested.exchange(true)) {
-        // The second request, of whatever kind: the default action ends the process now.
+        if (now - g_firstMs.load() < CancelHandler::kQuitGapMs) {
+            return; // the same stop, delivered twice
+        }
+        // A second request, of whatever kind: the default action ends the process now.
         struct sigaction fallback {};
         fallback.sa_handler = SIG_DFL;
         sigemptyset(&fallback.sa_mask);
@@ -38,6 +52,7 @@ void OnSignal(int signal) {
         raise(signal);
         return;
     }
+    g_firstMs = now;
     static const char kNote[] =
         "\nStopping after the frame in flight; press Ctrl+C again to quit at once.\n";
     // Nothing to do if stderr is gone; the stop itself does not depend on the note.

@@ -16,18 +16,23 @@ void StopEveryRun() {
     }
 }
 std::atomic<bool> g_requested{false};
+std::atomic<ULONGLONG> g_firstMs{0};
 
 // Runs on a thread the system creates for the event. Returning FALSE hands the event to the
 // default handler, which ends the process: that is what a second Ctrl+C does.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
+    const ULONGLONG now = GetTickCount64();
     const bool first = !g_requested.exchange(true);
     StopEveryRun();
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
         return FALSE; // closing the console or logging off: the system ends us anyway
     }
     if (!first) {
-        return FALSE;
+        // The same stop, delivered twice, is no request to quit.
+        return now - g_firstMs.load() < static_cast<ULONGLONG>(CancelHandler::kQuitGapMs) ? TRUE
+                                                                                          : FALSE;
     }
+    g_firstMs = now;
     static const char kNote[] =
         "\r\nStopping after the frame in flight; press Ctrl+C again to quit at once.\r\n";
     DWORD written = 0;
