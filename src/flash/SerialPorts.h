@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,21 +21,25 @@ struct SerialPortInfo {
     std::string holder;
     // From Linux sysfs, USB adapters only.
     std::string vendorId, productId, manufacturer, product, serial;
+    // The USB adapter's latency timer in ms, where its driver tells (FTDI); empty elsewhere.
+    std::optional<std::uint32_t> latencyTimerMs;
 };
 
-// Every serial port, each probed once without disturbing it, in the order an automatic choice
-// prefers: USB and ACM adapters first, then on-board UARTs (ttyS*), each group in natural
-// order. Windows: COM1 to COM256; a port held by another program is Busy, and no port is ever
-// NoPermission there, since the system reports a held port and a forbidden one alike.
+// Every serial port and its state, in the order an automatic choice prefers: USB and ACM
+// adapters first, then on-board UARTs (ttyS*), each group in natural order. Linux: the ports
+// sysfs knows, none of them opened (an open raises DTR and RTS even on a port in use); a port
+// is Busy when another process holds it (see PortHolders), NoPermission when access(2) says
+// so. Windows: COM1 to COM256, each opened exclusively and closed at once; a port held by
+// another program is Busy, and no port is ever NoPermission there, since the system reports
+// a held port and a forbidden one alike.
 std::vector<SerialPortInfo> ListSerialPorts();
 
 // The first free port of `ports` that is not the console; empty when there is none.
 std::string AutomaticPort(const std::vector<SerialPortInfo>& ports);
 
 // The serial ports that can be opened right now, in ascending order: on Windows "COM1" to
-// "COM256" opened exclusively and closed at once; on POSIX the serial devices under /dev
-// (ttyUSB*, ttyACM*, ttyS*, ...) that open and answer as terminals, as device paths, the
-// system console left out.
+// "COM256" opened exclusively and closed at once; on POSIX the free ports of the listing
+// above as device paths (/dev/ttyUSB0), the system console left out.
 std::vector<std::string> FreeSerialPorts();
 
 } // namespace tamsivo

@@ -29,7 +29,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -347,6 +349,77 @@ TEST_F(CliTest, EachFailureHasItsOwnExitCode) {
                                      std::to_string(::getpid())))
         << cli_->Err();
     EXPECT_EQ(simulator->FramesReceived(), 0u);
+}
+
+// minicom takes neither a lock on the node nor the exclusive flag, and names no lock file for
+// a pseudo-terminal: only its open descriptor shows. The port is refused with minicom named,
+// and never opened, so no frame reaches the line minicom reads.
+TEST_F(CliTest, APortATerminalProgramHoldsIsRefusedWithItsNameAndNeverOpened) {
+    if (::access("/usr/bin/minicom", X_OK) != 0) {
+        GTEST_SKIP() << "needs minicom (scripts/setup installs it)";
+    }
+    Package("bk.enc", {8});
+    auto simulator = Simulator();
+    const std::string port = simulator->SlavePath();
+    const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(opens, port.c_str(), IN_OPEN), 0);
+    // On a terminal of the test's own; -o sends no modem initialisation into the port.
+    winsize size{24, 80, 0, 0};
+    int terminal = -1;
+    const pid_t minicom = ::forkpty(&terminal, nullptr, nullptr, &size);
+    ASSERT_GE(minicom, 0);
+    if (minicom == 0) {
+        const std::string home = "HOME=" + dir_.string();
+        const char* const env[] = {"TERM=xterm", "LANG=C", home.c_str(), nullptr};
+        const char* const argv[] = {"minicom", "-o", "-D", port.c_str(), nullptr};
+        ::execve("/usr/bin/minicom", const_cast<char* const*>(argv), const_cast<char* const*>(env));
+        ::_exit(127);
+    }
+    struct Reaper {
+        pid_t pid;
+        ~Reaper() {
+            if (pid > 0 && ::kill(pid, SIGKILL) == 0) {
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    } reaper{minicom};
+    // Its screen is read all along, so that it never blocks on a full terminal. Until `fd`
+    // has something to read: true; the terminal closed or 20 s passed: false.
+    const auto readScreenUntil = [&](int fd) {
+        const auto deadline = Clock::now() + std::chrono::seconds(20);
+        for (char screen[4096]; Clock::now() < deadline;) {
+            pollfd polled[2] = {{terminal, POLLIN, 0}, {fd, POLLIN, 0}};
+            if (::poll(polled, fd >= 0 ? 2 : 1, 1000) > 0 && (polled[1].revents & POLLIN) != 0) {
+                return true;
+            }
+            if (polled[0].revents != 0 && ::read(terminal, screen, sizeof screen) <= 0) {
+                return false;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(readScreenUntil(opens)) << "minicom did not open " << port;
+
+    const std::string holder =
+        "the port is in use by process " + std::to_string(minicom) + " (minicom)";
+    EXPECT_EQ(Run({"--port", port, "--json", "bk.enc"}), kPortError) << cli_->Out() << cli_->Err();
+    EXPECT_EQ(cli_->Result()["reason"], holder) << cli_->Out();
+    EXPECT_EQ(Run({"--port", port, "bk.enc"}), kPortError);
+    EXPECT_NE(cli_->Err().find(port + ": " + holder), std::string::npos) << cli_->Err();
+    alignas(inotify_event) char events[4096];
+    EXPECT_EQ(::read(opens, events, sizeof events), static_cast<ssize_t>(sizeof(inotify_event)))
+        << "another open than minicom's";
+    EXPECT_EQ(simulator->FramesReceived(), 0u);
+
+    // Ctrl+A X and the confirmation: minicom leaves as a user makes it leave.
+    ASSERT_EQ(::write(terminal, "\x01x\r", 3), 3);
+    EXPECT_FALSE(readScreenUntil(-1)) << "minicom is still running";
+    int status = -1;
+    ASSERT_EQ(::waitpid(minicom, &status, 0), minicom);
+    reaper.pid = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ::close(terminal);
+    ::close(opens);
 }
 
 TEST_F(CliTest, WithoutAPackageTakesTheOnlyOneInUpdatesAndNeverGuesses) {

@@ -27,9 +27,11 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -391,8 +393,8 @@ TEST_F(SerialLinePosix, LowLatencyIsOnWhileOpenAndTheDriversFlagsComeBackOnClose
     EXPECT_TRUE(Open(line));
 }
 
-// A temporary folder standing in for "/": dev/ holds links to pseudo-terminals, sys/ and proc/
-// what the kernel would show.
+// A temporary folder standing in for "/": sys/ names the ports and what is behind them, dev/
+// holds links to pseudo-terminals as their nodes, proc/ and the lock folders who holds them.
 class FakeSystem : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -411,6 +413,13 @@ protected:
         masters_.push_back(OpenPseudoTerminal(&path));
         return path;
     }
+    // A port as the kernel shows it: its class entry and its node, a new pseudo-terminal.
+    std::string Port(const std::string& name) {
+        std::filesystem::create_directories(root_ + "/sys/class/tty/" + name);
+        const std::string node = Pty();
+        Link("dev/" + name, node);
+        return node;
+    }
     void Put(const std::string& relative, const std::string& text) {
         const std::filesystem::path path = root_ + "/" + relative;
         std::filesystem::create_directories(path.parent_path());
@@ -426,15 +435,18 @@ protected:
     std::vector<int> masters_;
 };
 
-TEST_F(FakeSystem, PortsComeUsbFirstInNaturalOrderWithStateConsoleAndAdapter) {
-    const FakeSerialDriver uarts(0); // every pseudo-terminal answers as a UART
+// Listing opens no port: an open raises DTR and RTS, also on a port another program uses.
+TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
+    std::vector<std::string> nodes;
     for (const char* name :
-         {"ttyS10", "ttyS0", "ttyS2", "ttyS3", "ttyUSB10", "ttyUSB2", "ttyACM0"}) {
-        Link(std::string("dev/") + name, Pty());
+         {"ttyS10", "ttyS0", "ttyS2", "ttyS3", "ttyUSB10", "ttyUSB2", "ttyACM0", "ttyACM1"}) {
+        nodes.push_back(Port(name));
     }
-    Link("dev/ttyUSB9", root_ + "/unplugged");
-    Link("dev/ttyS4", "/dev/null");
-    Put("dev/ttyS1x", "");
+    std::filesystem::create_directories(root_ + "/sys/class/tty/ttyUSB9"); // node unplugged
+    Put("sys/class/tty/ttyS4/type", "4\n");
+    Put("dev/ttyS4", ""); // a plain file is no device
+    nodes.push_back(Pty());
+    Link("dev/ttyS5", nodes.back());        // a node sysfs does not know
     Put("sys/class/tty/ttyS3/type", "0\n"); // a node without a UART behind it
     Put("sys/class/tty/console/active", "tty0 ttyS0\n");
     const std::string adapter = "sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
@@ -442,31 +454,75 @@ TEST_F(FakeSystem, PortsComeUsbFirstInNaturalOrderWithStateConsoleAndAdapter) {
                                      {"idProduct", "6001"},
                                      {"manufacturer", "FTDI"},
                                      {"product", "FT232R USB UART"},
-                                     {"serial", "A10KX3"}}) {
+                                     {"serial", "A10KX3"},
+                                     {"1-2:1.0/ttyUSB10/latency_timer", "16"}}) {
         Put(adapter + "/" + file, std::string(text) + "\n");
     }
-    Put(adapter + "/1-2:1.0/ttyUSB10/uevent", "");
     Link("sys/class/tty/ttyUSB10/device", root_ + "/" + adapter + "/1-2:1.0/ttyUSB10");
-    // ttyS2 is ours, and the fake /proc shows another program with it open.
-    SerialLine held;
-    ASSERT_TRUE(held.Open((root_ + "/dev/ttyS2").c_str(), kBaud, 300));
+    // Holders: a program with ttyS2 open; UUCP lock files of a live process, in ASCII and as a
+    // binary int; a stale one, whose process is gone; this process's own descriptor.
     Link("proc/4242/fd/3", root_ + "/dev/ttyS2");
     Put("proc/4242/comm", "minicom\n");
+    const int live = ::getppid();
+    char ascii[16];
+    std::snprintf(ascii, sizeof ascii, "%10d\n", live);
+    Put("run/lock/LCK..ttyUSB2", ascii);
+    Put("var/lock/LCK..ttyACM0", std::string(reinterpret_cast<const char*>(&live), sizeof live));
+    Put("proc/" + std::to_string(live) + "/comm", "cu\n");
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    Put("run/lock/LCK..ttyS10", std::to_string(gone) + "\n");
+    Link("proc/" + std::to_string(::getpid()) + "/fd/7", root_ + "/dev/ttyS10");
 
+    const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    for (const std::string& node : nodes) {
+        ASSERT_GE(::inotify_add_watch(opens, node.c_str(), IN_OPEN), 0) << node;
+    }
     std::vector<std::string> seen;
     for (const SerialPortInfo& port : ListSerialPorts(root_)) {
-        seen.push_back(port.name + (port.state == PortState::Busy ? " busy" : "") +
-                       (port.usb ? " usb" : "") + (port.console ? " console" : "") +
-                       (port.holder.empty() ? "" : " by " + port.holder) +
-                       (port.vendorId.empty()
-                            ? ""
-                            : " " + port.vendorId + ":" + port.productId + " " + port.manufacturer +
-                                  "/" + port.product + "/" + port.serial));
+        seen.push_back(
+            port.name + (port.state == PortState::Busy ? " busy" : "") + (port.usb ? " usb" : "") +
+            (port.console ? " console" : "") + (port.holder.empty() ? "" : " by " + port.holder) +
+            (port.vendorId.empty()
+                 ? ""
+                 : " " + port.vendorId + ":" + port.productId + " " + port.manufacturer + "/" +
+                       port.product + "/" + port.serial) +
+            (port.latencyTimerMs ? " " + std::to_string(*port.latencyTimerMs) + " ms" : ""));
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{"ttyACM0 usb", "ttyUSB2 usb",
-                                              "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3",
-                                              "ttyS0 console", "ttyS2 busy by 4242 (minicom)",
-                                              "ttyS10"}));
+    const std::string byCu = " by " + std::to_string(live) + " (cu)";
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "ttyACM0 busy usb" + byCu, "ttyACM1 usb", "ttyUSB2 busy usb" + byCu,
+                        "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3 16 ms", "ttyS0 console",
+                        "ttyS2 busy by 4242 (minicom)", "ttyS10"}));
+    alignas(inotify_event) char events[4096];
+    EXPECT_EQ(::read(opens, events, sizeof events), -1) << "a port was opened";
+    // The watch does see an open.
+    ::close(::open(nodes[2].c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    EXPECT_GT(::read(opens, events, sizeof events), 0);
+    ::close(opens);
+}
+
+// access(2) tells a port the user may not use, still without opening it.
+TEST_F(FakeSystem, APortTheUserMayNotUseIsSaidSo) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to become another user";
+    }
+    ASSERT_EQ(::chmod(root_.c_str(), 0755), 0);
+    Port("ttyUSB0"); // a pseudo-terminal is its owner's and its group's alone
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(2);
+        }
+        const std::vector<SerialPortInfo> ports = ListSerialPorts(root_);
+        ::_exit(ports.size() == 1 && ports[0].state == PortState::NoPermission ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(SerialPortChoice, TheAutomaticPortIsTheFirstFreeOneThatIsNotTheConsole) {
@@ -517,6 +573,17 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     Put("proc/" + pid + "/comm", "tamsivo-flash\n");
     EXPECT_EQ(ExplainPortError(pty, EBUSY, root_).reason,
               "the port is in use by process " + pid + " (tamsivo-flash)");
+    // A UUCP lock file names the device as the kernel does, which sysfs tells by its number;
+    // its process's command hidden, the pid alone is said.
+    const std::string aliased = Pty();
+    struct stat node {};
+    ASSERT_EQ(::stat(aliased.c_str(), &node), 0);
+    Link("sys/dev/char/" + std::to_string(major(node.st_rdev)) + ":" +
+             std::to_string(minor(node.st_rdev)),
+         "../../devices/virtual/tty/ttyUSB3");
+    Put("run/lock/LCK..ttyUSB3", std::to_string(::getppid()) + "\n");
+    EXPECT_EQ(ExplainPortError(aliased, EBUSY, root_).reason,
+              "the port is in use by process " + std::to_string(::getppid()));
 
     // A device open to its group names the group to join and the command that joins it.
     const group* dialout = ::getgrnam("dialout");

@@ -1,6 +1,7 @@
 #include "flash/SerialLine.h"
 
 #include "flash/posix/SerialStructIoctl.h"
+#include "flash/posix/SystemTree.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -211,6 +212,11 @@ bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint3
     speed_t speed = 0;
     if (devicePath == nullptr || devicePath[0] == '\0' || !BaudConstant(baudRate, &speed)) {
         return Fail(EINVAL);
+    }
+    // Every open raises DTR and RTS, and a terminal program that takes neither a lock nor the
+    // exclusive flag would then read our frames: a port another process holds is not opened.
+    if (!PortHolder(devicePath, "/").empty()) {
+        return Fail(EBUSY);
     }
     const int fd = ::open(devicePath, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

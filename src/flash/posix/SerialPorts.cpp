@@ -1,22 +1,16 @@
 #include "flash/SerialPorts.h"
 
-#include "flash/posix/SerialStructIoctl.h"
+#include "flash/posix/PortHolders.h"
 #include "flash/posix/SystemTree.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
-#include <cstdlib>
-#include <cstring>
-#include <optional>
 #include <sstream>
 #include <string_view>
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <termios.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tamsivo {
@@ -47,48 +41,6 @@ const Stem* StemOf(std::string_view name) {
     return nullptr;
 }
 
-// The 8250 driver creates a fixed number of ttyS nodes whether or not a UART is behind
-// them; those without one report PORT_UNKNOWN and would only fail later.
-bool HasRealUart(int fd) {
-    serial_struct info{};
-    return serialStructIoctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
-}
-
-// The state of a serial device, or nothing when it is no port after all. Opening a terminal
-// with O_NONBLOCK neither waits for a carrier nor makes it our controlling terminal, and
-// nothing is written or set, so a port in use goes on undisturbed.
-std::optional<PortState> Probe(const std::string& path, bool needsUart) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == EACCES || errno == EPERM) {
-            return PortState::NoPermission;
-        }
-        // Another opener's TIOCEXCL keeps everyone out but root.
-        return errno == EBUSY ? std::optional(PortState::Busy) : std::nullopt;
-    }
-    std::optional<PortState> state;
-    termios tio{};
-    if (::tcgetattr(fd, &tio) == 0 && (!needsUart || HasRealUart(fd))) {
-        // Root passes TIOCEXCL, so the flag is asked for as well as the lock.
-        int exclusive = 0;
-        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-                          (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0);
-        state = held ? PortState::Busy : PortState::Free;
-    }
-    ::close(fd); // drops the lock as well
-    return state;
-}
-
-std::string RealPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) {
-        return {};
-    }
-    std::string result(resolved);
-    std::free(resolved);
-    return result;
-}
-
 // A tty's device in sysfs is the USB interface (ACM) or a port below it (usb-serial drivers);
 // the USB device, whose folder holds the descriptor's strings, is the first ancestor with an
 // idVendor. The walk stays inside sys/.
@@ -110,6 +62,18 @@ void ReadUsbFacts(const std::string& root, const std::string& name, SerialPortIn
         }
         folder.erase(folder.rfind('/'));
     }
+}
+
+// ftdi_sio shows its adapter's latency timer beside the port (also as
+// /sys/bus/usb-serial/devices/NAME/latency_timer); other drivers have none.
+std::optional<std::uint32_t> LatencyTimer(const std::string& root, const std::string& name) {
+    const std::string text =
+        FirstLine(PathUnder(root, "sys/class/tty/" + name + "/device/latency_timer"));
+    if (text.empty() || text.size() > 3 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(std::stoul(text));
 }
 
 // The consoles the kernel writes to, e.g. "tty0 ttyS0": tty0 is the virtual terminal, a serial
@@ -179,36 +143,43 @@ std::vector<SerialPortInfo> ListSerialPorts() {
 
 std::vector<SerialPortInfo> ListSerialPorts(const std::string& root) {
     std::vector<SerialPortInfo> ports;
-    const std::string devices = PathUnder(root, "dev");
-    DIR* dir = ::opendir(devices.c_str());
+    const std::string ttys = PathUnder(root, "sys/class/tty");
+    DIR* dir = ::opendir(ttys.c_str());
     if (dir == nullptr) {
         return ports;
     }
+    PortHolders holders(root);
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name(entry->d_name);
         const Stem* stem = StemOf(name);
         if (stem == nullptr) {
             continue;
         }
-        const bool needsUart = stem->name == "ttyS";
-        // sysfs tells an empty ttyS node without opening it, also where opening is forbidden.
-        if (needsUart && FirstLine(PathUnder(root, "sys/class/tty/" + name + "/type")) == "0") {
+        // The 8250 driver registers a fixed number of ttyS ports whether or not a UART is
+        // behind them; those without one say type 0 (PORT_UNKNOWN) and would only fail later.
+        if (stem->name == "ttyS" && FirstLine(ttys + "/" + name + "/type") == "0") {
             continue;
         }
-        const std::string path = devices + "/" + name;
-        const std::optional<PortState> state = Probe(path, needsUart);
-        if (!state) {
+        const std::string path = PathUnder(root, "dev/" + name);
+        struct stat node {};
+        if (::stat(path.c_str(), &node) != 0 || !S_ISCHR(node.st_mode)) {
             continue;
         }
         SerialPortInfo port;
         port.name = name;
-        port.state = *state;
+        if (::access(path.c_str(), R_OK | W_OK) != 0) {
+            if (errno != EACCES && errno != EPERM) {
+                continue;
+            }
+            port.state = PortState::NoPermission;
+        } else {
+            port.holder = holders.Of(node, name);
+            port.state = port.holder.empty() ? PortState::Free : PortState::Busy;
+        }
         port.console = IsConsole(root, name);
         ReadUsbFacts(root, name, &port);
         port.usb = port.usb || stem->usb;
-        if (port.state == PortState::Busy) {
-            port.holder = PortHolder(path, root);
-        }
+        port.latencyTimerMs = LatencyTimer(root, name);
         ports.push_back(std::move(port));
     }
     ::closedir(dir);

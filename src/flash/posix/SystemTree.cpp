@@ -1,99 +1,72 @@
 #include "flash/posix/SystemTree.h"
 
+#include "flash/posix/PortHolders.h"
+
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/types.h>
+#include <unistd.h>
 
 namespace tamsivo {
 
 namespace {
 
-bool IsNumber(const char* text) {
-    if (*text == '\0') {
-        return false;
+// The name UUCP lock files give a device: the kernel's, which sysfs tells by the device number
+// (so a by-id link or a udev alias leads to it too), else that of a node directly in dev/. A
+// pseudo-terminal has neither: every program names /dev/pts/N its own way.
+std::string LockName(const std::string& devicePath, const struct stat& device,
+                     const std::string& root) {
+    const std::string entry =
+        PathUnder(root, "sys/dev/char/" + std::to_string(::major(device.st_rdev)) + ":" +
+                            std::to_string(::minor(device.st_rdev)));
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(entry.c_str(), target, sizeof target);
+    if (length > 0) {
+        const std::string link(target, static_cast<std::size_t>(length));
+        return link.substr(link.rfind('/') + 1);
     }
-    for (; *text != '\0'; ++text) {
-        if (*text < '0' || *text > '9') {
-            return false;
-        }
+    const std::string node = RealPath(devicePath);
+    const std::string dev = RealPath(PathUnder(root, "dev"));
+    if (node.empty() || dev.empty() || node.rfind('/') != dev.size() ||
+        node.compare(0, dev.size(), dev) != 0) {
+        return {};
     }
-    return true;
+    return node.substr(dev.size() + 1);
 }
 
-// A device node is known by its device number wherever it is reached from (/dev/ttyUSB0, a
-// by-id link, an open descriptor); anything else by the file system and inode.
-bool SameFile(const struct stat& a, const struct stat& b) {
-    if (S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode)) {
-        return a.st_rdev == b.st_rdev;
+// Whether the kernel's table of terminal drivers claims the device's number ("serial /dev/ttyS
+// 4 64-111 serial"): only a terminal is a port that another program can hold; any other
+// device (/dev/null, which every daemon has open) is left to the open to refuse. An
+// unreadable table claims every device.
+bool IsTerminalDevice(const struct stat& device, const std::string& root) {
+    std::ifstream drivers(PathUnder(root, "proc/tty/drivers"));
+    if (!drivers) {
+        return true;
     }
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// /proc/locks names a lock's file as "MAJOR:MINOR:INODE" of the file system the node lives on,
-// the numbers of the device in hexadecimal: "1: FLOCK  ADVISORY  WRITE 1234 00:05:118 0 EOF".
-// A process waiting for the lock is listed with "->" after the number and holds nothing.
-long FlockHolder(const std::string& locksPath, const struct stat& device) {
-    std::ifstream locks(locksPath);
-    std::string line;
-    while (std::getline(locks, line)) {
+    for (std::string line; std::getline(drivers, line);) {
         std::istringstream fields(line);
-        std::string number, kind, mode, access, file;
-        long pid = 0;
-        if (!(fields >> number >> kind) || kind == "->" ||
-            !(fields >> mode >> access >> pid >> file)) {
-            continue;
-        }
+        std::string name, node, minors;
         unsigned major = 0;
-        unsigned minor = 0;
-        unsigned long long inode = 0;
-        if (std::sscanf(file.c_str(), "%x:%x:%llu", &major, &minor, &inode) == 3 && pid > 0 &&
-            major == ::major(device.st_dev) && minor == ::minor(device.st_dev) &&
-            inode == device.st_ino) {
-            return pid;
-        }
-    }
-    return 0;
-}
-
-// A program that opened the port without a lock (a terminal program relying on TIOCEXCL, a
-// getty) shows only among the open files of its process. Other users' processes cannot be
-// looked into without privileges and are passed over.
-long OpenerOf(const std::string& proc, const struct stat& device) {
-    DIR* processes = ::opendir(proc.c_str());
-    if (processes == nullptr) {
-        return 0;
-    }
-    long found = 0;
-    while (const dirent* process = ::readdir(processes)) {
-        if (!IsNumber(process->d_name)) {
+        unsigned first = 0;
+        unsigned last = 0;
+        if (!(fields >> name >> node >> major >> minors)) {
             continue;
         }
-        const std::string fdFolder = proc + "/" + process->d_name + "/fd";
-        DIR* descriptors = ::opendir(fdFolder.c_str());
-        if (descriptors == nullptr) {
-            continue;
+        const int parsed = std::sscanf(minors.c_str(), "%u-%u", &first, &last);
+        if (parsed == 1) {
+            last = first;
         }
-        while (const dirent* descriptor = ::readdir(descriptors)) {
-            struct stat file {};
-            if (IsNumber(descriptor->d_name) &&
-                ::stat((fdFolder + "/" + descriptor->d_name).c_str(), &file) == 0 &&
-                SameFile(file, device)) {
-                found = std::stol(process->d_name);
-                break;
-            }
-        }
-        ::closedir(descriptors);
-        if (found != 0) {
-            break;
+        if (parsed >= 1 && major == ::major(device.st_rdev) && first <= ::minor(device.st_rdev) &&
+            ::minor(device.st_rdev) <= last) {
+            return true;
         }
     }
-    ::closedir(processes);
-    return found;
+    return false;
 }
 
 } // namespace
@@ -103,6 +76,16 @@ std::string PathUnder(const std::string& root, const std::string& relative) {
         return (root.empty() ? "/" : root) + relative;
     }
     return root + "/" + relative;
+}
+
+std::string RealPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return {};
+    }
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
 }
 
 std::string FirstLine(const std::string& path) {
@@ -117,19 +100,11 @@ std::string FirstLine(const std::string& path) {
 
 std::string PortHolder(const std::string& devicePath, const std::string& root) {
     struct stat device {};
-    if (::stat(devicePath.c_str(), &device) != 0) {
+    if (::stat(devicePath.c_str(), &device) != 0 || !S_ISCHR(device.st_mode) ||
+        !IsTerminalDevice(device, root)) {
         return {};
     }
-    const std::string proc = PathUnder(root, "proc");
-    long pid = FlockHolder(proc + "/locks", device);
-    if (pid == 0) {
-        pid = OpenerOf(proc, device);
-    }
-    if (pid == 0) {
-        return {};
-    }
-    const std::string command = FirstLine(proc + "/" + std::to_string(pid) + "/comm");
-    return std::to_string(pid) + (command.empty() ? "" : " (" + command + ")");
+    return PortHolders(root).Of(device, LockName(devicePath, device, root));
 }
 
 } // namespace tamsivo

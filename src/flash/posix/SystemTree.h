@@ -8,8 +8,9 @@
 
 namespace tamsivo {
 
-// What the Linux side learns about ports it reads from the system's own folders: dev/ for the
-// devices, proc/ for who holds one, sys/ for what is behind one. They hang from one root, "/"
+// What the Linux side learns about ports it reads from the system's own folders: sys/ for the
+// ports and what is behind one, dev/ for their nodes, proc/ and the lock files of run/lock
+// and var/lock for who holds one. They hang from one root, "/"
 // on a running system; the tests build a fake tree in a temporary folder and pass its path.
 
 // `relative` below `root`: PathUnder("/", "proc") is "/proc".
@@ -18,8 +19,11 @@ std::string PathUnder(const std::string& root, const std::string& relative);
 // The first line of a small system file, without its line end; empty when it cannot be read.
 std::string FirstLine(const std::string& path);
 
-// "pid (comm)" of a process that holds `devicePath`: the flock holder /proc/locks names, else
-// the first process with the device among its open files; empty when the system does not tell.
+// The path with every link resolved; empty when it does not lead anywhere.
+std::string RealPath(const std::string& path);
+
+// "pid (comm)" of another process that holds `devicePath`, found as PortHolders finds it,
+// without opening the device; empty when nothing shows.
 std::string PortHolder(const std::string& devicePath, const std::string& root);
 
 PortProblem ExplainPortError(const std::string& devicePath, int error, const std::string& root);
