@@ -106,6 +106,9 @@ private:
     // taken from the queue and not dispatched (its exit code into `quitCode` when given),
     // else 1.
     int PumpOneMessage(WPARAM* quitCode = nullptr);
+    // Dispatches the input and posted messages that wait in the queue now, without waiting
+    // for more; a quit request is handed on.
+    void ServeWaitingInput();
     // Keeps the dialog's thread serving messages until the worker of the last run has ended,
     // then lets go of it: the worker may be blocked in a synchronous send to this window.
     void WaitForRunToEnd(HCURSOR waitCursor);

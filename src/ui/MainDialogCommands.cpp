@@ -58,6 +58,13 @@ void MainDialog::OnStart() {
         state.idle = 0;
         ShowScreen(kRunningCaption, "", true, false, kTitleStepMs);
         state.runAllowed = 1;
+        // A stop clicked while the title animated waits in the queue; it is meant for this
+        // run, which then never starts.
+        ServeWaitingInput();
+        if (state.runAllowed.load() == 0) {
+            ::SetCursor(previousCursor);
+            return;
+        }
         worker_.Reset(StartFlashWorker());
         if (worker_) {
             stopButton_.SetFocus();
@@ -78,14 +85,17 @@ void MainDialog::OnStop() {
     const HCURSOR previousCursor = ::SetCursor(waitCursor);
     AppState& state = TheAppState();
     // Any run started here that has not ended, whether or not its worker has taken its first
-    // step: a stop clicked while the package is still being read must not be lost, and the run
-    // looks at it before it opens the port and before every frame.
-    if (state.idle == 0 && state.runAllowed.load() == 1 && worker_ && !stopping_) {
+    // step, or has even been started: a stop clicked while the title animates or the package is
+    // still being read must not be lost, and the run looks at it before it opens the port and
+    // before every frame.
+    if (state.idle == 0 && state.runAllowed.load() == 1 && !stopping_) {
         state.runAllowed = 0;
         state.idle = 1;
         stopping_ = true;
         runEndShown_ = false;
-        WaitForRunToEnd(waitCursor);
+        if (worker_) {
+            WaitForRunToEnd(waitCursor);
+        }
         stopping_ = false;
         // A run that ended on its own meanwhile has said how: a stop that came after the last
         // frame was accepted cancels nothing.
@@ -129,6 +139,25 @@ void MainDialog::WaitForRunToEnd(HCURSOR waitCursor) {
     if (quitRequested) {
         // Taken from the queue while waiting: handed on to the loop it was meant for.
         ::PostQuitMessage(static_cast<int>(quitCode));
+    }
+}
+
+void MainDialog::ServeWaitingInput() {
+    // Bounded, so that a timer or a control that keeps posting cannot hold the start up.
+    constexpr int kMostMessages = 256;
+    MSG message{};
+    for (int served = 0; served < kMostMessages &&
+                         ::PeekMessageW(&message, nullptr, 0, 0,
+                                        PM_REMOVE | PM_QS_INPUT | PM_QS_POSTMESSAGE);
+         ++served) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam)); // for the loop it was meant for
+            return;
+        }
+        if (!::IsDialogMessageW(Hwnd(), &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
     }
 }
 

@@ -184,7 +184,7 @@ TEST_F(DeviceRun, TheLastVerdictIsConfirmedWhateverHappensMeanwhile) {
     vanishing.fault = Fault::HangUp;
     vanishing.faultFrame = 2;
     vanishing.faultAnswer = ANSWER_OK;
-    vanishing.faultDelayMs = 20;
+    vanishing.faultDelayMs = 100;
     EXPECT_EQ(RunAgainst(*Simulator(vanishing)), WM_FLASH_LINE_ERROR);
     EXPECT_TRUE(IsVanishedDeviceError(stats_.lineError)) << stats_.lineError;
 }

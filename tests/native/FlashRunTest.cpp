@@ -4,6 +4,7 @@
 #include "flash/FlashRun.h"
 #include "app/AppState.h"
 #include "flash/ProgressFilter.h"
+#include "flash/Sha256.h"
 
 #include <gtest/gtest.h>
 
@@ -469,6 +470,38 @@ TEST_F(FlashRunTest, FailuresAtTheStartAreReportedEvenAfterAStop) {
         EXPECT_TRUE(log_.writes.empty());
         EXPECT_TRUE(log_.closed);
     }
+}
+
+// A package read once for several ports: each run sends that image, whatever has become of the
+// file, and names its bytes in the statistics for the record.
+TEST_F(FlashRunTest, ARunGivenThePackageSendsItAndOpensNoFile) {
+    auto loaded = std::make_shared<LoadedPackage>();
+    loaded->read = {PackageRead::Status::Read};
+    ASSERT_EQ(loaded->image.Decode(kThreeFrames), PackageError::None);
+    WritePackage("0002 5AA5"); // the file changed since
+    FlashInputs inputs = FlashInputsFrom(state_);
+    inputs.package = loaded;
+    LineLog log;
+    FlashRun::Options options;
+    options.makeLine = [&] { return std::make_unique<ScriptedLine>(log, Device{{0x11, 0x11, 0x11}}); };
+    Reporter reporter(*this, -1);
+    state_.runAllowed = 1;
+    FlashRun run(state_, reporter, options);
+    run.Run(inputs);
+    EXPECT_EQ(reports_.back(), End(WM_FLASH_DONE, 9));
+    EXPECT_EQ(log.writes, (std::vector<Bytes>{kFrame0, kFrame1, kFrame2}));
+    Sha256 sha256;
+    sha256.Update(kThreeFrames.data(), kThreeFrames.size());
+    EXPECT_EQ(run.Stats().packageSha256, sha256.HexDigest());
+    EXPECT_EQ(run.Stats().packageBytes, kThreeFrames.size());
+    // Refused once, refused for every port, after the port was found to work.
+    loaded->read = {PackageRead::Status::Refused, PackageError::FrameOverrun};
+    log = {};
+    reports_.clear();
+    FlashRun(state_, reporter, options).Run(inputs);
+    EXPECT_EQ(reports_, std::vector<Report>{End(WM_FLASH_PACKAGE_ERROR, 4)});
+    EXPECT_TRUE(log.openAttempted);
+    EXPECT_TRUE(log.writes.empty());
 }
 
 // Nothing escapes a run: a failure of the program itself is an ending like any other.

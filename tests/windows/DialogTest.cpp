@@ -318,8 +318,21 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
                       finishesFirst ? kCp1251<"ВЫПОЛНЕНО"> : kCp1251<"ОТМЕНА">);
         });
     }
+    steps.push_back([](Probe& dialog) {
+        // Clicked while the start still animates the title, the stop waits in the queue behind
+        // it: it is served before the worker would start, and no worker starts.
+        const int startsBefore = dialog.starts;
+        for (const int id : {IDC_START_BUTTON, IDC_STOP_BUTTON}) {
+            dialog.Post(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(dialog.GetDlgItem(id)));
+        }
+        ASSERT_TRUE(PumpUntil([&] { return dialog.Text(IDC_TITLE) == kCp1251<"ОТМЕНА">; }));
+        EXPECT_EQ(dialog.starts, startsBefore);
+        EXPECT_EQ(TheAppState().runAllowed.load(), 0);
+        EXPECT_TRUE(dialog.Looks(false));
+    });
     Probe probe(steps);
-    EXPECT_EQ(RunProbe(probe), 2);
+    EXPECT_EQ(RunProbe(probe), 3);
 }
 
 TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle) {

@@ -177,6 +177,27 @@ TEST(Program, StopsARunAndStartsTheNextOne) {
     EXPECT_TRUE(program.Ended());
 }
 
+// A stop TAMSIVO_STOP_AFTER_MS after the start, while the title still animates or the
+// package is still being read, cancels the run all the same.
+TEST(Program, CancelsEvenRightAfterTheStart) {
+    const std::string after = Environment(L"TAMSIVO_STOP_AFTER_MS");
+    if (after.empty()) {
+        GTEST_SKIP() << "TAMSIVO_STOP_AFTER_MS says when to stop";
+    }
+    StorePort(L"COM5");
+    Program program;
+    const HWND main = program.Window(kMainTitle);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(program.WaitText(main, IDC_PORT_NAME, "COM5"));
+    Program::Press(main, IDC_START_BUTTON);
+    ::Sleep(static_cast<DWORD>(std::stoul(after))); // the user's reaction, not a wait for the program
+    Program::Press(main, IDC_STOP_BUTTON);
+    EXPECT_TRUE(program.WaitText(main, IDC_TITLE, kCp1251<"ОТМЕНА">)) << TextOf(main, IDC_TITLE);
+    EXPECT_EQ(TextOf(main, IDC_MESSAGE), kCp1251<"Обновление отменено пользователем">);
+    ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(program.Ended());
+}
+
 // No package: the message box names the folder, and the program ends after it.
 TEST(Program, WithoutAPackageSaysWhereItLookedAndEnds) {
     Program program;

@@ -180,16 +180,17 @@ protected:
         return *(simulators_[number] = std::move(simulator));
     }
 
-    // A fresh folder with the program and, in `updates`, the test package under each name.
-    std::string ProgramFolder(const std::vector<std::string>& packages) {
+    // A fresh folder with the program and, in `updates`, the package `text` (by default the
+    // test package) under each name.
+    std::string ProgramFolder(const std::vector<std::string>& packages,
+                              const std::string& text = tamsivo::test::WindowsPackage().text) {
         const fs::path folder =
             kWork / ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(folder);
         fs::create_directories(folder / "updates");
         fs::copy_file(kBin / "src/Tamsivo.exe", folder / "Tamsivo.exe");
         for (const std::string& name : packages) {
-            std::ofstream(folder / "updates" / name, std::ios::binary)
-                << tamsivo::test::WindowsPackage().text;
+            std::ofstream(folder / "updates" / name, std::ios::binary) << text;
         }
         return "TAMSIVO_PROGRAM_DIR=" + WindowsPath(folder);
     }
@@ -277,7 +278,7 @@ TEST_F(Wine, AnAdapterThatVanishesIsToldAsSuch) {
     vanishing.fault = Fault::HangUp;
     vanishing.faultFrame = 1;
     vanishing.faultAnswer = tamsivo::ANSWER_OK;
-    vanishing.faultDelayMs = 20;
+    vanishing.faultDelayMs = 100;
     Serve(5, vanishing);
     std::string output;
     EXPECT_EQ(Flash("vanishing", tamsivo::test::MakePackage({16}, {0x5A}), {"--json"}, &output),
@@ -356,6 +357,27 @@ TEST_F(Wine, ProgramStopsAndRunsAgain) {
     EXPECT_TRUE(std::equal(kPackage.rbegin(), kPackage.rend(), accepted.rbegin()))
         << "the second run delivers the whole package";
 }
+
+// A stop a moment after the start, however short, cancels the run: before anything went out,
+// or after the frame in flight.
+class WineStop : public Wine, public ::testing::WithParamInterface<int> {};
+
+TEST_P(WineStop, ProgramStopsRightAfterTheStart) {
+    BkSimConfig config;
+    config.processingDelayMs = 5; // the whole package would take seconds
+    BkSimulator& simulator = Serve(5, config);
+    constexpr std::uint32_t kFrames = 1000;
+    const tamsivo::test::TestPackage large = tamsivo::test::MakePackage(
+        std::vector<std::uint32_t>(kFrames, 1000), tamsivo::test::AwkwardBytes());
+    RunWindowsTests("Program.CancelsEvenRightAfterTheStart",
+                    {ProgramFolder({"bk.enc"}, large.text),
+                     "TAMSIVO_STOP_AFTER_MS=" + std::to_string(GetParam())});
+    if (GetParam() == 0) {
+        EXPECT_EQ(simulator.FramesReceived(), 0u) << "the stop was queued behind the start";
+    }
+    EXPECT_LT(simulator.FramesReceived(), kFrames);
+}
+INSTANTIATE_TEST_SUITE_P(Ms, WineStop, ::testing::Values(0, 50, 150, 300));
 
 TEST_F(Wine, ProgramWithoutAPackage) {
     RunWindowsTests("Program.WithoutAPackage*", {ProgramFolder({})});

@@ -52,6 +52,9 @@ bool ConfigFrom(const SimulationSettings& settings, sim::BkSimConfig* config, st
     }
     config->answers = settings.answers;
     config->baud = kFlashBaudRate;
+    // A cable pulled a moment after the stray byte, not while what came before it is still on
+    // its way: a terminal that hangs up discards what its reader has not taken yet.
+    config->faultDelayMs = 100;
     config->faultFrame = settings.faultFrame;
     return true;
 }
