@@ -218,7 +218,8 @@ const Bytes kFirstFrame(kPackage.begin(),
 
 TEST_F(Wine, WindowsEngineFrameworkControlsAndDialogs) {
     Serve(5);
-    RunWindowsTests("-Program.*:*FaultEnds*");
+    Serve(6);
+    RunWindowsTests("-Program.*:*FaultEnds*", {"TAMSIVO_OTHER_PORT=COM6"});
     EXPECT_GE(simulators_[5]->Accepted().size(), kPackage.size());
 }
 
