@@ -2,6 +2,7 @@
 
 #include "CancelHandler.h"
 #include "Console.h"
+#include "LatencyWarning.h"
 #include "PackageChooser.h"
 #include "PlatformText.h"
 #include "PortRun.h"
@@ -181,6 +182,7 @@ std::vector<CliResult> FlashCommand::Flash() {
         Console::Write(stdout, "Flashing " + packageName_ + " through " + through +
                                    (options_.simulate ? " (simulated)" : "") + '\n');
     }
+    Console::Write(stderr, LatencyWarnings(ports_, package_));
     // Taken before the runs, so that the record names the file as it was written, not as it
     // may be once they are over.
     const bool recorded = !options_.noLog && !options_.simulate;
