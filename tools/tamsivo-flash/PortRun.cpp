@@ -4,6 +4,7 @@
 #include "flash/FlashOutcome.h"
 #include "flash/FlashProtocol.h"
 #include "flash/Platform.h"
+#include "flash/StayAwake.h"
 #include "record/LocalTime.h"
 #include "record/RecordOfRun.h"
 #include "text/Cp1251.h"
@@ -43,6 +44,7 @@ PortRun::~PortRun() {
 void PortRun::Start(const FlashInputs& inputs, std::uint32_t timeoutMs) {
     startedAt_ = LocalTimeNow();
     thread_ = std::thread([this, inputs, timeoutMs] {
+        const StayAwake awake("tamsivo-flash", Cp1251ToUtf8(inputs.packageName), port_);
         FlashRun::Options options;
         options.timeoutMs = timeoutMs;
         options.image = &image_;

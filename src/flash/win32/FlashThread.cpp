@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "flash/FlashProtocol.h"
+#include "flash/StayAwake.h"
 #include "flash/win32/WindowReporter.h"
 #include "record/FileDigest.h"
 #include "record/LocalTime.h"
@@ -25,6 +26,8 @@ struct WorkerStart {
 DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
     const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
     const FlashInputs& inputs = start->inputs;
+    const StayAwake awake("Tamsivo", Cp1251ToUtf8(inputs.packageName),
+                          Cp1251ToUtf8(inputs.portName));
     // The package as it was when the run read it; hashing a few megabytes costs milliseconds.
     std::string startedAt = LocalTimeNow();
     const FileDigest digest = FileDigest::Of(inputs.packagePath);
