@@ -3,7 +3,9 @@
 // tables and prompt on their own.
 #include "BkSimulator.h"
 #include "ExitCode.h"
+#include "LatencyWarning.h"
 #include "PackageChooser.h"
+#include "PortListing.h"
 #include "TestPackage.h"
 #include "flash/FirmwarePackage.h"
 #include "flash/FlashOutcome.h"
@@ -788,6 +790,41 @@ TEST(Outcomes, EveryEndingHasItsWordsItsExitCodeAndItsName) {
              {PackageError::FrameOverrun, kCp1251<"кадры не совпадают с длиной файла">}}) {
         EXPECT_STREQ(PackageErrorReason(error), reason);
     }
+}
+
+// What --list-ports tells of an FTDI adapter as Windows describes it, and the warning its slow
+// latency timer earns before a run: about one timer less a millisecond more per frame.
+TEST(PortListing, AnAdaptersLatencyTimerIsShownAndASlowOneWarnedOf) {
+    SerialPortInfo ftdi;
+    ftdi.name = "COM3";
+    ftdi.usb = true;
+    ftdi.friendlyName = "USB Serial Port (COM3)";
+    ftdi.vendorId = "0403";
+    ftdi.productId = "6001";
+    ftdi.manufacturer = "FTDI";
+    ftdi.serial = "A50285BI";
+    ftdi.latencyTimerMs = 16;
+    SerialPortInfo uart;
+    uart.name = "COM10";
+    EXPECT_EQ(cli::PortTable({ftdi, uart}), "COM3   free  USB Serial Port (COM3)  0403:6001  FTDI  "
+                                            "serial A50285BI  latency timer 16 ms\n"
+                                            "COM10  free\n");
+    EXPECT_EQ(cli::PortObject(ftdi)["friendly_name"], "USB Serial Port (COM3)");
+    EXPECT_EQ(cli::PortObject(ftdi)["latency_timer_ms"], 16);
+    EXPECT_FALSE(cli::PortObject(uart).contains("latency_timer_ms"));
+
+    const std::string warning = cli::LatencyWarning(ftdi, 1200);
+    EXPECT_NE(warning.find("COM3 is 16 ms, which makes this run of 1200 frames about 18 s longer"),
+              std::string::npos)
+        << warning;
+    EXPECT_NE(warning.find(Utf8(u8"USB Serial Port (COM3) → Properties → Port Settings → "
+                                u8"Advanced… → Latency Timer (msec): 1")),
+              std::string::npos)
+        << warning;
+    EXPECT_EQ(warning.find('\n'), warning.size() - 1) << "one line";
+    EXPECT_NE(cli::LatencyWarning(ftdi, 40).find("about 0.6 s longer"), std::string::npos);
+    ftdi.latencyTimerMs = cli::kHarmlessLatencyTimerMs;
+    EXPECT_EQ(cli::LatencyWarning(ftdi, 1200) + cli::LatencyWarning(uart, 1200), "");
 }
 
 } // namespace

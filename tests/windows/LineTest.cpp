@@ -9,6 +9,7 @@
 #include "flash/Platform.h"
 #include "flash/SerialLine.h"
 #include "flash/SerialPorts.h"
+#include "flash/win32/ExecutionStateSetter.h"
 #include "flash/win32/FlashThread.h"
 #include "text/Cp1251.h"
 
@@ -18,6 +19,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -293,6 +295,62 @@ TEST_F(FlashThreadOnPort, FaultEndsAsTheSimulatorDictates) {
     EXPECT_EQ(window_.notices.back().message, std::stoul(end));
     EXPECT_EQ(window_.notices.back().busy, 0);
     EXPECT_EQ(window_.notices.size() - 2, std::stoul(Environment(L"TAMSIVO_EXPECT_PROGRESS")));
+}
+
+// What StayAwake asked of the system's execution state, and on which thread.
+using StateCall = std::pair<DWORD, EXECUTION_STATE>;
+std::mutex stateMutex;
+std::vector<StateCall> stateCalls;
+
+EXECUTION_STATE WINAPI RecordState(EXECUTION_STATE state) {
+    const std::lock_guard<std::mutex> lock(stateMutex);
+    stateCalls.emplace_back(::GetCurrentThreadId(), state);
+    return ES_CONTINUOUS;
+}
+
+std::vector<StateCall> StateCalls(bool clear = false) {
+    const std::lock_guard<std::mutex> lock(stateMutex);
+    std::vector<StateCall> calls = stateCalls;
+    if (clear) {
+        stateCalls.clear();
+    }
+    return calls;
+}
+
+// Asleep, the computer would cut a run short: the worker keeps it awake from before its first
+// report to after its last, and lets it sleep again however the run ends.
+TEST_F(FlashThreadOnPort, TheWorkerKeepsTheComputerAwakeThroughEveryEnding) {
+    struct Ending {
+        const char* what;
+        std::string port;
+        std::uint8_t runAllowed;
+    };
+    const ExecutionStateSetter system = ReplaceExecutionStateSetter(RecordState);
+    for (const Ending& ending : {Ending{"done", TestPort(), 1}, Ending{"no port", "COM200", 1},
+                                 Ending{"stopped", TestPort(), 0}}) {
+        SCOPED_TRACE(ending.what);
+        StateCalls(true);
+        std::vector<StateCall> atFirstReport;
+        window_.notices.clear();
+        window_.onNotice = [&](unsigned, LPARAM) {
+            if (window_.notices.size() == 1) {
+                atFirstReport = StateCalls();
+            }
+        };
+        TheAppState().runAllowed = ending.runAllowed;
+        inputs_.portName = ending.port;
+        const HANDLE thread = StartFlashThread(window_.hwnd, inputs_, kFrameEnds.back());
+        EXPECT_TRUE(
+            PumpUntil([&] { return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 120000));
+        const DWORD worker = ::GetThreadId(thread);
+        ::CloseHandle(thread);
+        const StateCall awake{worker, ES_CONTINUOUS | ES_SYSTEM_REQUIRED};
+        // A run stopped before it began reports nothing at all.
+        EXPECT_EQ(atFirstReport, ending.runAllowed != 0 ? std::vector{awake}
+                                                         : std::vector<StateCall>{});
+        EXPECT_EQ(StateCalls(), (std::vector{awake, StateCall{worker, ES_CONTINUOUS}}));
+    }
+    ReplaceExecutionStateSetter(system);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -219,7 +220,8 @@ const Bytes kFirstFrame(kPackage.begin(),
 
 TEST_F(Wine, WindowsEngineFrameworkControlsAndDialogs) {
     Serve(5);
-    RunWindowsTests("-Program.*:*FaultEnds*");
+    Serve(6);
+    RunWindowsTests("-Program.*:*FaultEnds*", {"TAMSIVO_OTHER_PORT=COM6"});
     EXPECT_GE(simulators_[5]->Accepted().size(), kPackage.size());
 }
 
@@ -323,6 +325,48 @@ TEST_F(Wine, APortInUseIsBusyForEveryOtherProgram) {
         << "the first run ended too soon";
     EXPECT_EQ(first, 0) << ReadText(kWork / "claim-first.log");
     EXPECT_EQ(simulator.Accepted(), kPackage);
+}
+
+// An FTDI adapter as Windows' device manager describes it, written into the prefix's registry,
+// which Wine's SetupAPI reads: the list and the warning before a run come from the system's
+// own calls. The serial number stands in the instance identifier as Windows puts it there.
+TEST_F(Wine, AnFtdiAdaptersSlowLatencyTimerIsListedAndWarnedOf) {
+    Serve(5);
+    const std::string device =
+        "HKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_0403&PID_6001\\A50285BI";
+    for (const auto& [key, name, type, value] : std::vector<std::array<std::string, 4>>{
+             {device, "ClassGUID", "REG_SZ", "{4d36e978-e325-11ce-bfc1-08002be10318}"},
+             {device, "FriendlyName", "REG_SZ", "USB Serial Port (COM5)"},
+             {device, "Mfg", "REG_SZ", "FTDI"},
+             {device + "\\Device Parameters", "PortName", "REG_SZ", "COM5"},
+             {device + "\\Device Parameters", "LatencyTimer", "REG_DWORD", "16"}}) {
+        ASSERT_EQ(Execute({kWine, "reg", "add", key, "/v", name, "/t", type, "/d", value, "/f"}, {},
+                          kWork / "ftdi-reg.log"),
+                  0);
+    }
+    const fs::path package = kWork / "ftdi.enc";
+    std::ofstream(package, std::ios::binary) << tamsivo::test::WindowsPackage().text;
+    const std::string flasher = (kBin / "tools/tamsivo-flash/tamsivo-flash.exe").string();
+    const int listed = Execute({kWine, flasher, "--list-ports"}, {}, kWork / "ftdi-list.log");
+    const int flashed =
+        Execute({kWine, flasher, "--port", "COM5", "--no-log", WindowsPath(package)}, {},
+                kWork / "ftdi-run.log");
+    Execute({kWine, "reg", "delete", device, "/f"}, {}, kWork / "ftdi-reg.log");
+    const std::string list = ReadText(kWork / "ftdi-list.log");
+    EXPECT_EQ(listed, 0) << list;
+    EXPECT_EQ(list.rfind("COM5 ", 0), 0u) << "the adapter comes first\n" << list;
+    EXPECT_NE(list.find("COM5   free  USB Serial Port (COM5)  0403:6001  FTDI  serial A50285BI  "
+                        "latency timer 16 ms\r\n"),
+              std::string::npos)
+        << list;
+    const std::string run = ReadText(kWork / "ftdi-run.log");
+    EXPECT_EQ(flashed, 0) << run;
+    EXPECT_NE(
+        run.find("the latency timer of the adapter on COM5 is 16 ms, which makes this run of " +
+                 std::to_string(tamsivo::test::WindowsPackage().frameEnds.size()) +
+                 " frames about"),
+        std::string::npos)
+        << run;
 }
 
 TEST_F(Wine, ProgramGreetsWithTheRememberedPort) {

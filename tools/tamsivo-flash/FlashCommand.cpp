@@ -2,6 +2,7 @@
 
 #include "CancelHandler.h"
 #include "Console.h"
+#include "LatencyWarning.h"
 #include "PackageChooser.h"
 #include "PlatformText.h"
 #include "PortRun.h"
@@ -190,6 +191,9 @@ std::vector<CliResult> FlashCommand::Flash() {
         // whatever happens to the file meanwhile.
         auto package = std::make_shared<LoadedPackage>();
         package->read = package->image.ReadFile(PlatformText::EnginePath(package_));
+        if (package->read.status == PackageRead::Status::Read) {
+            Console::Write(stderr, LatencyWarnings(ports_, package->image.FrameCount()));
+        }
         for (const auto& run : runs) {
             run->Start(FlashInputs{PlatformText::EnginePath(package_), Utf8ToCp1251(packageName_),
                                    PlatformText::EngineName(run->Port()), package},

@@ -5,6 +5,7 @@
 #include "flash/FlashProtocol.h"
 #include "flash/Platform.h"
 #include "flash/PortProblem.h"
+#include "flash/StayAwake.h"
 #include "record/LocalTime.h"
 #include "record/RecordOfRun.h"
 #include "text/Cp1251.h"
@@ -45,6 +46,7 @@ void PortRun::Start(const FlashInputs& inputs, std::uint32_t timeoutMs) {
     startedAt_ = LocalTimeNow();
     package_ = inputs.package;
     thread_ = std::thread([this, inputs, timeoutMs] {
+        const StayAwake awake("tamsivo-flash", Cp1251ToUtf8(inputs.packageName), port_);
         FlashRun::Options options;
         options.timeoutMs = timeoutMs;
         FlashRun run(state_, reporter_, options);

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "flash/FlashProtocol.h"
+#include "flash/StayAwake.h"
 #include "flash/win32/WindowReporter.h"
 #include "flash/PortProblem.h"
 #include "record/LocalTime.h"
@@ -26,6 +27,8 @@ struct WorkerStart {
 DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
     const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
     const FlashInputs& inputs = start->inputs;
+    const StayAwake awake("Tamsivo", Cp1251ToUtf8(inputs.packageName),
+                          Cp1251ToUtf8(inputs.portName));
     std::string startedAt = LocalTimeNow();
     const FlashRun::Statistics stats =
         RunFlashToWindow(start->dialog, inputs, start->barExtent, FlashRun::Options{});

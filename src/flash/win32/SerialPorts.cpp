@@ -1,8 +1,11 @@
 #include "flash/SerialPorts.h"
 
+#include "flash/win32/DeviceTable.h"
 #include "flash/win32/PortLock.h"
+#include "flash/win32/SystemDeviceTable.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include <windows.h>
@@ -13,46 +16,73 @@ namespace {
 
 constexpr int kHighestPortNumber = 256;
 
-// "\Device\Serial0" is an on-board UART of the standard driver; USB adapters' drivers name
-// their devices otherwise ("\Device\VCP0", "\Device\USBSER000", "\Device\Silabser0").
-bool IsOnBoardDevice(const std::wstring& device) {
-    const std::wstring prefix = L"\\Device\\Serial";
-    return device.size() > prefix.size() && device.compare(0, prefix.size(), prefix) == 0 &&
-           device.find_first_not_of(L"0123456789", prefix.size()) == std::wstring::npos;
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return text;
 }
 
-// The ports that the registry's map of serial devices names a USB adapter's, upper case.
-std::vector<std::string> UsbPortNames() {
-    std::vector<std::string> names;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE,
-                        &key) != ERROR_SUCCESS) {
-        return names;
+// What a USB device's instance identifier tells: "USB\VID_0403&PID_6001\A50285BI". A
+// composite device's interface ("USB\VID_2341&PID_8036&MI_00\7&1D6D9A8&0&0000") is part of
+// the device above it, which holds the serial number.
+struct UsbIdentity {
+    std::string vendorId;
+    std::string productId;
+    std::string serial;
+    bool compositePart = false; // one interface of a composite device
+};
+
+std::optional<UsbIdentity> UsbIdentityOf(const std::string& instanceId) {
+    // "USB\" then "VID_vvvv&PID_pppp", perhaps "&MI_nn" or "&REV_rrrr", then "\" and the instance.
+    constexpr std::size_t kIdStart = 4;
+    const std::size_t idEnd = instanceId.find('\\', kIdStart);
+    if (idEnd == std::string::npos || idEnd < kIdStart + 17 ||
+        ::_strnicmp(instanceId.c_str(), "USB\\VID_", 8) != 0 ||
+        ::_strnicmp(instanceId.c_str() + 12, "&PID_", 5) != 0) {
+        return std::nullopt;
     }
-    for (DWORD index = 0;; ++index) {
-        wchar_t device[256] = {};
-        DWORD deviceLength = 256;
-        wchar_t port[32] = {};
-        DWORD portBytes = sizeof port - sizeof(wchar_t); // room for a missing terminator
-        DWORD type = 0;
-        const LONG result = ::RegEnumValueW(key, index, device, &deviceLength, nullptr, &type,
-                                            reinterpret_cast<BYTE*>(port), &portBytes);
-        if (result == ERROR_NO_MORE_ITEMS) {
-            break;
-        }
-        if (result != ERROR_SUCCESS || type != REG_SZ ||
-            IsOnBoardDevice(std::wstring(device, deviceLength))) {
-            continue;
-        }
-        std::string name;
-        for (const wchar_t* c = port; *c != L'\0'; ++c) {
-            const wchar_t upper = (*c >= L'a' && *c <= L'z') ? *c - L'a' + L'A' : *c;
-            name += upper < 0x80 ? static_cast<char>(upper) : '?';
-        }
-        names.push_back(name);
+    const std::string id = Lower(instanceId.substr(kIdStart, idEnd - kIdStart));
+    UsbIdentity identity;
+    identity.vendorId = id.substr(4, 4);
+    identity.productId = id.substr(13, 4);
+    identity.compositePart = id.find("&mi_") != std::string::npos;
+    // A device without a serial number gets an instance that Windows makes up, which always
+    // holds an ampersand ("5&2B9C3E5&0&1"); a serial number never does.
+    const std::string instance = instanceId.substr(idEnd + 1);
+    if (!identity.compositePart && instance.find('&') == std::string::npos) {
+        identity.serial = instance;
     }
-    ::RegCloseKey(key);
-    return names;
+    return identity;
+}
+
+// Adds what the device manager knows of the port's device. The USB device is the port's own
+// device (usbser, CP210x, CH340), or its parent when a bus driver of the adapter's maker made
+// the port (FTDI's FTDIBUS), and above a composite device's interface, its parent again. No
+// walk goes further: a Bluetooth port's radio, say, may sit on USB, but the port is no adapter.
+void Describe(const DeviceTable& devices, const DeviceTable::Port& device, SerialPortInfo* port) {
+    port->friendlyName = device.friendlyName;
+    port->latencyTimerMs = devices.Parameter(device.instanceId, "LatencyTimer");
+    std::string id = device.instanceId;
+    if (!UsbIdentityOf(id)) {
+        id = devices.ParentOf(id);
+    }
+    // Bounded, whatever the table says: an interface's parent is its device.
+    for (int level = 0; level < 3; ++level) {
+        const std::optional<UsbIdentity> identity = UsbIdentityOf(id);
+        if (!identity) {
+            return;
+        }
+        port->usb = true;
+        port->vendorId = identity->vendorId;
+        port->productId = identity->productId;
+        port->manufacturer = device.manufacturer;
+        if (!identity->compositePart) {
+            port->serial = identity->serial;
+            return;
+        }
+        id = devices.ParentOf(id);
+    }
 }
 
 // The state of COMn, or nothing when there is no such port. The same exclusive open as the
@@ -78,8 +108,8 @@ std::optional<PortState> Probe(int number) {
 
 } // namespace
 
-std::vector<SerialPortInfo> ListSerialPorts() {
-    const std::vector<std::string> usb = UsbPortNames();
+std::vector<SerialPortInfo> ListSerialPorts(const DeviceTable& devices) {
+    const std::vector<DeviceTable::Port> known = devices.Ports();
     std::vector<SerialPortInfo> ports;
     for (int number = 1; number <= kHighestPortNumber; ++number) {
         const std::optional<PortState> state = Probe(number);
@@ -89,12 +119,21 @@ std::vector<SerialPortInfo> ListSerialPorts() {
         SerialPortInfo port;
         port.name = "COM" + std::to_string(number);
         port.state = *state;
-        port.usb = std::find(usb.begin(), usb.end(), port.name) != usb.end();
+        const auto device = std::find_if(known.begin(), known.end(), [&](const auto& candidate) {
+            return ::_stricmp(candidate.name.c_str(), port.name.c_str()) == 0;
+        });
+        if (device != known.end()) {
+            Describe(devices, *device, &port);
+        }
         ports.push_back(std::move(port));
     }
     std::stable_partition(ports.begin(), ports.end(),
                           [](const SerialPortInfo& port) { return port.usb; });
     return ports;
+}
+
+std::vector<SerialPortInfo> ListSerialPorts() {
+    return ListSerialPorts(SystemDeviceTable());
 }
 
 std::vector<std::string> FreeSerialPorts() {

@@ -1,0 +1,188 @@
+// The lock against sleep on a private system bus (dbus-daemon) where the test plays logind: the
+// lock it hands out is one end of a pipe whose other end it keeps, so that the lock's closing
+// shows as the pipe's hang-up.
+#include "flash/StayAwake.h"
+#include "CliReporter.h"
+#include "PortRun.h"
+#include "ProgressBoard.h"
+#include "TestPackage.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/wait.h>
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tamsivo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// logind's Manager.Inhibit, served on a thread of its own; a silent one never answers. It
+// expects one call, kept as "what|who|why|mode".
+class FakeLogind {
+public:
+    explicit FakeLogind(bool silent) : silent_(silent) {
+        if (sd_bus_open_system(&bus_) < 0 ||
+            sd_bus_add_object_vtable(bus_, nullptr, "/org/freedesktop/login1",
+                                     "org.freedesktop.login1.Manager", kVtable, this) < 0 ||
+            sd_bus_request_name(bus_, "org.freedesktop.login1", 0) < 0) {
+            ADD_FAILURE() << "the fake logind did not get onto the bus";
+        }
+        thread_ = std::thread([this] {
+            // Whatever sd-bus has queued is processed before it asks to wait for more.
+            for (int processed; (processed = sd_bus_process(bus_, nullptr)) >= 0;) {
+                pollfd polled[2] = {
+                    {sd_bus_get_fd(bus_), static_cast<short>(sd_bus_get_events(bus_)), 0},
+                    {stop_, POLLIN, 0}};
+                if (processed == 0 && (::poll(polled, 2, -1) < 0 || polled[1].revents != 0)) {
+                    return;
+                }
+            }
+        });
+    }
+    ~FakeLogind() {
+        const std::uint64_t one = 1;
+        EXPECT_EQ(::write(stop_, &one, sizeof one), 8);
+        thread_.join();
+        sd_bus_flush_close_unref(bus_);
+        ::close(stop_);
+        ::close(end_);
+    }
+
+    std::string Call() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return call_;
+    }
+    // Whether someone holds the lock handed out; or waits for it to be let go.
+    bool Held() const { return !HungUp(0); }
+    bool LetGo() const { return HungUp(10000); }
+
+private:
+    bool HungUp(int waitMs) const {
+        pollfd end{end_, POLLIN, 0};
+        return ::poll(&end, 1, waitMs) == 1 && (end.revents & POLLHUP) != 0;
+    }
+    static int Inhibit(sd_bus_message* call, void* self, sd_bus_error*) {
+        auto* logind = static_cast<FakeLogind*>(self);
+        const char* fields[4] = {};
+        int ends[2];
+        if (sd_bus_message_read(call, "ssss", &fields[0], &fields[1], &fields[2], &fields[3]) < 0 ||
+            ::pipe2(ends, O_CLOEXEC) != 0) {
+            return -EINVAL;
+        }
+        {
+            const std::lock_guard<std::mutex> lock(logind->mutex_);
+            logind->call_ =
+                std::string(fields[0]) + "|" + fields[1] + "|" + fields[2] + "|" + fields[3];
+            logind->end_ = ends[0];
+        }
+        const int sent = logind->silent_ ? 0 : sd_bus_reply_method_return(call, "h", ends[1]);
+        ::close(ends[1]);           // the reply carries a copy
+        return sent < 0 ? sent : 1; // handled: no other handler may answer instead
+    }
+    static constexpr sd_bus_vtable kVtable[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("Inhibit", "ssss", "h", Inhibit, 0),
+        SD_BUS_VTABLE_END,
+    };
+
+    bool silent_;
+    sd_bus* bus_ = nullptr;
+    int stop_ = ::eventfd(0, EFD_CLOEXEC);
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::string call_;
+    int end_ = -1;
+};
+
+// A dbus-daemon of the test's own, with the policy of a session bus (any name may be owned),
+// named by DBUS_SYSTEM_BUS_ADDRESS as sd-bus reads it.
+class StayAwakeOnABus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("tamsivo-bus-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        int address[2];
+        ASSERT_EQ(::pipe(address), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, address[1], 3);
+        // It complains of limits that only root may raise, and of nothing the test needs.
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        const char* argv[] = {"dbus-daemon", "--session", "--nofork", "--print-address=3", nullptr};
+        const int spawned =
+            ::posix_spawnp(&daemon_, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(address[1]);
+        ASSERT_EQ(spawned, 0) << "dbus-daemon (Debian: dbus-daemon) is needed";
+        std::string bus;
+        for (char c = 0; ::read(address[0], &c, 1) == 1 && c != '\n';) {
+            bus += c; // written once the bus listens
+        }
+        ::close(address[0]);
+        ASSERT_FALSE(bus.empty()) << "dbus-daemon gave no address";
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        if (daemon_ > 0) {
+            ::kill(daemon_, SIGTERM);
+            ::waitpid(daemon_, nullptr, 0);
+        }
+        fs::remove_all(dir_);
+    }
+
+    fs::path dir_;
+    pid_t daemon_ = -1;
+};
+
+// The flasher's run holds the lock from before its first frame until it has ended, here in a
+// failure: the test plays the adapter, which takes the frame and then vanishes.
+TEST_F(StayAwakeOnABus, TheFlashersRunLocksSleepOutUntilItEnds) {
+    const FakeLogind logind(false);
+    test::WritePackage(dir_ / "bk.enc", {16}, {0x11});
+    const int adapter = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_TRUE(adapter >= 0 && ::grantpt(adapter) == 0 && ::unlockpt(adapter) == 0);
+    const std::string port = ::ptsname(adapter);
+    cli::ProgressBoard board(cli::ProgressStyle::None, stdout, {port});
+    cli::PortRun run(port, 0, board);
+    auto package = std::make_shared<LoadedPackage>();
+    package->read = package->image.ReadFile((dir_ / "bk.enc").string());
+    run.Start(FlashInputs{(dir_ / "bk.enc").string(), "bk.enc", port, package}, 10000);
+    pollfd frame{adapter, POLLIN, 0};
+    EXPECT_EQ(::poll(&frame, 1, 10000), 1) << "no frame came";
+    EXPECT_EQ(logind.Call(), "sleep:idle|tamsivo-flash|flashing bk.enc through " + port + "|block");
+    EXPECT_TRUE(logind.Held());
+    ::close(adapter);
+    run.Join();
+    EXPECT_NE(run.Stats().ending, 0u);
+    EXPECT_TRUE(logind.LetGo());
+}
+
+// Each returns without a hold: without logind, on the bus's error; from a logind that never
+// answers, when the bounded wait ends; without a bus, at once.
+TEST_F(StayAwakeOnABus, WithoutAnAnsweringLogindThereIsNoHoldAndNoError) {
+    EXPECT_FALSE(StayAwake("tamsivo-flash", "bk.enc", "COM3").Held());
+    {
+        const FakeLogind silent(true);
+        EXPECT_FALSE(StayAwake("tamsivo-flash", "bk.enc", "COM3").Held());
+        EXPECT_NE(silent.Call(), "");
+    }
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (dir_ / "none").string()).c_str(), 1);
+    EXPECT_FALSE(StayAwake("tamsivo-flash", "bk.enc", "COM3").Held());
+}
+
+} // namespace
+} // namespace tamsivo

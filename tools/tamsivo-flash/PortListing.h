@@ -1,0 +1,18 @@
+#pragma once
+
+#include "JsonLine.h"
+#include "flash/SerialPorts.h"
+
+#include <string>
+#include <vector>
+
+namespace tamsivo::cli {
+
+// --list-ports for people: one line a port, its name and state first, then what else is known
+// of it, names aligned.
+std::string PortTable(const std::vector<SerialPortInfo>& ports);
+
+// One port of --list-ports --json: what is known of it, nothing for what is not.
+Json PortObject(const SerialPortInfo& port);
+
+} // namespace tamsivo::cli
