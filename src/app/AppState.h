@@ -1,7 +1,9 @@
 #pragma once
 
-#include <atomic>
+#include "flash/RunControl.h"
+
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,28 +12,23 @@ namespace tamsivo {
 
 using StringList = std::vector<std::string>;
 
-// The folder beside the program that holds the packages, as it is read and as the user is
-// shown it; the system's file names ignore case.
-inline constexpr const char* kUpdatesFolder = "updates";
-
-// The one record of process-wide state, shared by the user-interface thread and the flash
-// worker. All strings are Windows-1251 bytes. Only `runAllowed` and `busy` cross threads while
-// a run is in progress; they are atomics so that each side sees the other's store.
-struct AppState {
+// The one record of the dialog program's process-wide state, shared by the user-interface
+// thread and the flash worker. Its texts are Windows-1251 bytes; the program's folder is a path
+// of the file system's own, so that a folder name outside Windows-1251 still opens. Only the
+// run's flags (RunControl: `runAllowed`, `busy`) cross threads while a run is in progress.
+struct AppState : RunControl {
     std::unique_ptr<StringList> firmwarePaths; // exists only while the main dialog runs
     std::unique_ptr<StringList> portNames;     // likewise
     std::int32_t firmwareCount = 0;
     std::int32_t portCount = 0;
     std::int32_t portIndex = 0;
-    std::string exeDir; // ends with the path separator
+    std::filesystem::path exeDir; // the folder of the executable
     std::string firmwareName;
     std::string portName;
     std::int32_t idle = 0;
     std::int32_t helpShown = 0;
     std::string savedTitle;
     std::string savedMessage;
-    std::atomic<std::uint8_t> runAllowed{0}; // written by the dialog, read by the run
-    std::atomic<std::uint8_t> busy{0};       // written by the run, read by the dialog
 
     AppState() = default;
     AppState(const AppState&) = delete;

@@ -1,6 +1,6 @@
 #include "app/UpdaterApp.h"
 
-#include "framework/WideText.h"
+#include "flash/FirmwarePackage.h"
 #include "ui/FirmwareFolder.h"
 #include "ui/MainDialog.h"
 
@@ -14,37 +14,16 @@ namespace {
 // The process's application object; the entry point finds it through Application::Current().
 UpdaterApp theApp;
 
-// The program's paths are Windows-1251. A folder name with characters outside that code page
-// cannot be spelt in it; the short (8.3) form of the path, when the volume keeps one, can.
-std::string PathInCp1251(const std::wstring& path) {
-    std::string narrow = Narrow(path);
-    if (Widen(narrow) == path) {
-        return narrow;
-    }
-    const DWORD needed = ::GetShortPathNameW(path.c_str(), nullptr, 0);
-    if (needed == 0) {
-        return narrow;
-    }
-    std::wstring shortPath(needed, L'\0');
-    const DWORD length = ::GetShortPathNameW(path.c_str(), shortPath.data(), needed);
-    if (length == 0 || length >= needed) {
-        return narrow;
-    }
-    shortPath.resize(length);
-    std::string shortNarrow = Narrow(shortPath);
-    return Widen(shortNarrow) == shortPath ? shortNarrow : narrow;
-}
-
 } // namespace
 
 UpdaterApp::UpdaterApp() = default;
 
 UpdaterApp::~UpdaterApp() = default;
 
-std::string UpdaterApp::GetExeDirectory() {
-    const std::string path = PathInCp1251(ExecutablePath());
-    const size_t separator = path.rfind('\\');
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+std::filesystem::path UpdaterApp::GetExeDirectory() {
+    // Wide all the way: a folder named outside Windows-1251 opens without its short (8.3)
+    // alias, which not every volume keeps.
+    return std::filesystem::path(ExecutablePath()).parent_path();
 }
 
 bool UpdaterApp::InitInstance() {
@@ -60,7 +39,7 @@ bool UpdaterApp::InitInstance() {
     state.portNames = std::make_unique<StringList>();
     state.exeDir = GetExeDirectory();
     state.firmwarePaths->clear();
-    state.firmwareCount = ScanFirmwareFolder(state.exeDir + kUpdatesFolder, *state.firmwarePaths);
+    state.firmwareCount = ScanFirmwareFolder(state.exeDir / kUpdatesFolder, *state.firmwarePaths);
 
     try {
         dialog.DoModal();

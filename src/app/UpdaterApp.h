@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "framework/Application.h"
 
+#include <filesystem>
 #include <string>
 
 namespace tamsivo {
@@ -23,9 +24,9 @@ public:
     // Always false: the program ends when its main dialog has closed.
     bool InitInstance() override;
 
-    // The folder of the running executable with its trailing backslash (Windows-1251), however
-    // long its path; empty when the system names no file.
-    static std::string GetExeDirectory();
+    // The folder of the running executable, however long its path and whatever characters it
+    // holds; empty when the system names no file.
+    static std::filesystem::path GetExeDirectory();
 
     AppState& State() const { return TheAppState(); }
 

@@ -72,7 +72,7 @@ PackageError FirmwarePackage::Decode(std::string_view text) {
     return Finish(error, sha256.HexDigest());
 }
 
-PackageRead FirmwarePackage::ReadFile(const std::string& path) {
+PackageRead FirmwarePackage::ReadFile(const std::filesystem::path& path) {
     const FilePtr file = OpenForReading(path);
     if (!file) {
         Clear();

@@ -5,11 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace tamsivo {
+
+// The folder that holds the packages, beside the dialog program and under the command-line
+// flasher's working folder; the system's file names ignore its case.
+inline constexpr const char* kUpdatesFolder = "updates";
 
 // How reading a package file went.
 struct PackageRead {
@@ -39,7 +44,7 @@ public:
     PackageError ReadFrom(std::FILE* stream);
     PackageError Decode(std::string_view text);
     // Opens `path` (see OpenForReading) and reads it; whatever goes wrong leaves the image empty.
-    PackageRead ReadFile(const std::string& path);
+    PackageRead ReadFile(const std::filesystem::path& path);
     // Empties the image.
     void Clear();
 

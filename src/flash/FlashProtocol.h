@@ -4,28 +4,6 @@
 
 namespace tamsivo {
 
-// Notifications of a flash run, numbered from the first user window message (WM_USER).
-// They are portable numbers; on Windows they travel as window messages to the dialog.
-inline constexpr unsigned kFirstUserMessage = 0x0400;
-
-inline constexpr unsigned WM_FLASH_SIZE = kFirstUserMessage + 1;
-inline constexpr unsigned WM_FLASH_PORT_ERROR = kFirstUserMessage + 2;
-inline constexpr unsigned WM_FLASH_PROGRESS = kFirstUserMessage + 3;
-inline constexpr unsigned WM_FLASH_NO_ECHO = kFirstUserMessage + 4;
-inline constexpr unsigned WM_FLASH_CHECKSUM_ERROR = kFirstUserMessage + 5;
-inline constexpr unsigned WM_FLASH_LINE_ERROR = kFirstUserMessage + 6;
-inline constexpr unsigned WM_FLASH_SIGNATURE_ERROR = kFirstUserMessage + 7;
-inline constexpr unsigned WM_FLASH_ADAPTER_SYNC_ERROR = kFirstUserMessage + 8;
-inline constexpr unsigned WM_FLASH_NO_ANSWER = kFirstUserMessage + 9;
-inline constexpr unsigned WM_FLASH_DONE = kFirstUserMessage + 10;
-inline constexpr unsigned WM_FLASH_FILE_ERROR = kFirstUserMessage + 11;
-inline constexpr unsigned WM_FLASH_BAD_ANSWER = kFirstUserMessage + 12;
-// lParam carries a PackageError code.
-inline constexpr unsigned WM_FLASH_PACKAGE_ERROR = kFirstUserMessage + 13;
-// The run failed in this program itself (out of memory, say); nothing more was sent.
-inline constexpr unsigned WM_FLASH_INTERNAL_ERROR = kFirstUserMessage + 14;
-inline constexpr unsigned WM_FLASH_LINK_ERROR = kFirstUserMessage + 15;
-
 // The on-board computer's one-byte answer after each frame's echo.
 inline constexpr std::uint8_t ANSWER_OK = 0x11;
 inline constexpr std::uint8_t ANSWER_CHECKSUM_RETRY = 0x22;

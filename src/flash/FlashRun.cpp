@@ -1,27 +1,25 @@
 #include "flash/FlashRun.h"
 
-#include "app/AppState.h"
+#include "flash/Platform.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 
 namespace tamsivo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-unsigned FailureOf(std::uint8_t answer) {
+Outcome FailureOf(std::uint8_t answer) {
     switch (answer) {
     case ANSWER_BAD_SIGNATURE:
-        return WM_FLASH_SIGNATURE_ERROR;
+        return Outcome::SignatureError;
     case ANSWER_ADAPTER_OUT_OF_SYNC:
-        return WM_FLASH_ADAPTER_SYNC_ERROR;
+        return Outcome::AdapterSyncError;
     case ANSWER_LINK_FAILURE:
-        return WM_FLASH_LINK_ERROR;
+        return Outcome::LinkError;
     default:
-        return WM_FLASH_BAD_ANSWER;
+        return Outcome::BadAnswer;
     }
 }
 
@@ -38,19 +36,11 @@ int SystemReason(const SerialLine& line) {
 
 } // namespace
 
-FlashInputs FlashInputsFrom(const AppState& state) {
-    FlashInputs inputs;
-    inputs.packagePath = state.exeDir + kUpdatesFolder + PathSeparator() + state.firmwareName;
-    inputs.packageName = state.firmwareName;
-    inputs.portName = state.portName;
-    return inputs;
-}
+FlashRun::FlashRun(RunControl& control, FlashObserver& observer)
+    : FlashRun(control, observer, Options{}) {}
 
-FlashRun::FlashRun(AppState& state, FlashReporter& reporter)
-    : FlashRun(state, reporter, Options{}) {}
-
-FlashRun::FlashRun(AppState& state, FlashReporter& reporter, Options options)
-    : state_(state), reporter_(reporter), options_(std::move(options)) {}
+FlashRun::FlashRun(RunControl& control, FlashObserver& observer, Options options)
+    : control_(control), observer_(observer), options_(std::move(options)) {}
 
 std::uint32_t FlashRun::QuietAfterVerdictMs(Clock::duration longestAnswer,
                                             std::uint32_t timeoutMs) {
@@ -70,54 +60,62 @@ void FlashRun::Run(const FlashInputs& inputs) {
     start_ = Clock::now();
     stats_ = {};
     stats_.lastAnswers.reserve(kKeptAnswers);
+    sent_ = 0;
     package_ = inputs.package ? &inputs.package->image : nullptr;
-    state_.busy = 1;
+    control_.busy = 1;
     std::unique_ptr<SerialLine> line;
     Ending ending;
     try {
         line = options_.makeLine ? options_.makeLine() : std::make_unique<SerialLine>();
         ending = Stages(inputs, *line);
     } catch (...) {
-        // Out of memory, a reporter that failed: whatever it was, the update did not complete
+        // Out of memory, an observer that failed: whatever it was, the update did not complete
         // and the user must hear so rather than lose the program.
-        ending = Ending{WM_FLASH_INTERNAL_ERROR, 0, false};
+        ending = Ends(Outcome::InternalError);
     }
-    Finish(std::move(line), ending);
+    Finish(std::move(line), std::move(ending));
 }
 
 // The package is read before the port opens, so that the port is held no longer than the
 // transfer needs; what went wrong with it is told in the order the user expects: a missing
 // file before the port, a malformed one once the port is known to work.
 FlashRun::Ending FlashRun::Stages(const FlashInputs& inputs, SerialLine& line) {
+    Ending refused;
+    refused.evenIfCancelled = true;
     const std::string devicePath = DevicePathForPort(inputs.portName);
     if (devicePath.empty()) {
-        return Ending{WM_FLASH_PORT_ERROR, 0, true};
+        refused.end.outcome = Outcome::PortError;
+        return refused;
     }
-    const PackageRead read = inputs.package
-                                 ? inputs.package->read
-                                 : Image().ReadFile(inputs.packagePath);
+    const PackageRead read =
+        inputs.package ? inputs.package->read : Image().ReadFile(inputs.packagePath);
     if (read.status == PackageRead::Status::NotOpened) {
-        return Ending{WM_FLASH_FILE_ERROR, 0, true};
+        refused.end.outcome = Outcome::FileError;
+        return refused;
     }
     // A stop before the port opens leaves the port, and the vehicle, untouched.
     if (Stopped()) {
-        return Ending{};
+        return Ends(Outcome::Cancelled);
     }
     if (!line.Open(devicePath.c_str(), kFlashBaudRate, options_.timeoutMs)) {
-        stats_.portError = line.LastError();
-        return Ending{WM_FLASH_PORT_ERROR, 0, true};
+        refused.end.outcome = Outcome::PortError;
+        refused.end.portError = line.LastError();
+        return refused;
     }
     // A malformed package is refused before its first byte reaches the vehicle.
     if (read.status == PackageRead::Status::Unreadable) {
-        return Ending{WM_FLASH_FILE_ERROR, 0, true};
+        refused.end.outcome = Outcome::FileError;
+        return refused;
     }
     if (read.status == PackageRead::Status::Refused) {
-        return Ending{WM_FLASH_PACKAGE_ERROR, static_cast<int>(read.error), true};
+        refused.end.outcome = Outcome::PackageError;
+        refused.end.packageError = read.error;
+        return refused;
     }
     const FirmwarePackage& image = Package();
     stats_.packageBytes = image.TextBytes();
     stats_.packageSha256 = image.TextSha256();
-    Notify(WM_FLASH_SIZE, image.ByteCount());
+    observer_.Sized(image.ByteCount());
     return Transfer(line);
 }
 
@@ -130,7 +128,6 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
     const std::unique_ptr<std::uint8_t[]> echoBuffer(new std::uint8_t[byteCount]);
     std::uint8_t* const echo = echoBuffer.get();
     std::uint32_t position = 0;
-    std::uint32_t sentTotal = 0;
     std::uint32_t frameBytes = 0;
     unsigned retries = 0; // shared by both retryable answers; reset only by OK and WAIT
     unsigned sends = 0;   // of the frame at hand, in all
@@ -142,7 +139,7 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
         // Nothing goes out after a stop, and no wait is waited out: a frame on its way has had
         // its echo and its answer read by the time the stop is looked at again.
         if (Stopped()) {
-            return Ending{};
+            return Ends(Outcome::Cancelled);
         }
         if (!waiting) {
             frameBytes = kFrameHeaderBytes + image.FrameLength(position);
@@ -154,7 +151,7 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
             if (!answered) {
                 line.Purge();
             } else if (!NothingWaiting(line)) {
-                return Ending{WM_FLASH_LINE_ERROR, 0, false, SystemReason(line)};
+                return Ends(Outcome::LineError, SystemReason(line));
             }
             ++stats_.framesWritten;
             ++sends;
@@ -165,21 +162,20 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
             // out of step; either way no following byte can be trusted as the answer, and a
             // resend could repeat a frame the computer already took.
             case EchoCheck::Differs:
-                return Ending{WM_FLASH_LINE_ERROR};
+                return Ends(Outcome::LineError);
             // A frame that did not go out in full, or whose echo did not come back, may have
             // reached the computer only in part; nothing read after it is its answer.
             case EchoCheck::Failed:
-                return Ending{WM_FLASH_NO_ECHO, 0, false, SystemReason(line)};
+                return Ends(Outcome::NoEcho, SystemReason(line));
             }
-            sentTotal += frameBytes;
-            stats_.sent = sentTotal;
-            Notify(WM_FLASH_PROGRESS, sentTotal);
+            sent_ += frameBytes;
+            observer_.Progressed(sent_);
             position += frameBytes;
             asked = Clock::now();
         }
         std::uint8_t answer = 0;
         if (!line.Read(&answer, 1)) {
-            return Ending{WM_FLASH_NO_ANSWER, 0, false, SystemReason(line)};
+            return Ends(Outcome::NoAnswer, SystemReason(line));
         }
         // After a wait the next answer is owed from here.
         const Clock::time_point answeredAt = Clock::now();
@@ -200,21 +196,21 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
         case ANSWER_CHECKSUM_RETRY:
         case ANSWER_LINE_RETRY:
             if (++retries == kMaxRetryableAnswers || sends == kMaxSendsOfAFrame) {
-                return Ending{answer == ANSWER_CHECKSUM_RETRY ? WM_FLASH_CHECKSUM_ERROR
-                                                              : WM_FLASH_LINE_ERROR};
+                return Ends(answer == ANSWER_CHECKSUM_RETRY ? Outcome::ChecksumError
+                                                            : Outcome::LineError);
             }
             // Send the same frame again and count it once.
             ++stats_.resends;
             position -= frameBytes;
-            sentTotal -= frameBytes;
+            sent_ -= frameBytes;
             break;
         default:
-            return Ending{FailureOf(answer)};
+            return Ends(FailureOf(answer));
         }
         // A wait answer is always followed by the frame's verdict, the last frame's too:
         // leaving before it would report success for a frame the computer may still refuse.
         if (position >= byteCount && !waiting) {
-            return ConfirmLastVerdict(line, longestAnswer, sentTotal);
+            return ConfirmLastVerdict(line, longestAnswer);
         }
     }
 }
@@ -223,40 +219,39 @@ FlashRun::Ending FlashRun::Transfer(SerialLine& line) {
 // stream, what was read as the verdict was not the computer's last word, and the real one
 // comes when the computer has judged the frame. Only a read that ran out its time is quiet: a
 // byte, a hang-up or any other failure of the line meanwhile leaves the update unconfirmed.
-FlashRun::Ending FlashRun::ConfirmLastVerdict(SerialLine& line, Clock::duration longestAnswer,
-                                              std::uint32_t sentTotal) {
-    reporter_.ConfirmingLastFrame();
+FlashRun::Ending FlashRun::ConfirmLastVerdict(SerialLine& line, Clock::duration longestAnswer) {
+    observer_.ConfirmingLastFrame();
     std::uint8_t stray = 0;
     if (!NothingWaiting(line) ||
         !line.SetTimeouts(QuietAfterVerdictMs(longestAnswer, options_.timeoutMs)) ||
         line.Read(&stray, 1) || line.LastError() != TimeoutError()) {
-        return Ending{WM_FLASH_LINE_ERROR, 0, false, SystemReason(line)};
+        return Ends(Outcome::LineError, SystemReason(line));
     }
     // The computer has the whole package: a stop that came too late changes nothing, and the
     // user must not be told that the update was cancelled.
-    return Ending{WM_FLASH_DONE, sentTotal, true};
+    Ending done = Ends(Outcome::Done);
+    done.evenIfCancelled = true;
+    return done;
 }
 
 // Every end closes the line before `busy` falls, so that the port is free again by the time
-// the dialog can start the next run, and reports after `busy` has fallen. After a
-// cancellation only the failures of the start-up stage and a completed update are reported.
-void FlashRun::Finish(std::unique_ptr<SerialLine> line, const Ending& ending) {
+// the end can be shown and a next run started, and is told after `busy` has fallen. After a
+// cancellation only the failures of the start-up stage and a completed update are told.
+void FlashRun::Finish(std::unique_ptr<SerialLine> line, Ending ending) {
     if (line) {
         line->Close();
         line.reset();
     }
     stats_.duration = Clock::now() - start_;
-    state_.busy = 0;
-    if (ending.message != 0 && (ending.evenIfCancelled || state_.runAllowed)) {
-        stats_.ending = ending.message;
-        stats_.endingParam = ending.lParam;
-        stats_.lineError = ending.lineError;
-        Notify(ending.message, ending.lParam);
+    ending.end.sent = sent_;
+    if (ending.end.outcome != Outcome::Cancelled && !ending.evenIfCancelled && Stopped()) {
+        ending.end = RunEnd{Outcome::Cancelled, sent_};
     }
-}
-
-bool FlashRun::Stopped() const {
-    return state_.runAllowed.load() == 0;
+    stats_.end = ending.end;
+    control_.busy = 0;
+    if (stats_.end.outcome != Outcome::Cancelled) {
+        observer_.Ended(stats_.end);
+    }
 }
 
 void FlashRun::Keep(std::uint8_t answer, Clock::time_point at) {
@@ -265,10 +260,6 @@ void FlashRun::Keep(std::uint8_t answer, Clock::time_point at) {
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at - start_).count();
     stats_.lastAnswers.push_back({answer, static_cast<std::uint32_t>(ms)});
-}
-
-void FlashRun::Notify(unsigned message, std::int64_t lParam) {
-    reporter_.Report(message, lParam);
 }
 
 } // namespace tamsivo

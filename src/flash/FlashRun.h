@@ -1,13 +1,15 @@
 #pragma once
 
+#include "flash/AnswerAt.h"
 #include "flash/FirmwarePackage.h"
+#include "flash/FlashObserver.h"
 #include "flash/FlashProtocol.h"
-#include "flash/FlashReporter.h"
-#include "flash/Platform.h"
+#include "flash/RunControl.h"
 #include "flash/SerialLine.h"
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,32 +18,27 @@
 
 namespace tamsivo {
 
-struct AppState;
-
 // A package read once for several runs, so that every port receives the same bytes.
 struct LoadedPackage {
     FirmwarePackage image;
     PackageRead read;
 };
 
-// What one run sends and where, read from the shared state when the run starts.
+// What one run sends and where.
 struct FlashInputs {
-    std::string packagePath; // Windows-1251 on Windows
-    std::string packageName; // the file name shown in messages
-    std::string portName;
+    std::filesystem::path packagePath;
+    std::string packageName; // the file name in the run's messages, spelt as they are
+    std::string portName;    // Windows-1251 on Windows, the file system's bytes on POSIX
     // Read already: the run sends this and opens no file. Null: the run reads packagePath into
     // the process-wide Image().
     std::shared_ptr<const LoadedPackage> package;
 };
 
-// exeDir + "updates" + separator + firmwareName, and the port name.
-FlashInputs FlashInputsFrom(const AppState& state);
-
-// One run of the flashing protocol: reads the package into the process-wide image, opens the
-// port, sends frame by frame with echo check, obeys the on-board computer's answers and ends
-// with exactly one notification, or none after a cancellation. Runs on the worker thread;
-// `busy` falls before the ending notification and after the line has been closed. Nothing
-// escapes it: a failure of the program itself ends the run with WM_FLASH_INTERNAL_ERROR.
+// One run of the flashing protocol: reads the package (unless it was given one), opens the
+// port, sends frame by frame with echo check, obeys the on-board computer's answers and tells
+// its observer how it went: its size, its progress, and how it ended, unless a stop ended it
+// with nothing else to tell. `busy` falls after the line has been closed and before the end is
+// told. Nothing escapes it: a failure of the program itself ends the run as InternalError.
 class FlashRun {
 public:
     using LineFactory = std::function<std::unique_ptr<SerialLine>()>;
@@ -51,11 +48,6 @@ public:
         LineFactory makeLine; // empty: the platform's SerialLine
     };
 
-    // An answer of the on-board computer and when it came, in ms since the run began.
-    struct TimedAnswer {
-        std::uint8_t answer;
-        std::uint32_t ms;
-    };
     static constexpr std::size_t kKeptAnswers = 16;
 
     // What the run did, for the record of it; complete once Run() has returned.
@@ -63,22 +55,16 @@ public:
         std::uint32_t framesWritten = 0; // resent frames included
         std::uint32_t resends = 0;
         std::uint32_t waits = 0;
-        std::uint32_t sent = 0; // the progress last reported
         std::chrono::steady_clock::duration duration{};
-        std::vector<TimedAnswer> lastAnswers; // the newest kKeptAnswers, oldest first
-        int portError = 0;                    // SerialLine::LastError() when the port did not open
-        // The system's reason a transfer on the open line failed (a hang-up, a vanished
-        // adapter); 0 when none failed or one merely timed out.
-        int lineError = 0;
+        std::vector<AnswerAt> lastAnswers; // the newest kKeptAnswers, oldest first
         // The package that was sent: its text's size and SHA-256, once it was read whole.
         std::uint64_t packageBytes = 0;
         std::string packageSha256;
-        unsigned ending = 0;          // the notification the run ended with; 0: stopped, none told
-        std::int64_t endingParam = 0; // the ending notification's lParam
+        RunEnd end; // also when it was not told: a stopped run's end is Cancelled
     };
 
-    FlashRun(AppState& state, FlashReporter& reporter);
-    FlashRun(AppState& state, FlashReporter& reporter, Options options);
+    FlashRun(RunControl& control, FlashObserver& observer);
+    FlashRun(RunControl& control, FlashObserver& observer, Options options);
 
     void Run(const FlashInputs& inputs);
 
@@ -96,31 +82,33 @@ public:
                                              std::uint32_t timeoutMs);
 
 private:
-    // How a run ends: the notification that tells it, if any.
+    // How a run ends, and whether that is told after a stop as well.
     struct Ending {
-        unsigned message = 0; // 0: stopped by the user, nothing to tell
-        std::int64_t lParam = 0;
-        bool evenIfCancelled = false; // reported after a stop as well
-        int lineError = 0;            // see Statistics::lineError
+        RunEnd end;
+        bool evenIfCancelled = false;
     };
+    static Ending Ends(Outcome outcome, int lineError = 0) {
+        Ending ending;
+        ending.end.outcome = outcome;
+        ending.end.lineError = lineError;
+        return ending;
+    }
 
-    // The stages of a run; each returns the ending, or nothing when the run goes on.
+    // The stages of a run; each returns the ending.
     Ending Stages(const FlashInputs& inputs, SerialLine& line);
-    std::optional<Ending> Open(const FlashInputs& inputs, SerialLine& line);
     Ending Transfer(SerialLine& line);
-    Ending ConfirmLastVerdict(SerialLine& line, std::chrono::steady_clock::duration longestAnswer,
-                              std::uint32_t sentTotal);
-    bool Stopped() const;
+    Ending ConfirmLastVerdict(SerialLine& line, std::chrono::steady_clock::duration longestAnswer);
 
-    void Finish(std::unique_ptr<SerialLine> line, const Ending& ending);
-    void Notify(unsigned message, std::int64_t lParam);
+    void Finish(std::unique_ptr<SerialLine> line, Ending ending);
     void Keep(std::uint8_t answer, std::chrono::steady_clock::time_point at);
+    bool Stopped() const { return control_.runAllowed.load() == 0; }
 
-    AppState& state_;
-    FlashReporter& reporter_;
+    RunControl& control_;
+    FlashObserver& observer_;
     Options options_;
     const FirmwarePackage* package_ = nullptr;
     std::chrono::steady_clock::time_point start_;
+    std::uint32_t sent_ = 0; // bytes sent and not withdrawn by a resend
     Statistics stats_;
 };
 

@@ -2,8 +2,8 @@
 
 namespace tamsivo {
 
-// Why a package was refused. The numbers travel as lParam of WM_FLASH_PACKAGE_ERROR and are
-// the tamsivo-flash JSON "reason" codes, so they never change meaning.
+// Why a package was refused. The numbers travel as lParam of the dialog's package-error
+// notification and are the tamsivo-flash JSON "reason" codes, so they never change meaning.
 enum class PackageError : int {
     None = 0,
     InvalidCharacter = 1, // something other than a hexadecimal digit or whitespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -11,13 +12,8 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// The platform's path separator: the backslash on Windows.
-char PathSeparator();
-
-// Opens a file for binary reading. On Windows `path` is Windows-1251 text, converted to UTF-16
-// so that the result does not depend on the system's ANSI code page; on POSIX it is the file
-// system's own bytes.
-FilePtr OpenForReading(const std::string& path);
+// Opens a plain file for binary reading; nothing else (a FIFO or a device could block).
+FilePtr OpenForReading(const std::filesystem::path& path);
 
 // The operating system's words for an error code (errno on POSIX, a Win32 error code on
 // Windows), UTF-8, without a trailing line end.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "flash/FlashObserver.h"
+
 #include <optional>
 #include <string>
 
@@ -22,10 +24,9 @@ PortProblem ExplainPortError(const std::string& devicePath, int error);
 // that was unplugged or lost its power mid-run.
 PortProblem ExplainLineError(int error);
 
-// Why a run through `portName` that ended with the notification `ending` failed, where the
-// system had a word on it: the port that did not open (`portError`), the line that failed
-// (`lineError`), or a port name that names no device. Nothing for any other end.
-std::optional<PortProblem> ExplainRunEnd(const std::string& portName, unsigned ending,
-                                         int portError, int lineError);
+// Why a run through `portName` that ended as `end` failed, where the system had a word on it:
+// the port that did not open, the line that failed, or a port name that names no device.
+// Nothing for any other end.
+std::optional<PortProblem> ExplainRunEnd(const std::string& portName, const RunEnd& end);
 
 } // namespace tamsivo

@@ -1,4 +1,3 @@
-#include "flash/FlashProtocol.h"
 #include "flash/Platform.h"
 #include "flash/PortProblem.h"
 
@@ -13,16 +12,15 @@ PortProblem ExplainLineError(int error) {
     return {system, "check the adapter and its cable, and start the update again"};
 }
 
-std::optional<PortProblem> ExplainRunEnd(const std::string& portName, unsigned ending,
-                                         int portError, int lineError) {
+std::optional<PortProblem> ExplainRunEnd(const std::string& portName, const RunEnd& end) {
     const std::string device = DevicePathForPort(portName);
-    if (portError != 0) {
-        return ExplainPortError(device, portError);
+    if (end.portError != 0) {
+        return ExplainPortError(device, end.portError);
     }
-    if (lineError != 0) {
-        return ExplainLineError(lineError);
+    if (end.lineError != 0) {
+        return ExplainLineError(end.lineError);
     }
-    if (device.empty() && ending == WM_FLASH_PORT_ERROR) {
+    if (device.empty() && end.outcome == Outcome::PortError) {
         return PortProblem{"not a port name",
                            "give a port as --list-ports shows it, or the whole path of the device"};
     }

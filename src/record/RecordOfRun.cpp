@@ -1,10 +1,6 @@
 #include "record/RecordOfRun.h"
 
-#include "flash/FlashOutcome.h"
-#include "flash/FlashProtocol.h"
-
 #include <chrono>
-#include <string_view>
 
 namespace tamsivo {
 
@@ -19,29 +15,17 @@ RunRecord RecordOfRun(const char* program, std::string startedAt, std::string pa
         record.sha256 = stats.packageSha256;
     }
     record.port = std::move(port);
-    const char* outcome = OutcomeKeyOf(stats.ending);
-    record.outcome = outcome;
+    record.outcome = RowOf(stats.end.outcome).key;
     record.reason = std::move(reason);
     record.frames = stats.framesWritten;
     record.resends = stats.resends;
     record.waits = stats.waits;
-    record.sent = stats.sent;
+    record.sent = stats.end.sent;
     record.seconds = std::chrono::duration<double>(stats.duration).count();
-    const std::string_view key(outcome);
-    if (key != "done" && key != "cancelled") {
-        for (const FlashRun::TimedAnswer& answer : stats.lastAnswers) {
-            record.lastAnswers.push_back({answer.answer, answer.ms});
-        }
+    if (stats.end.outcome != Outcome::Done && stats.end.outcome != Outcome::Cancelled) {
+        record.lastAnswers = stats.lastAnswers;
     }
     return record;
-}
-
-const char* OutcomeKeyOf(unsigned ending) {
-    if (ending == 0) {
-        return CancelledOutcome().key;
-    }
-    const FlashOutcome* outcome = FindOutcome(ending);
-    return outcome != nullptr ? outcome->key : FindOutcome(WM_FLASH_INTERNAL_ERROR)->key;
 }
 
 } // namespace tamsivo

@@ -14,7 +14,4 @@ namespace tamsivo {
 RunRecord RecordOfRun(const char* program, std::string startedAt, std::string packageName,
                       std::string port, const FlashRun::Statistics& stats, std::string reason);
 
-// The outcome key of a run that ended with the notification `ending` (FlashRun::Statistics).
-const char* OutcomeKeyOf(unsigned ending);
-
 } // namespace tamsivo

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "record/AnswerAt.h"
+#include "flash/AnswerAt.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,7 +21,7 @@ struct RunRecord {
     std::optional<std::uint64_t> packageBytes;
     std::string sha256;
     std::string port;
-    std::string outcome;       // FlashOutcome::key: "done", "checksum_error", "cancelled", ...
+    std::string outcome;       // the outcome's key: "done", "checksum_error", "cancelled", ...
     std::string reason;        // the system's reason behind a failure, where it had one
     std::uint32_t frames = 0;  // frames written, resends included
     std::uint32_t resends = 0; // frames written again on a resend answer

@@ -1,6 +1,7 @@
 #include "ui/ChooseFirmware.h"
 
 #include "app/AppState.h"
+#include "flash/FirmwarePackage.h"
 #include "framework/WideText.h"
 #include "text/Cp1251Literal.h"
 #include "ui/FirmwareFolder.h"
@@ -15,7 +16,8 @@ namespace tamsivo {
 namespace {
 
 void ReportEmptyFolder(const AppState& state) {
-    const std::string text = kCp1251<"В папке\n\""> + state.exeDir + kUpdatesFolder + "\\\"" +
+    const std::string text = kCp1251<"В папке\n\""> + Narrow((state.exeDir / kUpdatesFolder).native()) +
+                             "\\\"" +
                              kCp1251<"\nне обнаружено ни одного файла микропрограммы БК."> +
                              kCp1251<"\nДальнейшая работа невозможна.">;
     // No owner: at start-up the main window is not shown yet, and after a rescan the box is

@@ -37,10 +37,10 @@ std::string EntryName(const WIN32_FIND_DATAW& entry) {
 
 } // namespace
 
-std::int32_t ScanFirmwareFolder(const std::string& folder, StringList& list) {
+std::int32_t ScanFirmwareFolder(const std::filesystem::path& folder, StringList& list) {
     // The system's wildcard ignores letter case, so "*.enc" also finds "*.ENC". Nothing is
     // filtered by attribute: hidden entries and folders with a matching name count too.
-    const std::wstring pattern = Widen(folder + "\\*.enc");
+    const std::wstring pattern = (folder / L"*.enc").native();
     WIN32_FIND_DATAW entry{};
     const HANDLE search = ::FindFirstFileW(pattern.c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) {

@@ -3,13 +3,14 @@
 #include "app/AppState.h"
 #include "controls/ProgressStyle.h"
 #include "controls/TextureStyle.h"
-#include "flash/FlashProtocol.h"
 #include "framework/ClientDC.h"
+#include "framework/DCStateGuard.h"
 #include "framework/DataExchange.h"
 #include "framework/PaintDC.h"
 #include "res/resource.h"
 #include "text/Cp1251Literal.h"
 #include "ui/ChooseFirmware.h"
+#include "ui/FlashNotifications.h"
 #include "ui/PortDiscovery.h"
 
 #include <cwchar>
@@ -57,20 +58,20 @@ const MessageEntry MainDialog::messageEntries[] = {
     Command<&MainDialog::OnPortLabel>(IDC_PORT_NAME, STN_CLICKED),
     // The flash run's notifications.
     On<WM_FLASH_SIZE, &MainDialog::OnFlashSize>(),
-    On<WM_FLASH_PORT_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_PORT_ERROR>>(),
+    On<WM_FLASH_PORT_ERROR, &MainDialog::OnFlashEnded<Outcome::PortError>>(),
     On<WM_FLASH_PROGRESS, &MainDialog::OnFlashProgress>(),
-    On<WM_FLASH_NO_ECHO, &MainDialog::OnFlashEnded<WM_FLASH_NO_ECHO>>(),
-    On<WM_FLASH_CHECKSUM_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_CHECKSUM_ERROR>>(),
-    On<WM_FLASH_LINE_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_LINE_ERROR>>(),
-    On<WM_FLASH_SIGNATURE_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_SIGNATURE_ERROR>>(),
-    On<WM_FLASH_ADAPTER_SYNC_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_ADAPTER_SYNC_ERROR>>(),
-    On<WM_FLASH_NO_ANSWER, &MainDialog::OnFlashEnded<WM_FLASH_NO_ANSWER>>(),
-    On<WM_FLASH_DONE, &MainDialog::OnFlashEnded<WM_FLASH_DONE>>(),
-    On<WM_FLASH_FILE_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_FILE_ERROR>>(),
-    On<WM_FLASH_BAD_ANSWER, &MainDialog::OnFlashEnded<WM_FLASH_BAD_ANSWER>>(),
-    On<WM_FLASH_PACKAGE_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_PACKAGE_ERROR>>(),
-    On<WM_FLASH_LINK_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_LINK_ERROR>>(),
-    On<WM_FLASH_INTERNAL_ERROR, &MainDialog::OnFlashEnded<WM_FLASH_INTERNAL_ERROR>>(),
+    On<WM_FLASH_NO_ECHO, &MainDialog::OnFlashEnded<Outcome::NoEcho>>(),
+    On<WM_FLASH_CHECKSUM_ERROR, &MainDialog::OnFlashEnded<Outcome::ChecksumError>>(),
+    On<WM_FLASH_LINE_ERROR, &MainDialog::OnFlashEnded<Outcome::LineError>>(),
+    On<WM_FLASH_SIGNATURE_ERROR, &MainDialog::OnFlashEnded<Outcome::SignatureError>>(),
+    On<WM_FLASH_ADAPTER_SYNC_ERROR, &MainDialog::OnFlashEnded<Outcome::AdapterSyncError>>(),
+    On<WM_FLASH_NO_ANSWER, &MainDialog::OnFlashEnded<Outcome::NoAnswer>>(),
+    On<WM_FLASH_DONE, &MainDialog::OnFlashEnded<Outcome::Done>>(),
+    On<WM_FLASH_FILE_ERROR, &MainDialog::OnFlashEnded<Outcome::FileError>>(),
+    On<WM_FLASH_BAD_ANSWER, &MainDialog::OnFlashEnded<Outcome::BadAnswer>>(),
+    On<WM_FLASH_PACKAGE_ERROR, &MainDialog::OnFlashEnded<Outcome::PackageError>>(),
+    On<WM_FLASH_LINK_ERROR, &MainDialog::OnFlashEnded<Outcome::LinkError>>(),
+    On<WM_FLASH_INTERNAL_ERROR, &MainDialog::OnFlashEnded<Outcome::InternalError>>(),
 };
 const MessageMap MainDialog::messageMap{&Dialog::messageMap, messageEntries};
 
@@ -403,13 +404,11 @@ bool MainDialog::OnEraseBkgnd(DCView dc) {
         // The client area is rarely the bitmap's size exactly (dialog units follow the system's
         // font); the default mode would AND the dropped rows of the housing's texture into dark
         // streaks when shrinking.
-        const int oldMode = ::SetStretchBltMode(dc.Handle(), HALFTONE);
-        POINT oldOrigin{};
-        ::SetBrushOrgEx(dc.Handle(), 0, 0, &oldOrigin);
+        const DCStateGuard state(dc);
+        ::SetStretchBltMode(dc.Handle(), HALFTONE);
+        ::SetBrushOrgEx(dc.Handle(), 0, 0, nullptr);
         ::StretchBlt(dc.Handle(), 0, 0, client.right - client.left, client.bottom - client.top,
                      skinDC_.View().Handle(), 0, 0, skinWidth_, skinHeight_, SRCCOPY);
-        ::SetBrushOrgEx(dc.Handle(), oldOrigin.x, oldOrigin.y, nullptr);
-        ::SetStretchBltMode(dc.Handle(), oldMode);
     } else {
         dc.FillSolidRect(client, kSkinGrey);
     }

@@ -3,7 +3,7 @@
 #include "controls/win32/PercentProgressBar.h"
 #include "controls/win32/SkinButton.h"
 #include "controls/win32/SkinLabel.h"
-#include "flash/FlashOutcome.h"
+#include "flash/Outcome.h"
 #include "framework/Dialog.h"
 #include "framework/GdiObject.h"
 #include "framework/MemoryDC.h"
@@ -119,10 +119,11 @@ private:
     // The flash run's notifications. Every handler returns 1.
     LRESULT OnFlashSize(WPARAM, LPARAM byteCount);
     LRESULT OnFlashProgress(WPARAM, LPARAM sentTotal);
-    template <unsigned Notification> LRESULT OnFlashEnded(WPARAM, LPARAM lParam) {
-        return ShowRunEnd(Notification, lParam);
+    // lParam names the reason of a refused package (PackageError).
+    template <Outcome Ending> LRESULT OnFlashEnded(WPARAM, LPARAM lParam) {
+        return ShowRunEnd(RowOf(Ending), lParam);
     }
-    LRESULT ShowRunEnd(unsigned notification, LPARAM lParam);
+    LRESULT ShowRunEnd(const OutcomeRow& outcome, LPARAM lParam);
     void MoveFocus(OutcomeFocus focus) const;
 
     void LoadSkin(DCView like);

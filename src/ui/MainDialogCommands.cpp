@@ -2,11 +2,12 @@
 #include "ui/MainDialog.h"
 
 #include "app/AppState.h"
-#include "flash/FlashOutcome.h"
-#include "flash/win32/FlashThread.h"
+#include "flash/FirmwarePackage.h"
+#include "flash/Outcome.h"
 #include "text/Cp1251Literal.h"
 #include "ui/ChooseFirmware.h"
 #include "ui/FirmwareFolder.h"
+#include "ui/win32/FlashThread.h"
 
 #include <algorithm>
 #include <memory>
@@ -101,10 +102,11 @@ void MainDialog::OnStop() {
         // frame was accepted cancels nothing.
         if (!runEndShown_) {
             ::MessageBeep(MB_ICONASTERISK);
-            const FlashOutcome& cancelled = CancelledOutcome();
+            const OutcomeRow& cancelled = RowOf(Outcome::Cancelled);
             ShowScreen(cancelled.caption,
-                       OutcomeText(cancelled, state.portName, state.firmwareName), false, false,
-                       kTitleStepMs);
+                       OutcomeText(cancelled, state.portName, state.firmwareName,
+                                   PackageError::None),
+                       false, false, kTitleStepMs);
             MoveFocus(cancelled.focus);
         }
     }
@@ -205,7 +207,7 @@ void MainDialog::OnPackageLabel() {
         state.firmwarePaths = std::make_unique<StringList>();
     }
     state.firmwarePaths->clear();
-    state.firmwareCount = ScanFirmwareFolder(state.exeDir + kUpdatesFolder, *state.firmwarePaths);
+    state.firmwareCount = ScanFirmwareFolder(state.exeDir / kUpdatesFolder, *state.firmwarePaths);
     const std::string chosenBefore = state.firmwareName;
     // False (an empty folder, after its message box, or a cancelled choice) keeps the package
     // chosen before.
@@ -253,19 +255,17 @@ LRESULT MainDialog::OnFlashProgress(WPARAM, LPARAM sentTotal) {
     return 1;
 }
 
-LRESULT MainDialog::ShowRunEnd(unsigned notification, LPARAM lParam) {
-    const FlashOutcome* outcome = FindOutcome(notification);
-    if (outcome == nullptr) {
-        return 1;
-    }
+LRESULT MainDialog::ShowRunEnd(const OutcomeRow& outcome, LPARAM lParam) {
     AppState& state = TheAppState();
     runEndShown_ = true;
     ::MessageBeep(MB_ICONASTERISK);
     state.runAllowed = 0;
     state.idle = 1;
-    ShowScreen(outcome->caption, OutcomeText(*outcome, state.portName, state.firmwareName, lParam),
+    ShowScreen(outcome.caption,
+               OutcomeText(outcome, state.portName, state.firmwareName,
+                           static_cast<PackageError>(lParam)),
                false, false, kTitleStepMs);
-    MoveFocus(outcome->focus);
+    MoveFocus(outcome.focus);
     return 1;
 }
 

@@ -3,7 +3,6 @@
 // answer scripts.
 #include "BkSimulator.h"
 #include "TestPackage.h"
-#include "app/AppState.h"
 #include "flash/FlashRun.h"
 
 #include <gtest/gtest.h>
@@ -26,14 +25,12 @@ using sim::Fault;
 using sim::kDefaultEchoBuffer;
 using Bytes = std::vector<std::uint8_t>;
 
-class LastReport : public FlashReporter {
+class LastEnd : public FlashObserver {
 public:
-    void Report(unsigned message, std::int64_t lParam) override {
-        last = message;
-        lastParam = lParam;
-    }
-    unsigned last = 0;
-    std::int64_t lastParam = 0;
+    void Sized(std::uint32_t) override {}
+    void Progressed(std::uint32_t) override {}
+    void Ended(const RunEnd& told) override { end = told; }
+    RunEnd end;
 };
 
 class DeviceRun : public ::testing::Test {
@@ -43,8 +40,6 @@ protected:
                ("tamsivo-device-" + std::to_string(::getpid()) +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_ / "updates");
-        state_.exeDir = dir_.string() + "/";
-        state_.firmwareName = "bk.enc";
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
@@ -59,22 +54,23 @@ protected:
         return simulator;
     }
 
-    unsigned RunAgainst(const BkSimulator& simulator, std::uint32_t timeoutMs = 300) {
-        state_.portName = simulator.SlavePath();
-        state_.runAllowed = 1;
-        reporter_ = {};
+    // How a run of the package through the simulator's port ended.
+    Outcome RunAgainst(const BkSimulator& simulator, std::uint32_t timeoutMs = 300) {
+        control_.runAllowed = 1;
+        observer_ = {};
         FlashRun::Options options;
         options.timeoutMs = timeoutMs;
-        FlashRun run(state_, reporter_, options);
-        run.Run(FlashInputsFrom(state_));
+        FlashRun run(control_, observer_, options);
+        run.Run(FlashInputs{dir_ / "updates" / "bk.enc", "bk.enc", simulator.SlavePath(), nullptr});
         stats_ = run.Stats();
-        EXPECT_EQ(state_.busy, 0);
-        return reporter_.last;
+        EXPECT_EQ(control_.busy, 0);
+        EXPECT_EQ(observer_.end.outcome, stats_.end.outcome);
+        return stats_.end.outcome;
     }
 
     std::filesystem::path dir_;
-    AppState state_;
-    LastReport reporter_;
+    RunControl control_;
+    LastEnd observer_;
     FlashRun::Statistics stats_;
 };
 
@@ -85,19 +81,19 @@ TEST_F(DeviceRun, DeliversExactlyThePackageOnceAndFreesThePort) {
     BkSimConfig config;
     config.recordPath = (dir_ / "record").string();
     auto simulator = Simulator(config);
-    EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_DONE);
-    EXPECT_EQ(reporter_.lastParam, static_cast<std::int64_t>(package.size()));
+    EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
+    EXPECT_EQ(stats_.end.sent, package.size());
     EXPECT_EQ(simulator->Accepted(), package);
     std::ifstream record(config.recordPath, std::ios::binary);
     EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(record), {}), package);
     // The port is free again at once, and the simulator serves the next run.
-    EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_DONE);
+    EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
     EXPECT_EQ(simulator->Accepted().size(), 2 * package.size());
 
     // Held by another line, the port is refused, and nothing goes out.
     SerialLine holder;
     ASSERT_TRUE(holder.Open(simulator->SlavePath().c_str(), kFlashBaudRate, 300));
-    EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_PORT_ERROR);
+    EXPECT_EQ(RunAgainst(*simulator), Outcome::PortError);
     EXPECT_EQ(simulator->FramesReceived(), 10u);
 }
 
@@ -106,13 +102,13 @@ TEST_F(DeviceRun, ResendsAndWaitsFollowTheScriptAndEachFrameIsAcceptedOnce) {
     BkSimConfig config;
     config.answers = "22,33,11,88,11,88,88,22,11";
     auto simulator = Simulator(config);
-    EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_DONE);
+    EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
     EXPECT_EQ(simulator->Accepted(), package);
     EXPECT_EQ(simulator->FramesReceived(), 6u);
 
     config.answers = "ok,33*";
     auto failing = Simulator(config);
-    EXPECT_EQ(RunAgainst(*failing), WM_FLASH_LINE_ERROR);
+    EXPECT_EQ(RunAgainst(*failing), Outcome::LineError);
     EXPECT_EQ(failing->FramesReceived(), 5u);
 }
 
@@ -124,24 +120,24 @@ TEST_F(DeviceRun, EachDeviceFaultEndsWithItsOwnNotificationNeverWithSuccess) {
         std::uint8_t byte;
         const char* answers;
         std::uint32_t baud;
-        unsigned expected;
+        Outcome expected;
         // The first frame only; for a stream out of step, the third may go out before the
         // byte that shows it arrives (0: not checked).
         std::size_t accepted = 402;
     };
     const std::vector<Case> cases = {
-        {Fault::NoEcho, 0, "", 0, WM_FLASH_NO_ECHO},
-        {Fault::ShortEcho, 0, "", 0, WM_FLASH_NO_ECHO},
-        {Fault::NoAnswer, 0, "", 0, WM_FLASH_NO_ANSWER},
-        {Fault::Answer, 0x44, "", 0, WM_FLASH_SIGNATURE_ERROR},
-        {Fault::Answer, 0x66, "", 0, WM_FLASH_ADAPTER_SYNC_ERROR},
-        {Fault::Answer, 0x77, "", 0, WM_FLASH_LINK_ERROR},
-        {Fault::Answer, 0x55, "", 0, WM_FLASH_BAD_ANSWER},
-        {Fault::EarlyAnswer, 0, "ok,44", kFlashBaudRate, WM_FLASH_LINE_ERROR, 0},
-        {Fault::ExtraEcho, 0x11, "ok,44", kFlashBaudRate, WM_FLASH_LINE_ERROR, 0},
-        {Fault::ExtraEcho, 0x11, "ok,44", 0, WM_FLASH_LINE_ERROR, 0},
+        {Fault::NoEcho, 0, "", 0, Outcome::NoEcho},
+        {Fault::ShortEcho, 0, "", 0, Outcome::NoEcho},
+        {Fault::NoAnswer, 0, "", 0, Outcome::NoAnswer},
+        {Fault::Answer, 0x44, "", 0, Outcome::SignatureError},
+        {Fault::Answer, 0x66, "", 0, Outcome::AdapterSyncError},
+        {Fault::Answer, 0x77, "", 0, Outcome::LinkError},
+        {Fault::Answer, 0x55, "", 0, Outcome::BadAnswer},
+        {Fault::EarlyAnswer, 0, "ok,44", kFlashBaudRate, Outcome::LineError, 0},
+        {Fault::ExtraEcho, 0x11, "ok,44", kFlashBaudRate, Outcome::LineError, 0},
+        {Fault::ExtraEcho, 0x11, "ok,44", 0, Outcome::LineError, 0},
         // The noise after the second frame's answer lands in the third frame's echo.
-        {Fault::Noise, 0x11, "ok,ok,44", kFlashBaudRate, WM_FLASH_LINE_ERROR, 0},
+        {Fault::Noise, 0x11, "ok,ok,44", kFlashBaudRate, Outcome::LineError, 0},
     };
     WritePackage({400, 400, 400}, {0x11, 0x13, 0x44});
     for (const Case& c : cases) {
@@ -177,16 +173,16 @@ TEST_F(DeviceRun, TheLastVerdictIsConfirmedWhateverHappensMeanwhile) {
         config.faultDelayMs = c.refusalMs;
         config.answers = "ok,22";
         config.baud = kFlashBaudRate;
-        EXPECT_EQ(RunAgainst(*Simulator(config), c.timeoutMs), WM_FLASH_LINE_ERROR);
-        EXPECT_EQ(stats_.lineError, 0);
+        EXPECT_EQ(RunAgainst(*Simulator(config), c.timeoutMs), Outcome::LineError);
+        EXPECT_EQ(stats_.end.lineError, 0);
     }
     BkSimConfig vanishing;
     vanishing.fault = Fault::HangUp;
     vanishing.faultFrame = 2;
     vanishing.faultAnswer = ANSWER_OK;
     vanishing.faultDelayMs = 100;
-    EXPECT_EQ(RunAgainst(*Simulator(vanishing)), WM_FLASH_LINE_ERROR);
-    EXPECT_TRUE(IsVanishedDeviceError(stats_.lineError)) << stats_.lineError;
+    EXPECT_EQ(RunAgainst(*Simulator(vanishing)), Outcome::LineError);
+    EXPECT_TRUE(IsVanishedDeviceError(stats_.end.lineError)) << stats_.end.lineError;
 }
 
 // An adapter echoes every byte as it passes and holds only so much of its echo while the host
@@ -200,7 +196,7 @@ TEST_F(DeviceRun, TheLargestFramesGoThroughAnAdapterThatEchoesAsItReceives) {
             config.baud = baud;
             config.echoBuffer = buffer;
             auto simulator = Simulator(config);
-            EXPECT_EQ(RunAgainst(*simulator), WM_FLASH_DONE);
+            EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
             EXPECT_EQ(simulator->Accepted(), package);
         }
     }
@@ -213,8 +209,8 @@ TEST_F(DeviceRun, ADroppedAdapterFailsTheRunAtOnceNotAfterTheTimeout) {
     config.faultFrame = 2;
     auto simulator = Simulator(config);
     const auto start = std::chrono::steady_clock::now();
-    const unsigned end = RunAgainst(*simulator, 5000);
-    EXPECT_TRUE(end == WM_FLASH_NO_ECHO || end == WM_FLASH_NO_ANSWER) << end;
+    const Outcome end = RunAgainst(*simulator, 5000);
+    EXPECT_TRUE(end == Outcome::NoEcho || end == Outcome::NoAnswer) << RowOf(end).key;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
 }
 

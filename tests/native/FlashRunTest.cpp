@@ -2,9 +2,8 @@
 // stream, a stop at any point, and every way the start can fail; which of its reports reach a
 // window.
 #include "flash/FlashRun.h"
-#include "app/AppState.h"
-#include "flash/ProgressFilter.h"
 #include "flash/Sha256.h"
+#include "ui/ProgressFilter.h"
 
 #include <gtest/gtest.h>
 
@@ -132,23 +131,26 @@ private:
     Bytes late_;
 };
 
+// What the run told its observer: its size, a progress, or its end with the end's number (the
+// bytes sent when done, the reason of a refused package).
 struct Report {
-    unsigned message;
-    std::int64_t lParam;
+    char kind; // 'S', 'P', 'E'
+    std::int64_t value;
+    Outcome outcome = Outcome::Cancelled;
     bool operator==(const Report&) const = default;
 };
 void PrintTo(const Report& r, std::ostream* out) {
-    *out << (r.message - kFirstUserMessage) << ":" << r.lParam;
+    *out << r.kind << ":" << r.value << (r.kind == 'E' ? RowOf(r.outcome).key : "");
 }
 
 Report Size(std::int64_t bytes) {
-    return {WM_FLASH_SIZE, bytes};
+    return {'S', bytes};
 }
 Report Progress(std::int64_t sent) {
-    return {WM_FLASH_PROGRESS, sent};
+    return {'P', sent};
 }
-Report End(unsigned message, std::int64_t lParam = 0) {
-    return {message, lParam};
+Report End(Outcome outcome, std::int64_t value = 0) {
+    return {'E', value, outcome};
 }
 
 // Three frames: 3, 4 and 2 bytes on the line.
@@ -164,9 +166,7 @@ protected:
                ("tamsivo-run-" + std::to_string(::getpid()) +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_ / "updates");
-        state_.exeDir = dir_.string() + "/";
-        state_.firmwareName = "bk.enc";
-        state_.portName = "ttyFAKE";
+        inputs_ = FlashInputs{dir_ / "updates" / "bk.enc", "bk.enc", "ttyFAKE", nullptr};
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
@@ -179,51 +179,59 @@ protected:
     std::vector<Report> Run(Device device, std::int64_t stopAt = -1, bool allowed = true) {
         log_ = {};
         reports_.clear();
-        state_.runAllowed = allowed ? 1 : 0;
+        control_.runAllowed = allowed ? 1 : 0;
         FlashRun::Options options;
         options.timeoutMs = 321;
         options.makeLine = [&] { return std::make_unique<ScriptedLine>(log_, device); };
         Reporter reporter(*this, stopAt);
-        FlashRun run(state_, reporter, options);
-        run.Run(FlashInputsFrom(state_));
+        FlashRun run(control_, reporter, options);
+        run.Run(inputs_);
         stats_ = run.Stats();
-        EXPECT_EQ(state_.busy, 0);
+        EXPECT_EQ(control_.busy, 0);
         EXPECT_TRUE(log_.destroyed);
         return reports_;
     }
 
-    class Reporter : public FlashReporter {
+    class Reporter : public FlashObserver {
     public:
         Reporter(FlashRunTest& test, std::int64_t stopAt) : test_(test), stopAt_(stopAt) {}
-        void Report(unsigned message, std::int64_t lParam) override {
-            test_.reports_.push_back({message, lParam});
-            // Busy while the run goes on; down before its ending notification.
-            const bool ending = message != WM_FLASH_SIZE && message != WM_FLASH_PROGRESS;
-            EXPECT_EQ(test_.state_.busy.load(), ending ? 0 : 1) << message;
-            if (ending) {
-                EXPECT_TRUE(test_.log_.closed || !test_.log_.openAttempted);
+        // 0: stops before the first frame goes out.
+        void Sized(std::uint32_t byteCount) override { Told(Size(byteCount), stopAt_ == 0); }
+        void Progressed(std::uint32_t sent) override { Told(Progress(sent), sent == stopAt_); }
+        void Ended(const RunEnd& end) override {
+            std::int64_t value = 0;
+            if (end.outcome == Outcome::Done) {
+                value = end.sent;
+            } else if (end.outcome == Outcome::PackageError) {
+                value = static_cast<int>(end.packageError);
             }
-            // 0: before the first frame goes out.
-            if ((message == WM_FLASH_SIZE && stopAt_ == 0) ||
-                (message == WM_FLASH_PROGRESS && lParam == stopAt_)) {
-                test_.state_.runAllowed = 0;
-            }
-            if (test_.onReport) {
-                test_.onReport(message);
-            }
+            // The port is closed and busy down before the end is told.
+            EXPECT_TRUE(test_.log_.closed || !test_.log_.openAttempted);
+            Told(End(end.outcome, value), false);
         }
 
     private:
+        void Told(const Report& report, bool stop) {
+            test_.reports_.push_back(report);
+            EXPECT_EQ(test_.control_.busy.load(), report.kind == 'E' ? 0 : 1) << report.kind;
+            if (stop) {
+                test_.control_.runAllowed = 0;
+            }
+            if (test_.onReport) {
+                test_.onReport(report.kind);
+            }
+        }
         FlashRunTest& test_;
         std::int64_t stopAt_;
     };
 
     std::filesystem::path dir_;
-    AppState state_;
+    RunControl control_;
+    FlashInputs inputs_;
     LineLog log_;
     std::vector<Report> reports_;
     FlashRun::Statistics stats_;
-    std::function<void(unsigned)> onReport;
+    std::function<void(char)> onReport;
 };
 
 TEST_F(FlashRunTest, AnswersDecideWhatIsSentAndHowTheRunEnds) {
@@ -233,33 +241,33 @@ TEST_F(FlashRunTest, AnswersDecideWhatIsSentAndHowTheRunEnds) {
         const char* what;
         std::deque<int> answers;
         std::string frames;
-        unsigned ending;
+        Outcome ending;
     };
     const std::vector<Case> cases = {
-        {"all accepted", {0x11, 0x11, 0x11}, "012", WM_FLASH_DONE},
+        {"all accepted", {0x11, 0x11, 0x11}, "012", Outcome::Done},
         // Both retryable answers share one counter, which OK and WAIT reset.
-        {"resends", {0x22, 0x33, 0x11, 0x11, 0x11}, "00012", WM_FLASH_DONE},
-        {"checksum limit", {0x22, 0x22, 0x22, 0x22}, "0000", WM_FLASH_CHECKSUM_ERROR},
-        {"mixed limit", {0x22, 0x33, 0x22, 0x33}, "0000", WM_FLASH_LINE_ERROR},
+        {"resends", {0x22, 0x33, 0x11, 0x11, 0x11}, "00012", Outcome::Done},
+        {"checksum limit", {0x22, 0x22, 0x22, 0x22}, "0000", Outcome::ChecksumError},
+        {"mixed limit", {0x22, 0x33, 0x22, 0x33}, "0000", Outcome::LineError},
         {"reset by ok and wait",
          {0x22, 0x22, 0x22, 0x11, 0x22, 0x22, 0x22, 0x88, 0x33, 0x33, 0x33, 0x22},
          "00001111111",
-         WM_FLASH_CHECKSUM_ERROR},
+         Outcome::ChecksumError},
         // A wait sends nothing and reads another answer, the last frame's verdict too.
-        {"waits", {0x11, 0x88, 0x88, 0x11, 0x11}, "012", WM_FLASH_DONE},
-        {"wait, then refusal of the last", {0x11, 0x11, 0x88, 0x22, 0x11}, "0122", WM_FLASH_DONE},
-        {"wait without a verdict", {0x11, 0x11, 0x88}, "012", WM_FLASH_NO_ANSWER},
+        {"waits", {0x11, 0x88, 0x88, 0x11, 0x11}, "012", Outcome::Done},
+        {"wait, then refusal of the last", {0x11, 0x11, 0x88, 0x22, 0x11}, "0122", Outcome::Done},
+        {"wait without a verdict", {0x11, 0x11, 0x88}, "012", Outcome::NoAnswer},
         {"many waits",
          {0x11, 0x11, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88,
           0x88, 0x88, 0x88, 0x11},
          "012",
-         WM_FLASH_DONE},
-        {"signature", {0x11, 0x44}, "01", WM_FLASH_SIGNATURE_ERROR},
-        {"adapter sync", {0x66}, "0", WM_FLASH_ADAPTER_SYNC_ERROR},
-        {"link", {0x77}, "0", WM_FLASH_LINK_ERROR},
-        {"unknown 0x55", {0x55}, "0", WM_FLASH_BAD_ANSWER},
-        {"unknown 0x00", {0x00}, "0", WM_FLASH_BAD_ANSWER},
-        {"silence", {0x11}, "01", WM_FLASH_NO_ANSWER},
+         Outcome::Done},
+        {"signature", {0x11, 0x44}, "01", Outcome::SignatureError},
+        {"adapter sync", {0x66}, "0", Outcome::AdapterSyncError},
+        {"link", {0x77}, "0", Outcome::LinkError},
+        {"unknown 0x55", {0x55}, "0", Outcome::BadAnswer},
+        {"unknown 0x00", {0x00}, "0", Outcome::BadAnswer},
+        {"silence", {0x11}, "01", Outcome::NoAnswer},
     };
     const Bytes frames[] = {kFrame0, kFrame1, kFrame2};
     const std::int64_t ends[] = {3, 7, 9};
@@ -272,7 +280,7 @@ TEST_F(FlashRunTest, AnswersDecideWhatIsSentAndHowTheRunEnds) {
             writes.push_back(frames[frame - '0']);
             reports.push_back(Progress(ends[frame - '0']));
         }
-        reports.push_back(End(c.ending, c.ending == WM_FLASH_DONE ? 9 : 0));
+        reports.push_back(End(c.ending, c.ending == Outcome::Done ? 9 : 0));
         EXPECT_EQ(Run(Device{c.answers}), reports);
         EXPECT_EQ(log_.writes, writes);
         // The record of the run: every answer read, the newest sixteen kept in order.
@@ -284,7 +292,7 @@ TEST_F(FlashRunTest, AnswersDecideWhatIsSentAndHowTheRunEnds) {
         }
         EXPECT_EQ(stats_.resends, resends);
         std::vector<int> kept;
-        for (const FlashRun::TimedAnswer& a : stats_.lastAnswers) {
+        for (const AnswerAt& a : stats_.lastAnswers) {
             kept.push_back(a.answer);
         }
         const std::size_t from = c.answers.size() - std::min<std::size_t>(16, c.answers.size());
@@ -301,11 +309,11 @@ TEST_F(FlashRunTest, AFrameThatDidNotGoOutWholeEndsTheRunAtOnce) {
     WritePackage(kThreeFrames);
     Device shortEcho{{0x11, 0x11, 0x11}};
     shortEcho.echoFailsOnWrite = 2;
-    EXPECT_EQ(Run(shortEcho), (std::vector<Report>{Size(9), Progress(3), End(WM_FLASH_NO_ECHO)}));
+    EXPECT_EQ(Run(shortEcho), (std::vector<Report>{Size(9), Progress(3), End(Outcome::NoEcho)}));
     // What came back of a write that failed must not be read as an answer.
     Device failedWrite{{0x11, 0x11, 0x11}};
     failedWrite.writes = false;
-    EXPECT_EQ(Run(failedWrite), (std::vector<Report>{Size(9), End(WM_FLASH_NO_ECHO)}));
+    EXPECT_EQ(Run(failedWrite), (std::vector<Report>{Size(9), End(Outcome::NoEcho)}));
     EXPECT_EQ(log_.writes.size(), 1u);
 }
 
@@ -326,16 +334,16 @@ TEST_F(FlashRunTest, StreamOutOfStepIsALineErrorNeverSuccess) {
         const char* what;
         std::deque<int> answers;
         Mangle mangle;
-        unsigned threeFrames; // the end of a three-frame package
-        unsigned oneFrame;    // and of a one-frame one, answered with the last answer
+        Outcome threeFrames; // the end of a three-frame package
+        Outcome oneFrame;    // and of a one-frame one, answered with the last answer
     };
-    constexpr unsigned kLine = WM_FLASH_LINE_ERROR;
+    constexpr Outcome kLine = Outcome::LineError;
     const std::vector<Case> cases = {
         {"answer before the echo's last byte", {0x44, 0x44, 0x44}, early, kLine, kLine},
         {"0x11 too many after the echo", {0x44, 0x44, 0x44}, extra, kLine, kLine},
         // With no frame after it the noise cannot shift anything: the verdict stands.
-        {"noise, refused", {0x11, 0x11, 0x44}, noise, kLine, WM_FLASH_SIGNATURE_ERROR},
-        {"noise, link failure", {0x11, 0x11, 0x77}, noise, kLine, WM_FLASH_LINK_ERROR},
+        {"noise, refused", {0x11, 0x11, 0x44}, noise, kLine, Outcome::SignatureError},
+        {"noise, link failure", {0x11, 0x11, 0x77}, noise, kLine, Outcome::LinkError},
         {"stray byte after a verdict", {0x11, 0x11, 0x11}, trailing, kLine, kLine},
     };
     for (const Case& c : cases) {
@@ -361,11 +369,11 @@ TEST_F(FlashRunTest, NoFrameIsSentMoreThanSixteenTimes) {
         answers.insert(answers.end(), end.begin(), end.end());
         return answers;
     };
-    EXPECT_EQ(Run(Device{alternating(0x22, 100, {})}).back(), End(WM_FLASH_CHECKSUM_ERROR));
+    EXPECT_EQ(Run(Device{alternating(0x22, 100, {})}).back(), End(Outcome::ChecksumError));
     EXPECT_EQ(log_.writes.size(), 16u);
-    EXPECT_EQ(Run(Device{alternating(0x33, 100, {})}).back(), End(WM_FLASH_LINE_ERROR));
+    EXPECT_EQ(Run(Device{alternating(0x33, 100, {})}).back(), End(Outcome::LineError));
     EXPECT_EQ(log_.writes.size(), 16u);
-    EXPECT_EQ(Run(Device{alternating(0x22, 15, {0x88, 0x11})}).back(), End(WM_FLASH_DONE, 4));
+    EXPECT_EQ(Run(Device{alternating(0x22, 15, {0x88, 0x11})}).back(), End(Outcome::Done, 4));
     EXPECT_EQ(log_.writes.size(), 16u);
 }
 
@@ -387,17 +395,17 @@ TEST_F(FlashRunTest, TheLastVerdictNeedsAQuietLineAndAFailedTransferKeepsItsReas
         int lineError;
     };
     const std::vector<Case> cases = {
-        {"quiet", device({0x11, 0x11, 0x11}, ETIMEDOUT), End(WM_FLASH_DONE, 9), 0},
-        {"pulled while confirming", device({0x11, 0x11, 0x11}, EIO), End(WM_FLASH_LINE_ERROR), EIO},
-        {"pulled mid-frame", device({0x11}, EIO, 2), End(WM_FLASH_NO_ECHO), EIO},
-        {"echo timed out", device({0x11}, ETIMEDOUT, 2), End(WM_FLASH_NO_ECHO), 0},
-        {"pulled before the answer", device({0x11}, ENODEV), End(WM_FLASH_NO_ANSWER), ENODEV},
-        {"answer timed out", device({0x11}, ETIMEDOUT), End(WM_FLASH_NO_ANSWER), 0},
+        {"quiet", device({0x11, 0x11, 0x11}, ETIMEDOUT), End(Outcome::Done, 9), 0},
+        {"pulled while confirming", device({0x11, 0x11, 0x11}, EIO), End(Outcome::LineError), EIO},
+        {"pulled mid-frame", device({0x11}, EIO, 2), End(Outcome::NoEcho), EIO},
+        {"echo timed out", device({0x11}, ETIMEDOUT, 2), End(Outcome::NoEcho), 0},
+        {"pulled before the answer", device({0x11}, ENODEV), End(Outcome::NoAnswer), ENODEV},
+        {"answer timed out", device({0x11}, ETIMEDOUT), End(Outcome::NoAnswer), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(Run(c.device).back(), c.end);
-        EXPECT_EQ(stats_.lineError, c.lineError);
+        EXPECT_EQ(stats_.end.lineError, c.lineError);
     }
     Run(device({0x11, 0x11, 0x11}, ETIMEDOUT));
     EXPECT_EQ(log_.laterTimeouts,
@@ -428,14 +436,14 @@ TEST_F(FlashRunTest, AStopEndsSilentlyAfterTheFrameInFlightUnlessThatWasTheLast)
         EXPECT_EQ(Run(Device{answers}, 3).back(), Progress(3));
     }
     // Once the last frame is accepted the whole package is in, and that is what is reported.
-    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}, 9).back(), End(WM_FLASH_DONE, 9));
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}, 9).back(), End(Outcome::Done, 9));
     EXPECT_EQ(Run(Device{{0x11, 0x11, 0x88, 0x11}}, 9).back(), Progress(9))
         << "a wait leaves the verdict open, and the stop is obeyed";
 }
 
 TEST_F(FlashRunTest, FailuresAtTheStartAreReportedEvenAfterAStop) {
-    const std::vector<Report> fileError{End(WM_FLASH_FILE_ERROR)};
-    const std::vector<Report> portError{End(WM_FLASH_PORT_ERROR)};
+    const std::vector<Report> fileError{End(Outcome::FileError)};
+    const std::vector<Report> portError{End(Outcome::PortError)};
     EXPECT_EQ(Run(Device{}, -1, false), fileError) << "no package";
     EXPECT_FALSE(log_.openAttempted);
 
@@ -452,13 +460,13 @@ TEST_F(FlashRunTest, FailuresAtTheStartAreReportedEvenAfterAStop) {
     absent.opens = false;
     EXPECT_EQ(Run(absent), portError);
     EXPECT_TRUE(log_.writes.empty());
-    state_.portName.clear();
+    inputs_.portName.clear();
     EXPECT_EQ(Run(Device{}, -1, false), portError) << "a port name that names no device";
     EXPECT_FALSE(log_.openAttempted);
-    state_.portName = "ttyFAKE";
+    inputs_.portName = "ttyFAKE";
 
     // A malformed package is refused before anything is sent, whatever the image held before.
-    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(WM_FLASH_DONE, 9));
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(Outcome::Done, 9));
     for (const auto& [text, reason] : std::vector<std::pair<std::string, PackageError>>{
              {"", PackageError::Empty},
              {"0001AA\r\n0002BB", PackageError::FrameOverrun},
@@ -466,7 +474,7 @@ TEST_F(FlashRunTest, FailuresAtTheStartAreReportedEvenAfterAStop) {
              {"0001AA\r\n000", PackageError::TruncatedByte}}) {
         WritePackage(text);
         EXPECT_EQ(Run(Device{{0x11, 0x11}}),
-                  (std::vector<Report>{End(WM_FLASH_PACKAGE_ERROR, static_cast<int>(reason))}));
+                  (std::vector<Report>{End(Outcome::PackageError, static_cast<int>(reason))}));
         EXPECT_TRUE(log_.writes.empty());
         EXPECT_TRUE(log_.closed);
     }
@@ -479,16 +487,16 @@ TEST_F(FlashRunTest, ARunGivenThePackageSendsItAndOpensNoFile) {
     loaded->read = {PackageRead::Status::Read};
     ASSERT_EQ(loaded->image.Decode(kThreeFrames), PackageError::None);
     WritePackage("0002 5AA5"); // the file changed since
-    FlashInputs inputs = FlashInputsFrom(state_);
+    FlashInputs inputs = inputs_;
     inputs.package = loaded;
     LineLog log;
     FlashRun::Options options;
     options.makeLine = [&] { return std::make_unique<ScriptedLine>(log, Device{{0x11, 0x11, 0x11}}); };
     Reporter reporter(*this, -1);
-    state_.runAllowed = 1;
-    FlashRun run(state_, reporter, options);
+    control_.runAllowed = 1;
+    FlashRun run(control_, reporter, options);
     run.Run(inputs);
-    EXPECT_EQ(reports_.back(), End(WM_FLASH_DONE, 9));
+    EXPECT_EQ(reports_.back(), End(Outcome::Done, 9));
     EXPECT_EQ(log.writes, (std::vector<Bytes>{kFrame0, kFrame1, kFrame2}));
     Sha256 sha256;
     sha256.Update(kThreeFrames.data(), kThreeFrames.size());
@@ -498,8 +506,8 @@ TEST_F(FlashRunTest, ARunGivenThePackageSendsItAndOpensNoFile) {
     loaded->read = {PackageRead::Status::Refused, PackageError::FrameOverrun};
     log = {};
     reports_.clear();
-    FlashRun(state_, reporter, options).Run(inputs);
-    EXPECT_EQ(reports_, std::vector<Report>{End(WM_FLASH_PACKAGE_ERROR, 4)});
+    FlashRun(control_, reporter, options).Run(inputs);
+    EXPECT_EQ(reports_, std::vector<Report>{End(Outcome::PackageError, 4)});
     EXPECT_TRUE(log.openAttempted);
     EXPECT_TRUE(log.writes.empty());
 }
@@ -510,63 +518,56 @@ TEST_F(FlashRunTest, FailureOfTheProgramEndsWithInternalError) {
     FlashRun::Options options;
     options.makeLine = []() -> std::unique_ptr<SerialLine> { throw std::bad_alloc(); };
     Reporter reporter(*this, -1);
-    state_.runAllowed = 1;
-    FlashRun(state_, reporter, options).Run(FlashInputsFrom(state_));
-    EXPECT_EQ(reports_, std::vector<Report>{End(WM_FLASH_INTERNAL_ERROR)});
+    control_.runAllowed = 1;
+    FlashRun(control_, reporter, options).Run(inputs_);
+    EXPECT_EQ(reports_, std::vector<Report>{End(Outcome::InternalError)});
 
-    onReport = [](unsigned message) {
-        if (message == WM_FLASH_PROGRESS) {
+    onReport = [](char kind) {
+        if (kind == 'P') {
             throw std::runtime_error("the receiver failed");
         }
     };
-    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(WM_FLASH_INTERNAL_ERROR));
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(Outcome::InternalError));
     EXPECT_TRUE(log_.closed);
     EXPECT_EQ(log_.writes.size(), 1u);
 }
 
-// Only a progress report that moves the bar's drawn edge or its percentage (both rounded down,
-// as the bar draws them) reaches the window; the size, the first progress, the whole package
-// sent and every ending always do.
+// Only progress that moves the bar's drawn edge or its percentage (both rounded down, as the
+// bar draws them) reaches the window; the first and the whole package sent always do.
 TEST(ProgressFilter, PassesWhatChangesTheBarAndEveryMilestone) {
-    constexpr unsigned S = WM_FLASH_SIZE;
-    constexpr unsigned P = WM_FLASH_PROGRESS;
     struct Step {
-        unsigned message;
-        std::int64_t lParam;
+        std::int64_t sent; // -1: a new run of 1000 bytes starts
         bool passes;
     };
     const std::vector<std::pair<std::uint32_t, std::vector<Step>>> cases = {
         // 10 pixels for 1000 bytes: the percentage moves before the edge; a resent frame
-        // repeats its total; a resent last frame is the whole package again; a new size starts
+        // repeats its total; a resent last frame is the whole package again; a new run starts
         // afresh.
         {10,
-         {{S, 1000, true},
-          {P, 3, true},
-          {P, 9, false},
-          {P, 10, true},
-          {P, 19, false},
-          {P, 100, true},
-          {P, 100, false},
-          {P, 1000, true},
-          {P, 1000, true},
-          {S, 1000, true},
-          {P, 3, true}}},
+         {{-1, true},
+          {3, true},
+          {9, false},
+          {10, true},
+          {19, false},
+          {100, true},
+          {100, false},
+          {1000, true},
+          {1000, true},
+          {-1, true},
+          {3, true}}},
         // 400 pixels: the edge moves before the percentage.
-        {400, {{S, 1000, true}, {P, 1, true}, {P, 2, false}, {P, 3, true}, {P, 4, false}}},
+        {400, {{-1, true}, {1, true}, {2, false}, {3, true}, {4, false}}},
     };
     for (const auto& [extent, steps] : cases) {
         ProgressFilter filter(extent);
         for (std::size_t i = 0; i < steps.size(); ++i) {
-            EXPECT_EQ(filter.Passes(steps[i].message, steps[i].lParam), steps[i].passes)
+            if (steps[i].sent < 0) {
+                filter.Start(1000);
+                continue;
+            }
+            EXPECT_EQ(filter.Passes(static_cast<std::uint32_t>(steps[i].sent)), steps[i].passes)
                 << extent << " pixels, step " << i;
         }
-    }
-    for (unsigned message = WM_FLASH_SIZE; message <= WM_FLASH_LINK_ERROR; ++message) {
-        ProgressFilter filter(10);
-        filter.Passes(S, 1000);
-        filter.Passes(P, 3);
-        ASSERT_FALSE(filter.Passes(P, 4));
-        EXPECT_EQ(filter.Passes(message, 0), message != P) << "notification " << message;
     }
 }
 

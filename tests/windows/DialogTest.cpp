@@ -3,8 +3,8 @@
 #include "WinSupport.h"
 
 #include "app/AppState.h"
-#include "flash/FlashOutcome.h"
-#include "flash/FlashProtocol.h"
+#include "flash/Outcome.h"
+#include "ui/FlashNotifications.h"
 #include "framework/Application.h"
 #include "framework/WideText.h"
 #include "res/resource.h"
@@ -43,7 +43,7 @@ protected:
     }
     static void Scan(std::vector<std::string> paths) {
         AppState& state = TheAppState();
-        state.exeDir = "C:\\Tamsivo\\";
+        state.exeDir = L"C:\\Tamsivo";
         state.firmwareCount = static_cast<std::int32_t>(paths.size());
         state.firmwarePaths = std::make_unique<StringList>(std::move(paths));
     }
@@ -195,16 +195,18 @@ int RunProbe(Probe& probe) {
 TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
     struct Ending {
         unsigned notification;
+        Outcome outcome;
         LPARAM lParam;
         int focus; // 0: unchanged, on the stop button
     };
     const std::vector<Ending> endings = {
-        {WM_FLASH_PORT_ERROR, 0, IDC_START_BUTTON},
-        {WM_FLASH_NO_ECHO, 0, 0},
-        {WM_FLASH_DONE, 4096, IDC_EXIT_BUTTON},
-        {WM_FLASH_PACKAGE_ERROR, static_cast<LPARAM>(PackageError::Empty), IDC_START_BUTTON},
-        {WM_FLASH_LINK_ERROR, 0, IDC_START_BUTTON},
-        {WM_FLASH_INTERNAL_ERROR, 0, IDC_START_BUTTON},
+        {WM_FLASH_PORT_ERROR, Outcome::PortError, 0, IDC_START_BUTTON},
+        {WM_FLASH_NO_ECHO, Outcome::NoEcho, 0, 0},
+        {WM_FLASH_DONE, Outcome::Done, 4096, IDC_EXIT_BUTTON},
+        {WM_FLASH_PACKAGE_ERROR, Outcome::PackageError, static_cast<LPARAM>(PackageError::Empty),
+         IDC_START_BUTTON},
+        {WM_FLASH_LINK_ERROR, Outcome::LinkError, 0, IDC_START_BUTTON},
+        {WM_FLASH_INTERNAL_ERROR, Outcome::InternalError, 0, IDC_START_BUTTON},
     };
     std::vector<Probe::Step> steps;
     for (const Ending& ending : endings) {
@@ -235,10 +237,11 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
             EXPECT_EQ(dialog.Position(), 3);
             state.busy = 0; // every end clears it before its notification
             EXPECT_EQ(dialog.Send(ending.notification, 0, ending.lParam), 1);
-            const FlashOutcome& outcome = *FindOutcome(ending.notification);
+            const OutcomeRow& outcome = RowOf(ending.outcome);
             EXPECT_EQ(dialog.Text(IDC_TITLE), outcome.caption);
             EXPECT_EQ(dialog.Text(IDC_MESSAGE),
-                      OutcomeText(outcome, "COM7", "one.enc", ending.lParam));
+                      OutcomeText(outcome, "COM7", "one.enc",
+                                  static_cast<PackageError>(ending.lParam)));
             EXPECT_EQ(state.runAllowed.load(), 0);
             EXPECT_EQ(state.idle, 1);
             EXPECT_FALSE(dialog.Shown(IDC_PROGRESS));
@@ -360,7 +363,7 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
 
         // A rescan (here of a folder that does not exist) says so and keeps the package.
         EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "one.enc");
-        state.exeDir = "C:\\no-such-folder\\";
+        state.exeDir = L"C:\\no-such-folder";
         ModalStep box([](HWND message) { Click(message, IDOK); });
         dialog.Press(IDC_PACKAGE_NAME);
         EXPECT_TRUE(box.Saw());
@@ -408,7 +411,7 @@ TEST_F(DialogTest, TheSelectionIsOwnedByTheMainDialogAndARunBegunMeanwhileKeepsI
     } application;
     Probe probe({[&](Probe& dialog) {
         application.SetMainWindow(&dialog);
-        TheAppState().exeDir = Narrow(std::wstring(temp));
+        TheAppState().exeDir = std::wstring(temp);
         HWND owner = nullptr;
         bool enabled = true;
         ModalStep step([&](HWND selection) {

@@ -10,7 +10,9 @@
 #include "flash/SerialLine.h"
 #include "flash/SerialPorts.h"
 #include "flash/win32/ExecutionStateSetter.h"
-#include "flash/win32/FlashThread.h"
+#include "framework/WideText.h"
+#include "ui/FlashNotifications.h"
+#include "ui/win32/FlashThread.h"
 #include "text/Cp1251.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +20,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -56,25 +59,24 @@ TEST(SerialLineWin32, ClosedOrAbsentLinesRefuseEverythingAndSayWhy) {
 }
 
 TEST(PlatformWin32, PathsReachTheSystemWhateverItsCodePage) {
-    // A Cyrillic folder and file: found only when the Windows-1251 path reaches the system as
-    // proper UTF-16, whatever the ANSI code page.
+    // Folders named in and outside Windows-1251, whatever the ANSI code page: a path reaches
+    // the system as it is, in UTF-16.
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder =
-        std::wstring(temp) + L"tamsivo-тест-" + std::to_wstring(::GetCurrentProcessId());
-    const std::wstring file = folder + L"\\прошивка.enc";
-    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-    std::FILE* written = ::_wfopen(file.c_str(), L"wb");
-    ASSERT_NE(written, nullptr);
-    std::fputs("0000", written);
-    std::fclose(written);
-    const std::u16string utf16(file.begin(), file.end());
-    EXPECT_TRUE(OpenForReading(Utf16ToCp1251(utf16))) << "the package did not open";
-    // A package is a file on a disk: a device would keep the run waiting.
-    EXPECT_FALSE(OpenForReading("CON"));
-    EXPECT_FALSE(OpenForReading(Utf16ToCp1251(std::u16string(folder.begin(), folder.end()))));
-    ::DeleteFileW(file.c_str());
-    ::RemoveDirectoryW(folder.c_str());
+    for (const wchar_t* name : {L"тест", L"Jürgen", L"Әлия", L"Ολγα"}) {
+        const std::filesystem::path folder =
+            std::filesystem::path(temp) / (std::wstring(L"tamsivo-") + name);
+        std::filesystem::create_directories(folder);
+        std::FILE* written = ::_wfopen((folder / L"прошивка.enc").c_str(), L"wb");
+        ASSERT_NE(written, nullptr);
+        std::fputs("0000", written);
+        std::fclose(written);
+        EXPECT_TRUE(OpenForReading(folder / L"прошивка.enc")) << Narrow(folder.native());
+        // A package is a file on a disk: a folder or a device would keep the run waiting.
+        EXPECT_FALSE(OpenForReading(folder));
+        std::filesystem::remove_all(folder);
+    }
+    EXPECT_FALSE(OpenForReading(L"CON"));
 
     EXPECT_EQ(DevicePathForPort("COM256"), "\\\\.\\COM256");
     EXPECT_EQ(DevicePathForPort("COM12345"), "\\\\.\\COM12345") << "twelve characters fit";
@@ -225,9 +227,8 @@ protected:
         std::fputs(WindowsPackage().text.c_str(), file);
         std::fclose(file);
         const std::wstring exeDir(temp);
-        inputs_ =
-            FlashInputs{Utf16ToCp1251(std::u16string(updates.begin(), updates.end())) + "\\bk.enc",
-                        "bk.enc", TestPort(), nullptr};
+        inputs_ = FlashInputs{std::filesystem::path(updates) / L"bk.enc", "bk.enc", TestPort(),
+                              nullptr};
         TheAppState().runAllowed = 1;
         TheAppState().busy = 0;
     }
@@ -292,7 +293,7 @@ TEST_F(FlashThreadOnPort, FaultEndsAsTheSimulatorDictates) {
     }
     RunToEnd();
     ASSERT_TRUE(window_.Ended());
-    EXPECT_EQ(window_.notices.back().message, std::stoul(end));
+    EXPECT_EQ(window_.notices.back().message, RowWithKey(end)->notification);
     EXPECT_EQ(window_.notices.back().busy, 0);
     EXPECT_EQ(window_.notices.size() - 2, std::stoul(Environment(L"TAMSIVO_EXPECT_PROGRESS")));
 }

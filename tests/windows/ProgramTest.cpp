@@ -3,8 +3,7 @@
 // ports and check what arrives.
 #include "WinSupport.h"
 
-#include "flash/FlashOutcome.h"
-#include "flash/FlashProtocol.h"
+#include "flash/Outcome.h"
 #include "framework/WideText.h"
 #include "record/RunLog.h"
 #include "res/resource.h"
@@ -45,7 +44,7 @@ void StorePort(const wchar_t* port) {
 class Program {
 public:
     Program() {
-        const std::wstring folder = Widen(Environment(L"TAMSIVO_PROGRAM_DIR"));
+        const std::wstring folder = WideEnvironment(L"TAMSIVO_PROGRAM_DIR");
         std::wstring command = L"\"" + folder + L"\\Tamsivo.exe\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -136,12 +135,12 @@ TEST(Program, UpdatesAndShowsTheOutcome) {
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(program.WaitText(main, IDC_PORT_NAME, "COM5"));
     const std::string end = Environment(L"TAMSIVO_EXPECT_END");
-    const FlashOutcome& outcome = *FindOutcome(end.empty() ? WM_FLASH_DONE : std::stoul(end));
+    const OutcomeRow& outcome = end.empty() ? RowOf(Outcome::Done) : *RowWithKey(end);
     const RunLog log(RunLog::DefaultPath());
     const std::size_t before = log.Last(SIZE_MAX, nullptr).size();
     Program::Press(main, IDC_START_BUTTON);
     EXPECT_TRUE(program.WaitText(main, IDC_TITLE, outcome.caption)) << TextOf(main, IDC_TITLE);
-    EXPECT_EQ(TextOf(main, IDC_MESSAGE), OutcomeText(outcome, "COM5", "bk.enc"));
+    EXPECT_EQ(TextOf(main, IDC_MESSAGE), OutcomeText(outcome, "COM5", "bk.enc", PackageError::None));
     // The run left its record in the user's log.
     std::vector<RunRecord> records;
     ASSERT_TRUE(PumpUntil(
@@ -153,7 +152,7 @@ TEST(Program, UpdatesAndShowsTheOutcome) {
     EXPECT_EQ(record.port, "COM5");
     EXPECT_EQ(record.outcome, outcome.key);
     EXPECT_EQ(record.sha256.size(), 64u);
-    EXPECT_EQ(record.lastAnswers.empty(), outcome.message == WM_FLASH_DONE);
+    EXPECT_EQ(record.lastAnswers.empty(), outcome.outcome == Outcome::Done);
     ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(program.Ended());
 }

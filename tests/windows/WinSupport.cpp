@@ -23,10 +23,14 @@ bool PumpUntil(const std::function<bool()>& done, DWORD deadlineMs) {
     return done();
 }
 
-std::string Environment(const wchar_t* name) {
+std::wstring WideEnvironment(const wchar_t* name) {
     wchar_t value[1024] = {};
     const DWORD length = ::GetEnvironmentVariableW(name, value, 1024);
-    return length > 0 && length < 1024 ? Narrow(std::wstring(value, length)) : std::string();
+    return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
+}
+
+std::string Environment(const wchar_t* name) {
+    return Narrow(WideEnvironment(name));
 }
 
 std::string TestPort() {

@@ -14,6 +14,8 @@ namespace tamsivo::test {
 bool PumpUntil(const std::function<bool()>& done, DWORD deadlineMs = 10000);
 
 // An environment variable as Windows-1251 text; empty when unset.
+// An environment variable as the system keeps it; empty when unset.
+std::wstring WideEnvironment(const wchar_t* name);
 std::string Environment(const wchar_t* name);
 // TAMSIVO_TEST_PORT: the simulator's COM port, or empty.
 std::string TestPort();

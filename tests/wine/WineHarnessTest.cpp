@@ -6,6 +6,7 @@
 #include "TestPackage.h"
 
 #include "flash/FlashProtocol.h"
+#include "flash/Outcome.h"
 
 #include <gtest/gtest.h>
 
@@ -182,11 +183,13 @@ protected:
     }
 
     // A fresh folder with the program and, in `updates`, the package `text` (by default the
-    // test package) under each name.
+    // test package) under each name; the folder is named after the test, or `name`.
     std::string ProgramFolder(const std::vector<std::string>& packages,
-                              const std::string& text = tamsivo::test::WindowsPackage().text) {
+                              const std::string& text = tamsivo::test::WindowsPackage().text,
+                              const std::string& name = {}) {
         const fs::path folder =
-            kWork / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+            kWork / (name.empty() ? ::testing::UnitTest::GetInstance()->current_test_info()->name()
+                                  : name);
         fs::remove_all(folder);
         fs::create_directories(folder / "updates");
         fs::copy_file(kBin / "src/Tamsivo.exe", folder / "Tamsivo.exe");
@@ -237,8 +240,8 @@ TEST_P(WineFault, EndsTheRunAsItShould) {
     config.faultAnswer = tamsivo::ANSWER_OK;
     config.answers = "ok,44";
     BkSimulator& simulator = Serve(5, config);
-    const unsigned end = dropped ? tamsivo::WM_FLASH_NO_ECHO : tamsivo::WM_FLASH_LINE_ERROR;
-    RunWindowsTests("*FaultEnds*", {"TAMSIVO_EXPECT_END=" + std::to_string(end),
+    const tamsivo::Outcome end = dropped ? tamsivo::Outcome::NoEcho : tamsivo::Outcome::LineError;
+    RunWindowsTests("*FaultEnds*", {std::string("TAMSIVO_EXPECT_END=") + tamsivo::RowOf(end).key,
                                     "TAMSIVO_EXPECT_PROGRESS=" + std::to_string(dropped ? 1 : 2)});
     EXPECT_EQ(simulator.Accepted(), kFirstFrame);
 }
@@ -381,13 +384,47 @@ TEST_F(Wine, ProgramUpdates) {
     EXPECT_EQ(simulator.Accepted(), kPackage);
 }
 
+// A folder whose name Windows-1251 cannot spell: the program finds and sends its package,
+// named by the system's own wide paths.
+TEST_F(Wine, ProgramUpdatesFromAFolderNamedOutsideItsCodePage) {
+    BkSimulator& simulator = Serve(5);
+    RunWindowsTests("Program.Updates*",
+                    {ProgramFolder({"bk.enc"}, tamsivo::test::WindowsPackage().text,
+                                   "\xCE\x9F\xCE\xBB\xCE\xB3\xCE\xB1")}); // Ολγα
+    EXPECT_EQ(simulator.Accepted(), kPackage);
+}
+
+// The command-line flasher works in UTF-8 and speaks UTF-16 to the system: packages in folders
+// and under names in and outside Windows-1251 are found and named as they are.
+TEST_F(Wine, TheFlasherTakesPathsInEveryScript) {
+    BkSimulator& simulator = Serve(5);
+    const tamsivo::test::TestPackage package = tamsivo::test::MakePackage({8, 8}, {0x5A});
+    for (const std::string name : {"J\xC3\xBCrgen", "\xD3\x98\xD0\xBB\xD0\xB8\xD1\x8F",
+                                   "\xCE\x9F\xCE\xBB\xCE\xB3\xCE\xB1"}) { // Jürgen, Әлия, Ολγα
+        SCOPED_TRACE(name);
+        fs::create_directories(kWork / name);
+        std::ofstream(kWork / name / (name + ".enc"), std::ios::binary) << package.text;
+        const std::string path = WindowsPath(kWork / name / (name + ".enc"));
+        EXPECT_EQ(Execute({kWine, (kBin / "tools/tamsivo-flash/tamsivo-flash.exe").string(),
+                           "--json", "--port", "COM5", "--no-log", path},
+                          {}, kWork / "script.log"),
+                  0)
+            << ReadText(kWork / "script.log");
+        EXPECT_NE(ReadText(kWork / "script.log").find("\"package\":\"" + name + ".enc\""),
+                  std::string::npos)
+            << ReadText(kWork / "script.log");
+    }
+    EXPECT_EQ(simulator.Accepted().size(), 3 * package.bytes.size());
+}
+
 TEST_F(Wine, ProgramShowsAFailure) {
     BkSimConfig refusing;
     refusing.answers = "ok,44";
     BkSimulator& simulator = Serve(5, refusing);
     RunWindowsTests("Program.Updates*",
                     {ProgramFolder({"bk.enc"}),
-                     "TAMSIVO_EXPECT_END=" + std::to_string(tamsivo::WM_FLASH_SIGNATURE_ERROR)});
+                     std::string("TAMSIVO_EXPECT_END=") +
+                         tamsivo::RowOf(tamsivo::Outcome::SignatureError).key});
     EXPECT_EQ(simulator.Accepted(), kFirstFrame);
 }
 

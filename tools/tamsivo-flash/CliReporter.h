@@ -1,20 +1,22 @@
 #pragma once
 
 #include "ProgressBoard.h"
-#include "flash/FlashReporter.h"
+#include "flash/FlashObserver.h"
 
 #include <cstdint>
 
 namespace tamsivo::cli {
 
-// Receives a run's notifications on the run's own thread and shows them on the board; how the
-// run ended, the run's own statistics keep.
-class CliReporter : public FlashReporter {
+// Shows what a run does on the board, on the run's own thread; how the run ended, the run's own
+// statistics keep.
+class CliReporter : public FlashObserver {
 public:
     CliReporter(ProgressBoard& progress, std::size_t row) : progress_(progress), row_(row) {}
 
-    void Report(unsigned message, std::int64_t lParam) override;
+    void Sized(std::uint32_t byteCount) override { progress_.Start(row_, byteCount); }
+    void Progressed(std::uint32_t sent) override { progress_.Update(row_, sent); }
     void ConfirmingLastFrame() override { progress_.Confirming(row_); }
+    void Ended(const RunEnd& end) override { progress_.End(row_, RowOf(end.outcome).key); }
 
 private:
     ProgressBoard& progress_;

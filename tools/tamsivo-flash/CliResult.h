@@ -14,8 +14,7 @@ namespace tamsivo::cli {
 
 // How one invocation ended, in UTF-8: what the user reads and what --json reports.
 struct CliResult {
-    ExitCode code = ExitCode::Internal;
-    std::string result;  // the JSON "result" word; empty: ResultName(code)
+    CliEnd end = EndOf(Outcome::InternalError);
     std::string caption; // the dialog's title for a run's outcome; empty for the CLI's own
     std::string message;
     std::string package; // file name

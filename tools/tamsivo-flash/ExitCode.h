@@ -1,59 +1,38 @@
 #pragma once
 
+#include "flash/Outcome.h"
+
+#include <string>
+
 namespace tamsivo::cli {
 
-// The exit status of tamsivo-flash. Scripts and service stations test these numbers, so a
-// number never changes meaning and a new failure kind gets a new number.
-//
-//   code  result (JSON)         meaning
-//   ----  --------------------  ---------------------------------------------------------------
-//     0   done / valid / ports  flashed; --check: the package is well formed; --list-ports
-//     2   usage                 bad or conflicting options; --simulate outside POSIX
-//     3   no_package            ./updates holds no .enc package
-//     4   choose_package        ./updates holds several packages and none was chosen
-//     5   package_error         the package is malformed ("reason": 1 invalid character,
-//                               2 larger than the image, 3 empty, 4 frames overrun the bytes,
-//                               5 the text ends in half a byte)
-//     6   file_error            the package file cannot be opened or read
-//     7   port_error            the serial port cannot be opened, or there is no free port
-//     8   no_echo               the adapter did not echo a frame: no K-line
-//     9   checksum_error        the on-board computer kept asking to resend (0x22)
-//    10   line_error            the line kept failing (0x33), or an echo or a stray byte put
-//                               the stream out of step
-//    11   signature_error       the on-board computer refused the package's signature (0x44)
-//    12   adapter_sync_error    the adapter lost synchronisation (0x66)
-//    13   no_answer             the on-board computer did not answer a frame
-//    14   bad_answer            the on-board computer gave an unknown answer
-//    15   link_error            the on-board computer reported a link failure (0x77)
-//    16   cancelled             stopped by Ctrl+C (or SIGTERM, SIGHUP) after the frame in flight
-//    17   internal_error        an unexpected failure of this program
-enum class ExitCode : int {
-    Success = 0,
-    Usage = 2,
-    NoPackage = 3,
-    ChoosePackage = 4,
-    PackageError = 5,
-    FileError = 6,
-    PortError = 7,
-    NoEcho = 8,
-    ChecksumError = 9,
-    LineError = 10,
-    SignatureError = 11,
-    AdapterSyncError = 12,
-    NoAnswer = 13,
-    BadAnswer = 14,
-    LinkError = 15,
-    Cancelled = 16,
-    Internal = 17,
+// How an invocation of tamsivo-flash ends, as a script sees it: its exit status and its JSON
+// "result" word. Scripts and service stations test these, so a number never changes meaning
+// and a new kind of end gets a new number. A run ends as its outcome says (kOutcomes); the
+// command line has ends of its own below.
+struct CliEnd {
+    int code;
+    const char* key;
+    const char* meaning; // for --help; "{updates}" stands for the packages' folder
+
+    bool Succeeded() const { return code == 0; }
 };
 
-// The exit code of a run's ending notification (WM_FLASH_*); Internal for anything else.
-ExitCode ExitCodeForNotification(unsigned message);
+constexpr CliEnd EndOf(Outcome outcome) {
+    const OutcomeRow& row = RowOf(outcome);
+    return {row.exitCode, row.key, row.meaning};
+}
 
-// The JSON "result" word of an exit code; Success is "done".
-const char* ResultName(ExitCode code);
+inline constexpr CliEnd kUsage{2, "usage", "usage error"};
+inline constexpr CliEnd kNoPackage{3, "no_package", "no .enc package in ./{updates}"};
+inline constexpr CliEnd kChoosePackage{4, "choose_package",
+                                       "several packages in ./{updates}: name one"};
+// What succeeds without a run.
+inline constexpr CliEnd kValid{0, "valid", nullptr};
+inline constexpr CliEnd kPorts{0, "ports", nullptr};
+inline constexpr CliEnd kHistory{0, "history", nullptr};
 
-// The table above in the words of --help.
-const char* ExitCodeHelp();
+// Every exit code with its meaning, in the words of --help.
+std::string ExitCodeHelp();
 
 } // namespace tamsivo::cli

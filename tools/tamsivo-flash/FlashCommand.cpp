@@ -8,7 +8,7 @@
 #include "PortRun.h"
 #include "ProgressBoard.h"
 #include "ResultPrinter.h"
-#include "flash/FlashOutcome.h"
+#include "flash/Outcome.h"
 #include "flash/FlashRun.h"
 #include "flash/Platform.h"
 #include "flash/SerialPorts.h"
@@ -27,9 +27,9 @@ std::filesystem::path LogPath(const CliOptions& options) {
     return options.logPath.empty() ? RunLog::DefaultPath() : PathFromUtf8(options.logPath);
 }
 
-CliResult Failure(ExitCode code, std::string message) {
+CliResult Failure(CliEnd end, std::string message) {
     CliResult result;
-    result.code = code;
+    result.end = end;
     result.message = std::move(message);
     return result;
 }
@@ -61,8 +61,7 @@ int FlashCommand::Execute() {
 
 CliResult FlashCommand::ListPorts() const {
     CliResult result;
-    result.code = ExitCode::Success;
-    result.result = "ports";
+    result.end = kPorts;
     std::vector<SerialPortInfo> ports = ListSerialPorts();
     for (SerialPortInfo& port : ports) {
         port.name = PlatformText::NameFromEngine(port.name);
@@ -84,23 +83,22 @@ bool FlashCommand::ResolvePackage(CliResult* failure) {
     std::vector<std::filesystem::path> packages;
     std::string error;
     if (!chooser.Find(&packages, &error)) {
-        *failure = Failure(ExitCode::NoPackage, "no package: " + error);
+        *failure = Failure(kNoPackage, "no package: " + error);
         return false;
     }
     if (packages.empty()) {
-        *failure = Failure(ExitCode::NoPackage,
-                           "no firmware package (*.enc) in ./updates; name one on the command "
-                           "line.");
+        *failure = Failure(kNoPackage, std::string("no firmware package (*.enc) in ./") +
+                                           kUpdatesFolder + "; name one on the command line.");
         return false;
     }
     std::size_t chosen = 0;
     if (packages.size() > 1) {
         const bool interactive = Console::InputIsTerminal() && Console::IsTerminal(stderr);
         if (!interactive || !PackageChooser::Prompt(packages, std::cin, stderr, &chosen)) {
-            *failure = Failure(ExitCode::ChoosePackage,
+            *failure = Failure(kChoosePackage,
                                interactive ? "no package chosen."
-                                           : "several packages in ./updates; name the one to "
-                                             "flash:\n" +
+                                           : std::string("several packages in ./") +
+                                                 kUpdatesFolder + "; name the one to flash:\n" +
                                                  PackageChooser::Listing(packages));
             std::vector<std::string> names;
             for (const auto& package : packages) {
@@ -117,19 +115,17 @@ bool FlashCommand::ResolvePackage(CliResult* failure) {
 
 CliResult FlashCommand::Check() const {
     FirmwarePackage& image = FlashRun::Image();
-    const PackageRead read = image.ReadFile(PlatformText::EnginePath(package_));
+    const PackageRead read = image.ReadFile(package_);
     if (read.status == PackageRead::Status::NotOpened ||
         read.status == PackageRead::Status::Unreadable) {
-        return OutcomeResult(*FindOutcome(WM_FLASH_FILE_ERROR), ExitCode::FileError, 0, "",
-                             packageName_, image);
+        return OutcomeResult(RunEnd{Outcome::FileError}, "", packageName_, image);
     }
     if (read.status == PackageRead::Status::Refused) {
-        return OutcomeResult(*FindOutcome(WM_FLASH_PACKAGE_ERROR), ExitCode::PackageError,
-                             static_cast<int>(read.error), "", packageName_, image);
+        return OutcomeResult(RunEnd{Outcome::PackageError, 0, read.error}, "", packageName_,
+                             image);
     }
     CliResult result;
-    result.code = ExitCode::Success;
-    result.result = "valid";
+    result.end = kValid;
     result.package = packageName_;
     result.bytes = image.ByteCount();
     result.frames = image.FrameCount();
@@ -142,7 +138,7 @@ bool FlashCommand::ResolvePorts(CliResult* failure) {
     if (options_.simulate) {
         std::string error;
         if (!simulator_.Start(options_.simulation, &error)) {
-            *failure = Failure(ExitCode::Internal, "cannot start the simulator: " + error);
+            *failure = Failure(EndOf(Outcome::InternalError), "cannot start the simulator: " + error);
             return false;
         }
         ports_ = {simulator_.PortPath()};
@@ -155,7 +151,7 @@ bool FlashCommand::ResolvePorts(CliResult* failure) {
     // Adapters before on-board ports; never the console or a port another program holds.
     const std::string port = AutomaticPort(ListSerialPorts());
     if (port.empty()) {
-        *failure = Failure(ExitCode::PortError,
+        *failure = Failure(EndOf(Outcome::PortError),
                            "no free serial port found; connect the adapter or name a port with "
                            "--port (tamsivo-flash --list-ports shows them all).");
         return false;
@@ -190,13 +186,13 @@ std::vector<CliResult> FlashCommand::Flash() {
         // Read once, so that every port receives the same bytes and the record names them,
         // whatever happens to the file meanwhile.
         auto package = std::make_shared<LoadedPackage>();
-        package->read = package->image.ReadFile(PlatformText::EnginePath(package_));
+        package->read = package->image.ReadFile(package_);
         if (package->read.status == PackageRead::Status::Read) {
             Console::Write(stderr, LatencyWarnings(ports_, package->image.FrameCount()));
         }
         for (const auto& run : runs) {
-            run->Start(FlashInputs{PlatformText::EnginePath(package_), Utf8ToCp1251(packageName_),
-                                   PlatformText::EngineName(run->Port()), package},
+            run->Start(FlashInputs{package_, packageName_, PlatformText::EngineName(run->Port()),
+                                   package},
                        options_.timeoutMs);
         }
         for (const auto& run : runs) {
@@ -234,11 +230,10 @@ CliResult FlashCommand::History() const {
     const std::vector<RunRecord> records =
         RunLog(LogPath(options_)).Last(*options_.history, &error);
     if (!error.empty()) {
-        return Failure(ExitCode::FileError, "cannot read the log of runs: " + error);
+        return Failure(EndOf(Outcome::FileError), "cannot read the log of runs: " + error);
     }
     CliResult result;
-    result.code = ExitCode::Success;
-    result.result = "history";
+    result.end = kHistory;
     result.records = records;
     return result;
 }

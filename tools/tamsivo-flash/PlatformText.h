@@ -6,16 +6,16 @@
 
 namespace tamsivo::cli {
 
-// The program works in UTF-8; the flash engine takes the platform's own text: raw bytes on
-// POSIX, Windows-1251 on Windows.
+// The program works in UTF-8 and keeps paths as the file system's own (UTF-16 on Windows); the
+// flash engine takes port names in the platform's own text: raw bytes on POSIX, Windows-1251 on
+// Windows.
 class PlatformText {
 public:
     // The command-line arguments as UTF-8. On Windows they are taken from the UTF-16 command
     // line, because argv holds them in the ANSI code page, which loses characters.
     static std::vector<std::string> Arguments(int argc, char** argv);
 
-    // A path or a port name as FlashRun and OpenForReading take it.
-    static std::string EnginePath(const std::filesystem::path& path);
+    // A port name as FlashRun takes it.
     static std::string EngineName(const std::string& utf8);
     // A name the engine found (a serial port) as UTF-8.
     static std::string NameFromEngine(const std::string& name);

@@ -1,8 +1,6 @@
 #include "PortRun.h"
 
 #include "PlatformText.h"
-#include "flash/FlashOutcome.h"
-#include "flash/FlashProtocol.h"
 #include "flash/Platform.h"
 #include "flash/PortProblem.h"
 #include "flash/StayAwake.h"
@@ -12,20 +10,21 @@
 
 namespace tamsivo::cli {
 
-CliResult OutcomeResult(const FlashOutcome& outcome, ExitCode code, std::int64_t lParam,
-                        const std::string& port, const std::string& packageName,
-                        const FirmwarePackage& image) {
+CliResult OutcomeResult(const RunEnd& end, const std::string& port,
+                        const std::string& packageName, const FirmwarePackage& image) {
+    const OutcomeRow& row = RowOf(end.outcome);
     CliResult result;
-    result.code = code;
-    result.caption = Cp1251ToUtf8(outcome.caption);
-    result.message =
-        Cp1251ToUtf8(OutcomeText(outcome, Utf8ToCp1251(port), Utf8ToCp1251(packageName), lParam));
+    result.end = EndOf(end.outcome);
+    result.caption = Cp1251ToUtf8(row.caption);
+    // The table's pieces in UTF-8 around the names as given: a name outside Windows-1251 is
+    // shown as it is.
+    result.message = OutcomeText(row, port, packageName, end.packageError, &Cp1251ToUtf8);
     result.package = packageName;
     result.port = port;
-    if (outcome.message == WM_FLASH_PACKAGE_ERROR) {
-        const auto error = static_cast<PackageError>(lParam);
-        result.reason = static_cast<int>(error);
-        if (error == PackageError::InvalidCharacter || error == PackageError::FrameOverrun) {
+    if (end.outcome == Outcome::PackageError) {
+        result.reason = static_cast<int>(end.packageError);
+        if (end.packageError == PackageError::InvalidCharacter ||
+            end.packageError == PackageError::FrameOverrun) {
             result.offset = image.ErrorOffset();
         }
     }
@@ -35,7 +34,7 @@ CliResult OutcomeResult(const FlashOutcome& outcome, ExitCode code, std::int64_t
 // Allowed from the start, so that a stop that comes before the thread does is not undone.
 PortRun::PortRun(std::string port, std::size_t row, ProgressBoard& board)
     : port_(std::move(port)), reporter_(board, row) {
-    state_.runAllowed = 1;
+    control_.runAllowed = 1;
 }
 
 PortRun::~PortRun() {
@@ -46,10 +45,10 @@ void PortRun::Start(const FlashInputs& inputs, std::uint32_t timeoutMs) {
     startedAt_ = LocalTimeNow();
     package_ = inputs.package;
     thread_ = std::thread([this, inputs, timeoutMs] {
-        const StayAwake awake("tamsivo-flash", Cp1251ToUtf8(inputs.packageName), port_);
+        const StayAwake awake("tamsivo-flash", inputs.packageName, port_);
         FlashRun::Options options;
         options.timeoutMs = timeoutMs;
-        FlashRun run(state_, reporter_, options);
+        FlashRun run(control_, reporter_, options);
         run.Run(inputs);
         stats_ = run.Stats();
     });
@@ -62,29 +61,15 @@ void PortRun::Join() {
 }
 
 std::optional<PortProblem> PortRun::Problem() const {
-    return ExplainRunEnd(PlatformText::EngineName(port_), stats_.ending, stats_.portError,
-                         stats_.lineError);
+    return ExplainRunEnd(PlatformText::EngineName(port_), stats_.end);
 }
 
 CliResult PortRun::Result(const std::string& packageName) const {
     const FirmwarePackage& image = package_->image;
-    CliResult result;
-    if (stats_.ending == 0) {
-        result =
-            OutcomeResult(CancelledOutcome(), ExitCode::Cancelled, 0, port_, packageName, image);
-    } else if (const FlashOutcome* outcome = FindOutcome(stats_.ending)) {
-        result = OutcomeResult(*outcome, ExitCodeForNotification(stats_.ending), stats_.endingParam,
-                               port_, packageName, image);
-    } else {
-        result.code = ExitCode::Internal;
-        result.message =
-            "the run ended with the unknown notification " + std::to_string(stats_.ending) + '.';
-        result.package = packageName;
-        result.port = port_;
-    }
+    CliResult result = OutcomeResult(stats_.end, port_, packageName, image);
     result.bytes = image.ByteCount();
     result.frames = image.FrameCount();
-    result.sent = stats_.sent;
+    result.sent = stats_.end.sent;
     result.seconds = std::chrono::duration<double>(stats_.duration).count();
     result.portProblem = Problem();
     return result;

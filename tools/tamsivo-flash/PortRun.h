@@ -2,9 +2,7 @@
 
 #include "CliReporter.h"
 #include "CliResult.h"
-#include "app/AppState.h"
 #include "flash/FirmwarePackage.h"
-#include "flash/FlashOutcome.h"
 #include "flash/FlashRun.h"
 #include "flash/PortProblem.h"
 
@@ -28,7 +26,7 @@ public:
     PortRun(const PortRun&) = delete;
     PortRun& operator=(const PortRun&) = delete;
 
-    std::atomic<std::uint8_t>& RunAllowed() { return state_.runAllowed; }
+    std::atomic<std::uint8_t>& RunAllowed() { return control_.runAllowed; }
 
     // `inputs.package` must be set: the package is read once for every port.
     void Start(const FlashInputs& inputs, std::uint32_t timeoutMs);
@@ -46,7 +44,7 @@ public:
 
 private:
     std::string port_;
-    AppState state_;
+    RunControl control_;
     std::shared_ptr<const LoadedPackage> package_;
     CliReporter reporter_;
     FlashRun::Statistics stats_;
@@ -54,10 +52,9 @@ private:
     std::thread thread_;
 };
 
-// The result of a run's ending outcome, for the port and the package (UTF-8); `image` tells
+// The result of a run that ended as `end`, for the port and the package (UTF-8); `image` tells
 // where a malformed package went wrong.
-CliResult OutcomeResult(const FlashOutcome& outcome, ExitCode code, std::int64_t lParam,
-                        const std::string& port, const std::string& packageName,
-                        const FirmwarePackage& image);
+CliResult OutcomeResult(const RunEnd& end, const std::string& port,
+                        const std::string& packageName, const FirmwarePackage& image);
 
 } // namespace tamsivo::cli

@@ -16,7 +16,7 @@ enum class ProgressStyle {
     Json,     // a JSON object per notification
 };
 
-// Shows how far each run has got from its WM_FLASH_SIZE and WM_FLASH_PROGRESS notifications:
+// Shows how far each run has got from its size and progress as the run tells them:
 // one row per port, fed from the runs' own threads.
 class ProgressBoard {
 public:

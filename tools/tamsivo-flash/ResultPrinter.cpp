@@ -6,16 +6,9 @@
 #include "record/FormatHistory.h"
 
 namespace tamsivo::cli {
-namespace {
-
-const char* NameOf(const CliResult& result) {
-    return result.result.empty() ? ResultName(result.code) : result.result.c_str();
-}
-
-} // namespace
 
 int ResultPrinter::Print(const CliResult& result) const {
-    const int status = static_cast<int>(result.code);
+    const int status = result.end.code;
     if (json_) {
         std::string lines;
         if (result.records) {
@@ -23,7 +16,7 @@ int ResultPrinter::Print(const CliResult& result) const {
                 lines += RunRecordToJsonLine(record);
             }
         }
-        Json json{{"result", NameOf(result)},
+        Json json{{"result", result.end.key},
                   {"exit_code", status},
                   {"caption", result.caption},
                   {"message", result.message}};
@@ -72,7 +65,7 @@ int ResultPrinter::Print(const CliResult& result) const {
         text =
             (labelled_ ? result.port + ": " : "") + result.caption + ": " + result.message + '\n';
     } else if (!result.message.empty()) {
-        text = (result.code == ExitCode::Success ? "" : "tamsivo-flash: ") + result.message + '\n';
+        text = (result.end.Succeeded() ? "" : "tamsivo-flash: ") + result.message + '\n';
     }
     if (result.portProblem) {
         text += "  " + result.port + ": " + result.portProblem->reason + '\n';
@@ -86,7 +79,7 @@ int ResultPrinter::Print(const CliResult& result) const {
     if (result.records) {
         text += FormatHistory(*result.records);
     }
-    Console::Write(result.code == ExitCode::Success ? stdout : stderr, text);
+    Console::Write(result.end.Succeeded() ? stdout : stderr, text);
     return status;
 }
 
@@ -102,28 +95,28 @@ int ResultPrinter::PrintAll(const std::vector<CliResult>& results) const {
     Json outcomes = Json::array();
     for (const CliResult& result : results) {
         labelled.Print(result);
-        if (result.code == ExitCode::Success) {
+        if (result.end.Succeeded()) {
             ++done;
         } else if (firstFailure == nullptr) {
             firstFailure = &result;
         }
-        summary += "  " + result.port + "  " + NameOf(result) + '\n';
+        summary += "  " + result.port + "  " + result.end.key + '\n';
         outcomes.push_back(Json{{"port", result.port},
-                                {"result", NameOf(result)},
-                                {"exit_code", static_cast<int>(result.code)}});
+                                {"result", result.end.key},
+                                {"exit_code", result.end.code}});
     }
-    const ExitCode code = firstFailure == nullptr ? ExitCode::Success : firstFailure->code;
+    const CliEnd end = firstFailure == nullptr ? EndOf(Outcome::Done) : firstFailure->end;
     if (json_) {
-        Console::Write(stdout, JsonLine(Json{{"result", ResultName(code)},
-                                             {"exit_code", static_cast<int>(code)},
+        Console::Write(stdout, JsonLine(Json{{"result", end.key},
+                                             {"exit_code", end.code},
                                              {"flashed", done},
                                              {"outcomes", outcomes}}));
     } else {
-        Console::Write(code == ExitCode::Success ? stdout : stderr,
+        Console::Write(end.Succeeded() ? stdout : stderr,
                        std::to_string(done) + " of " + std::to_string(results.size()) +
                            " ports flashed:\n" + summary);
     }
-    return static_cast<int>(code);
+    return end.code;
 }
 
 } // namespace tamsivo::cli

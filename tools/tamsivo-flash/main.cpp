@@ -9,10 +9,12 @@
 #include "FlashCommand.h"
 #include "PlatformText.h"
 #include "SimulatedAdapter.h"
+#include "flash/FirmwarePackage.h"
 #include "flash/Platform.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <exception>
 #include <filesystem>
@@ -22,12 +24,11 @@
 
 using tamsivo::cli::CliOptions;
 using tamsivo::cli::Console;
-using tamsivo::cli::ExitCode;
 
 namespace {
 
 constexpr std::size_t kDefaultHistory = 20;
-constexpr std::size_t kMaxHistory = 1000000;
+constexpr unsigned long long kMaxHistory = 1000000;
 
 // The device a port name stands for, links and dot names resolved, so that two spellings of
 // one device ("/dev/ttyUSB0", "ttyUSB0", a link to it) compare equal: the second run would
@@ -46,44 +47,80 @@ std::string DeviceOf(const std::string& port) {
     return "device:" + (error ? device : tamsivo::cli::Utf8Of(path));
 }
 
-constexpr const char* kDescription =
-    "Writes a firmware package (.enc) into the on-board computer through the K-line adapter.\n"
-    "\n"
-    "  tamsivo-flash [--port PORT]... [PACKAGE]\n"
-    "  tamsivo-flash --list-ports\n"
-    "  tamsivo-flash --check [PACKAGE]\n"
-    "  tamsivo-flash --simulate [PACKAGE]\n"
-    "  tamsivo-flash --history [N]\n"
-    "\n"
-    "Without PACKAGE the single .enc of ./updates is flashed; with several, a terminal asks\n"
-    "which one. Without --port the first free USB adapter (else the first free serial port)\n"
-    "is used; with several --port options the package goes through all of them at once.\n"
-    "Ctrl+C (or SIGTERM, SIGHUP) stops after the frame in flight; a second Ctrl+C at least a\n"
-    "second after the first quits at once (one stop delivered twice, as timeout(1) and a\n"
-    "closing terminal do, stays one stop). Every run is recorded in the user's log of runs\n"
-    "(see --history).";
+// The program's description, with the packages' folder named where it is.
+std::string Description() {
+    const std::string updates = std::string("./") + tamsivo::kUpdatesFolder;
+    return "Writes a firmware package (.enc) into the on-board computer through the K-line "
+           "adapter.\n"
+           "\n"
+           "  tamsivo-flash [--port PORT]... [PACKAGE]\n"
+           "  tamsivo-flash --list-ports\n"
+           "  tamsivo-flash --check [PACKAGE]\n"
+           "  tamsivo-flash --simulate [PACKAGE]\n"
+           "  tamsivo-flash --history [N]\n"
+           "\n"
+           "Without PACKAGE the single .enc of " +
+           updates +
+           " is flashed; with several, a terminal asks\n"
+           "which one. Without --port the first free USB adapter (else the first free serial "
+           "port)\n"
+           "is used; with several --port options the package goes through all of them at once.\n"
+           "Ctrl+C (or SIGTERM, SIGHUP) stops after the frame in flight; a second Ctrl+C at "
+           "least a\n"
+           "second after the first quits at once (one stop delivered twice, as timeout(1) and a\n"
+           "closing terminal do, stays one stop). Every run is recorded in the user's log of "
+           "runs\n"
+           "(see --history).";
+}
 
 int Usage(const std::string& message) {
     Console::Write(stderr, "tamsivo-flash: " + message + "\nRun tamsivo-flash --help for usage.\n");
-    return static_cast<int>(ExitCode::Usage);
+    return tamsivo::cli::kUsage.code;
+}
+
+// An unset variable in a script must not let the first port or the only package be taken.
+const CLI::Validator kNotEmpty(
+    [](const std::string& value) {
+        return value.empty() ? std::string("needs a name, not an empty text") : std::string();
+    },
+    "");
+
+// A whole number from `least` to `most`, said in words when it is not.
+CLI::Validator WholeNumber(unsigned long long least, unsigned long long most, std::string what) {
+    return CLI::Validator(
+        [least, most, what](const std::string& text) {
+            unsigned long long value = 0;
+            const char* const end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, value);
+            if (error == std::errc() && stop == end && value >= least && value <= most) {
+                return std::string();
+            }
+            return what + ": give a whole number from " + std::to_string(least) + " to " +
+                   std::to_string(most) + ", not " + (text.empty() ? "an empty text" : text);
+        },
+        "");
 }
 
 int Run(int argc, char** argv) {
     CliOptions options;
-    CLI::App app(kDescription, "tamsivo-flash");
+    CLI::App app(Description(), "tamsivo-flash");
     app.footer(tamsivo::cli::ExitCodeHelp());
     app.set_version_flag("--version", TAMSIVO_VERSION);
 
-    CLI::Option* packageOption = app.add_option(
-        "PACKAGE", options.package, "firmware package; default: the single .enc in ./updates");
+    CLI::Option* packageOption =
+        app.add_option("PACKAGE", options.package,
+                       std::string("firmware package; default: the single .enc in ./") +
+                           tamsivo::kUpdatesFolder)
+            ->check(kNotEmpty);
     CLI::Option* port =
         app.add_option("-p,--port", options.ports,
                        "serial port (COM3, /dev/ttyUSB0); repeat it to flash through several "
                        "ports at once; default: the first free adapter")
             ->allow_extra_args(false)
-            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+            ->check(kNotEmpty);
     CLI::Option* listPorts =
-        app.add_flag("--list-ports", options.listPorts, "list the free serial ports and exit");
+        app.add_flag("--list-ports", options.listPorts, "list the serial ports and their state");
     CLI::Option* check = app.add_flag("--check", options.check,
                                       "validate the package, print its frames and bytes, send "
                                       "nothing");
@@ -99,17 +136,7 @@ int Run(int argc, char** argv) {
             ->needs(simulate);
     app.add_option("--sim-fault-frame", options.simulation.faultFrame,
                    "frame of the fault, counted from 1 (default 1)")
-        ->check(CLI::Validator(
-            [](const std::string& text) {
-                unsigned long long frame = 0;
-                return CLI::detail::lexical_cast(text, frame) && frame >= 1 &&
-                               frame <= 0xFFFFFFFFull
-                           ? std::string()
-                           : "frames are counted from 1: give a whole number from 1 to "
-                             "4294967295, not " +
-                                 text;
-            },
-            "FRAME"))
+        ->check(WholeNumber(1, 0xFFFFFFFFull, "frames are counted from 1"))
         ->needs(fault);
     app.add_flag("--json", options.json,
                  "machine-readable output: one JSON object per line, the result last");
@@ -120,35 +147,39 @@ int Run(int argc, char** argv) {
         ->check(CLI::Range(1u, 600000u));
     CLI::Option* log =
         app.add_option("--log", options.logPath,
-                       "the file that records every run (default: the user's log of runs)");
+                       "the file that records every run (default: the user's log of runs)")
+            ->check(kNotEmpty);
     CLI::Option* noLog = app.add_flag("--no-log", options.noLog, "record nothing");
-    // Read as text: a bare --history leaves it empty, which means the default.
-    std::string newest;
-    CLI::Option* history = app.add_option("--history", newest,
-                                          "print the newest N records of runs (default " +
-                                              std::to_string(kDefaultHistory) + ") and exit")
-                               ->expected(0, 1);
+    // A bare --history takes the default; an empty value is no number.
+    std::size_t newest = kDefaultHistory;
+    CLI::Option* history =
+        app.add_option("--history", newest,
+                       "print the newest N records of runs (default " +
+                           std::to_string(kDefaultHistory) + ") and exit")
+            ->expected(0, 1)
+            ->default_str(std::to_string(kDefaultHistory))
+            ->check(WholeNumber(1, kMaxHistory, "--history"));
 
-    listPorts->excludes(port)->excludes(check)->excludes(simulate);
-    check->excludes(port)->excludes(simulate);
-    simulate->excludes(port);
-    noLog->excludes(log);
-    history->excludes(port)->excludes(listPorts)->excludes(check)->excludes(simulate)->excludes(
-        noLog);
+    // What each mode of the program excludes, declared once: a mode takes no port and no
+    // other mode; listing and history take no package either.
+    for (CLI::Option* mode : {listPorts, check, simulate, history}) {
+        mode->excludes(port);
+    }
+    for (CLI::Option* mode : {listPorts, history}) {
+        mode->excludes(packageOption);
+    }
+    listPorts->excludes(check)->excludes(simulate)->excludes(history);
+    check->excludes(simulate)->excludes(history);
+    simulate->excludes(history);
+    noLog->excludes(log)->excludes(history);
 
     const std::vector<std::string> arguments = tamsivo::cli::PlatformText::Arguments(argc, argv);
     std::vector<const char*> pointers;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        // The parser would take the next argument as the port: "--port=$PORT" with PORT unset
-        // must not turn the package name into a port name.
+    for (const std::string& argument : arguments) {
+        // The parser reads "--port=" as a bare --port and would take the next argument as its
+        // value: "--port=$PORT" with PORT unset must not turn the package name into a port name.
         if (argument == "--port=" || argument == "--log=" || argument == "--history=") {
-            return Usage(argument.substr(0, argument.size() - 1) +
-                         " needs a name, not an empty text");
-        }
-        // The parser reads "--history ''" as a bare --history, the default count.
-        if (argument == "--history" && i + 1 < arguments.size() && arguments[i + 1].empty()) {
-            return Usage("--history takes a whole number, not an empty text");
+            return Usage(argument.substr(0, argument.size() - 1) + " needs a value, not an empty text");
         }
         pointers.push_back(argument.c_str());
     }
@@ -159,27 +190,17 @@ int Run(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return Usage(e.what());
     }
-    if ((listPorts->count() != 0 || history->count() != 0) && !options.package.empty()) {
-        return Usage(std::string(listPorts->count() != 0 ? "--list-ports" : "--history") +
-                     " takes no package");
-    }
     if (history->count() != 0) {
-        std::size_t n = kDefaultHistory;
-        const char* const end = newest.data() + newest.size();
-        const std::from_chars_result parsed = std::from_chars(newest.data(), end, n);
-        if (!newest.empty() &&
-            (parsed.ec != std::errc() || parsed.ptr != end || n < 1 || n > kMaxHistory)) {
-            return Usage("--history takes a whole number from 1 to " + std::to_string(kMaxHistory) +
-                         ", not " + newest);
+        // The parser validates no empty value, and reads "--history=" as a bare --history.
+        const std::vector<std::string>& given = history->results();
+        if (std::find(given.begin(), given.end(), std::string()) != given.end()) {
+            return Usage("--history takes a whole number, not an empty text");
         }
-        options.history = n;
+        options.history = newest;
     }
-    // An unset variable in a script must not fall back to the first port or the only package.
+    // One device in two spellings would fail on its own claim, as if another program held it.
     std::vector<std::string> devices;
     for (std::size_t i = 0; i < options.ports.size(); ++i) {
-        if (options.ports[i].empty()) {
-            return Usage("--port needs a port name, not an empty text");
-        }
         devices.push_back(DeviceOf(options.ports[i]));
         for (std::size_t j = 0; j < i; ++j) {
             if (devices[j] == devices[i]) {
@@ -190,12 +211,6 @@ int Run(int argc, char** argv) {
     if (options.ports.size() > tamsivo::cli::CancelHandler::kMaxRuns) {
         return Usage("at most " + std::to_string(tamsivo::cli::CancelHandler::kMaxRuns) +
                      " ports at once");
-    }
-    if (log->count() != 0 && options.logPath.empty()) {
-        return Usage("--log needs a file name, not an empty text");
-    }
-    if (packageOption->count() != 0 && options.package.empty()) {
-        return Usage("the package must be a file name, not an empty text");
     }
     options.json = options.json || options.jsonProgress;
     if (options.simulate) {
@@ -217,5 +232,5 @@ int main(int argc, char** argv) {
     } catch (...) {
         Console::Write(stderr, "tamsivo-flash: internal error\n");
     }
-    return static_cast<int>(ExitCode::Internal);
+    return tamsivo::cli::EndOf(tamsivo::Outcome::InternalError).code;
 }

@@ -10,15 +10,11 @@
 
 namespace tamsivo {
 
-char PathSeparator() {
-    return '/';
-}
-
 std::string SystemErrorText(int code) {
     return std::generic_category().message(code);
 }
 
-FilePtr OpenForReading(const std::string& path) {
+FilePtr OpenForReading(const std::filesystem::path& path) {
     // Without O_NONBLOCK a FIFO with no writer would block the open for ever; a package is a
     // plain file, and a FIFO, a device or a folder is none.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

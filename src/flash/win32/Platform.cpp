@@ -1,6 +1,5 @@
 #include "flash/Platform.h"
 
-#include "text/Cp1251.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -19,10 +18,6 @@ namespace {
 constexpr std::size_t kMaxPortNameLength = 8;
 
 } // namespace
-
-char PathSeparator() {
-    return '\\';
-}
 
 std::string SystemErrorText(int code) {
     wchar_t* buffer = nullptr;
@@ -47,18 +42,14 @@ std::string SystemErrorText(int code) {
     return utf8;
 }
 
-FilePtr OpenForReading(const std::string& path) {
+FilePtr OpenForReading(const std::filesystem::path& path) {
     // A NUL inside the name would silently cut it short at the system boundary.
-    if (path.find('\0') != std::string::npos) {
+    if (path.native().find(L'\0') != std::wstring::npos) {
         return FilePtr();
     }
-    // The ANSI fopen would read the name through the system's code page, which need not be
-    // Windows-1251; the table conversion does not depend on it.
-    const std::u16string utf16 = Cp1251ToUtf16(path);
-    const std::wstring wide(utf16.begin(), utf16.end());
     // Shared like fopen's files; a folder does not open this way at all.
     const HANDLE handle =
-        ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return FilePtr();

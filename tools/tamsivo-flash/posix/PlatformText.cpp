@@ -6,10 +6,6 @@ std::vector<std::string> PlatformText::Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
 }
 
-std::string PlatformText::EnginePath(const std::filesystem::path& path) {
-    return path.string();
-}
-
 std::string PlatformText::EngineName(const std::string& utf8) {
     return utf8;
 }

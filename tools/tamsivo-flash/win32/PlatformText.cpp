@@ -38,10 +38,6 @@ std::vector<std::string> PlatformText::Arguments(int argc, char** argv) {
     return arguments;
 }
 
-std::string PlatformText::EnginePath(const std::filesystem::path& path) {
-    return Utf16ToCp1251(path.u16string());
-}
-
 std::string PlatformText::EngineName(const std::string& utf8) {
     return Utf8ToCp1251(utf8);
 }

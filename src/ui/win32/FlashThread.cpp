@@ -1,14 +1,12 @@
-#include "flash/win32/FlashThread.h"
+#include "ui/win32/FlashThread.h"
 
-#include "app/AppState.h"
-#include "flash/FlashProtocol.h"
-#include "flash/StayAwake.h"
-#include "flash/win32/WindowReporter.h"
 #include "flash/PortProblem.h"
+#include "flash/StayAwake.h"
 #include "record/LocalTime.h"
 #include "record/RecordOfRun.h"
 #include "record/RunLog.h"
 #include "text/Cp1251.h"
+#include "ui/win32/WindowReporter.h"
 
 #include <memory>
 #include <new>
@@ -35,8 +33,7 @@ DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
     // The outcome is on the screen already; a log that cannot be written changes nothing of it
     // and is not worth a word to the user.
     try {
-        const std::optional<PortProblem> problem =
-            ExplainRunEnd(inputs.portName, stats.ending, stats.portError, stats.lineError);
+        const std::optional<PortProblem> problem = ExplainRunEnd(inputs.portName, stats.end);
         RunLog(RunLog::DefaultPath())
             .Append(RecordOfRun("Tamsivo", std::move(startedAt), Cp1251ToUtf8(inputs.packageName),
                                 Cp1251ToUtf8(inputs.portName), stats,
@@ -49,6 +46,15 @@ DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
 
 } // namespace
 
+FlashInputs FlashInputsFrom(const AppState& state) {
+    FlashInputs inputs;
+    const std::u16string name = Cp1251ToUtf16(state.firmwareName);
+    inputs.packagePath = state.exeDir / kUpdatesFolder / std::wstring(name.begin(), name.end());
+    inputs.packageName = state.firmwareName;
+    inputs.portName = state.portName;
+    return inputs;
+}
+
 FlashRun::Statistics RunFlashToWindow(HWND dialog, const FlashInputs& inputs,
                                       std::uint32_t barExtent, FlashRun::Options options) {
     AppState& state = TheAppState();
@@ -59,11 +65,11 @@ FlashRun::Statistics RunFlashToWindow(HWND dialog, const FlashInputs& inputs,
         run.Run(inputs);
         stats = run.Stats();
     } catch (...) {
-        stats.ending = WM_FLASH_INTERNAL_ERROR;
+        stats.end.outcome = Outcome::InternalError;
         // The run catches its own failures; this is the last line, for one that came while it
         // reported its end. The dialog must not wait for a run that is gone.
         state.busy = 0;
-        reporter.Report(WM_FLASH_INTERNAL_ERROR, 0);
+        reporter.Ended(stats.end);
     }
     return stats;
 }
