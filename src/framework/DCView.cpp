@@ -14,6 +14,10 @@ bool DCView::TextOutString(int x, int y, std::string_view text) const {
     return ::TextOutW(dc_, x, y, wide.c_str(), static_cast<int>(wide.size())) != FALSE;
 }
 
+int DCView::DotsPerInch() const {
+    return ::GetDeviceCaps(dc_, LOGPIXELSY);
+}
+
 SIZE DCView::MeasureString(std::string_view text) const {
     const std::wstring wide = Widen(text);
     SIZE size{0, 0};

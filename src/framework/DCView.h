@@ -21,6 +21,8 @@ public:
     int DrawString(std::string_view text, RECT& rect, UINT format) const;
     // TextOutW of `text` at (x, y) under the context's text alignment.
     bool TextOutString(int x, int y, std::string_view text) const;
+    // The context's logical pixels per inch (vertically): the system DPI for the screen.
+    int DotsPerInch() const;
     // GetTextExtentPoint32W of `text` in the selected font.
     SIZE MeasureString(std::string_view text) const;
     // Fills `rect` with `color` without creating a brush; the background colour stays as it was.

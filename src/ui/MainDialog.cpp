@@ -21,6 +21,7 @@ namespace {
 
 constexpr BYTE kCyrillicCharSet = RUSSIAN_CHARSET; // 204
 constexpr int kTitleFontPoints = 26;
+// Pixels at 96 DPI; scaled to the system DPI, as the dialog units grow with it.
 constexpr LONG kButtonFontHeight = 26;
 constexpr LONG kButtonFontWidth = 9;
 constexpr int kFaceGrain = 0;
@@ -224,8 +225,9 @@ void MainDialog::DressLabels() {
 void MainDialog::CreateButtonFont() {
     // Everything else zero: default weight, no italics, the mapper's default quality.
     LOGFONTW font{};
-    font.lfHeight = kButtonFontHeight;
-    font.lfWidth = kButtonFontWidth;
+    const int dpi = ClientDC(nullptr).View().DotsPerInch();
+    font.lfHeight = ::MulDiv(kButtonFontHeight, dpi, USER_DEFAULT_SCREEN_DPI);
+    font.lfWidth = ::MulDiv(kButtonFontWidth, dpi, USER_DEFAULT_SCREEN_DPI);
     font.lfCharSet = kCyrillicCharSet;
     std::wcsncpy(font.lfFaceName, L"Arial", LF_FACESIZE - 1);
     buttonFont_.Reset(::CreateFontIndirectW(&font));

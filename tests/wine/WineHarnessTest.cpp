@@ -205,6 +205,7 @@ protected:
         std::replace(name.begin(), name.end(), '/', '-');
         const fs::path log = kWork / (name + ".log");
         environment.push_back("TAMSIVO_TEST_PORT=COM5");
+        environment.push_back("TAMSIVO_BIN_DIR=" + WindowsPath(kBin));
         const int code = Execute({kWine, (kBin / "tests/windows/tamsivo_win_tests.exe").string(),
                                   "--gtest_filter=" + filter, "--gtest_color=no"},
                                  environment, log);

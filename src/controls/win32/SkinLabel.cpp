@@ -132,8 +132,7 @@ SkinLabel& SkinLabel::SetFontItalic(bool italic) {
 SkinLabel& SkinLabel::SetFontSize(int points) {
     // A point is 1/72 inch; a negative height asks for the character height without the
     // internal leading, which is how point sizes are meant.
-    const ClientDC screen(nullptr);
-    const int dotsPerInch = ::GetDeviceCaps(screen.View().Handle(), LOGPIXELSY);
+    const int dotsPerInch = ClientDC(nullptr).View().DotsPerInch();
     logFont_.lfHeight = -(points * 10 * dotsPerInch / 720);
     logFont_.lfWidth = 0;
     RebuildFont();
