@@ -56,9 +56,8 @@ bool ConfigureLine(HANDLE handle, std::uint32_t baudRate) {
 // received byte that finds the queue full is lost.
 constexpr DWORD kQueueBytes = (kLargestFrameBytes + 4095) / 4096 * 4096;
 
-// A frame goes out in pieces this large, and what came back is taken after each: the echo of a
-// piece is all that can wait in the driver meanwhile.
-constexpr DWORD kEchoPieceBytes = 1024;
+// A frame goes out in pieces this large (see WriteEchoed).
+constexpr std::uint32_t kEchoPieceBytes = 1024;
 
 // Why a transfer came back short: its timeout, unless the device has gone meanwhile. Some
 // drivers (Wine's on a hung-up terminal among them) end a read of a vanished device like a
@@ -68,12 +67,6 @@ int ShortTransferError(HANDLE handle) {
     COMSTAT status{};
     return ::ClearCommError(handle, &errors, &status) ? ERROR_TIMEOUT
                                                       : static_cast<int>(::GetLastError());
-}
-
-// Whether the echo bytes from `from` to `to` are those that were written.
-bool EchoMatches(const std::uint8_t* data, const std::uint8_t* echo, std::uint32_t from,
-                 std::uint32_t to) {
-    return std::memcmp(echo + from, data + from, to - from) == 0;
 }
 
 } // namespace
@@ -184,65 +177,33 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     return received == count ? Succeed() : Fail(ShortTransferError(AsHandle(handle_)));
 }
 
+// The frame goes out in pieces, and what came back is taken between them: the echo of a piece
+// is all that waits in the driver meanwhile, whatever its queues hold.
 EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
                                   std::uint8_t* echo) {
-    if (!IsOpen()) {
-        Fail(ERROR_INVALID_HANDLE);
-        return EchoCheck::Failed;
-    }
-    const HANDLE handle = AsHandle(handle_);
-    std::uint32_t written = 0;
     std::uint32_t echoed = 0;
-    while (written < count) {
-        const DWORD piece = std::min<DWORD>(kEchoPieceBytes, count - written);
-        DWORD sent = 0;
-        if (!::WriteFile(handle, data + written, piece, &sent, nullptr)) {
-            Fail(static_cast<int>(::GetLastError()));
+    for (std::uint32_t written = 0; written < count;) {
+        const std::uint32_t piece = std::min(kEchoPieceBytes, count - written);
+        std::uint32_t waiting = 0;
+        if (!Write(data + written, piece) || !BytesWaiting(&waiting)) {
             return EchoCheck::Failed;
         }
-        written += sent;
-        if (sent != piece) {
-            // The write timeouts ran out: the port stopped taking bytes.
-            Fail(ShortTransferError(handle));
-            return EchoCheck::Failed;
-        }
-        DWORD errors = 0;
-        COMSTAT status{};
-        if (!::ClearCommError(handle, &errors, &status)) {
-            Fail(static_cast<int>(::GetLastError()));
-            return EchoCheck::Failed;
-        }
+        written += piece;
         // The bytes are there already: the read returns at once.
-        const DWORD waiting = std::min<DWORD>(status.cbInQue, count - echoed);
-        DWORD received = 0;
-        if (waiting > 0 && !::ReadFile(handle, echo + echoed, waiting, &received, nullptr)) {
-            Fail(static_cast<int>(::GetLastError()));
+        const std::uint32_t ready = std::min(waiting, count - echoed);
+        if (ready > 0 && !Read(echo + echoed, ready)) {
             return EchoCheck::Failed;
         }
-        if (!EchoMatches(data, echo, echoed, echoed + received)) {
-            Succeed();
+        if (std::memcmp(echo + echoed, data + echoed, ready) != 0) {
             return EchoCheck::Differs;
         }
-        echoed += received;
+        echoed += ready;
     }
-    const std::uint32_t before = echoed;
-    DWORD received = 0;
-    const BOOL read = ::ReadFile(handle, echo + echoed, count - echoed, &received, nullptr);
-    const DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
-    if (!EchoMatches(data, echo, before, before + received)) {
-        Succeed();
-        return EchoCheck::Differs;
-    }
-    if (!read) {
-        Fail(static_cast<int>(error));
+    if (echoed < count && !Read(echo + echoed, count - echoed)) {
         return EchoCheck::Failed;
     }
-    if (received != count - echoed) {
-        Fail(ShortTransferError(handle));
-        return EchoCheck::Failed;
-    }
-    Succeed();
-    return EchoCheck::Same;
+    return std::memcmp(echo + echoed, data + echoed, count - echoed) == 0 ? EchoCheck::Same
+                                                                          : EchoCheck::Differs;
 }
 
 bool SerialLine::BytesWaiting(std::uint32_t* count) {
