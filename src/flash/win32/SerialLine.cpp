@@ -163,22 +163,28 @@ bool SerialLine::Close() {
 
 // A timeout ends ReadFile and WriteFile successfully with fewer bytes; only the count tells.
 bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
+    Transferred& moved = BeginTransfer();
     if (!IsOpen()) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     DWORD written = 0;
-    if (!::WriteFile(AsHandle(handle_), data, count, &written, nullptr)) {
+    const BOOL done = ::WriteFile(AsHandle(handle_), data, count, &written, nullptr);
+    moved.written = written;
+    if (!done) {
         return Fail(static_cast<int>(::GetLastError()));
     }
     return written == count ? Succeed() : Fail(ShortTransferError(AsHandle(handle_)));
 }
 
 bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
+    Transferred& moved = BeginTransfer();
     if (!IsOpen()) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     DWORD received = 0;
-    if (!::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr)) {
+    const BOOL done = ::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr);
+    moved.received = received;
+    if (!done) {
         return Fail(static_cast<int>(::GetLastError()));
     }
     return received == count ? Succeed() : Fail(ShortTransferError(AsHandle(handle_)));
@@ -186,13 +192,14 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
 
 EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
                                   std::uint8_t* echo) {
+    Transferred& moved = BeginTransfer();
     if (!IsOpen()) {
         Fail(ERROR_INVALID_HANDLE);
         return EchoCheck::Failed;
     }
     const HANDLE handle = AsHandle(handle_);
-    std::uint32_t written = 0;
-    std::uint32_t echoed = 0;
+    std::uint32_t& written = moved.written;
+    std::uint32_t& echoed = moved.received;
     while (written < count) {
         const DWORD piece = std::min<DWORD>(kEchoPieceBytes, count - written);
         DWORD sent = 0;
@@ -219,17 +226,19 @@ EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
             Fail(static_cast<int>(::GetLastError()));
             return EchoCheck::Failed;
         }
-        if (!EchoMatches(data, echo, echoed, echoed + received)) {
+        const std::uint32_t before = echoed;
+        echoed += received;
+        if (!EchoMatches(data, echo, before, echoed)) {
             Succeed();
             return EchoCheck::Differs;
         }
-        echoed += received;
     }
     const std::uint32_t before = echoed;
     DWORD received = 0;
     const BOOL read = ::ReadFile(handle, echo + echoed, count - echoed, &received, nullptr);
     const DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
-    if (!EchoMatches(data, echo, before, before + received)) {
+    echoed += received;
+    if (!EchoMatches(data, echo, before, echoed)) {
         Succeed();
         return EchoCheck::Differs;
     }
@@ -237,7 +246,7 @@ EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
         Fail(static_cast<int>(error));
         return EchoCheck::Failed;
     }
-    if (received != count - echoed) {
+    if (echoed != count) {
         Fail(ShortTransferError(handle));
         return EchoCheck::Failed;
     }
