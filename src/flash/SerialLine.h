@@ -51,6 +51,15 @@ public:
 
     bool IsOpen() const { return handle_ != kInvalidHandle; }
 
+    // What the last Write, Read or WriteEchoed moved, also when it failed or the echo differed:
+    // the bytes written, and the bytes received, which lie at the start of the caller's buffer.
+    // A byte read is the line's evidence even when the transfer as a whole failed.
+    struct Transferred {
+        std::uint32_t written = 0;
+        std::uint32_t received = 0;
+    };
+    const Transferred& LastTransfer() const { return transferred_; }
+
     // Why the last operation failed, as the operating system said it (errno on POSIX,
     // GetLastError() on Windows; a timeout is ETIMEDOUT or ERROR_TIMEOUT, a claimed port EBUSY
     // or ERROR_BUSY); 0 when it succeeded.
@@ -70,6 +79,11 @@ protected:
         lastError_ = 0;
         return true;
     }
+    // Starts counting a transfer's bytes afresh; the counts are the transfer's own to update.
+    Transferred& BeginTransfer() {
+        transferred_ = {};
+        return transferred_;
+    }
 
     // A Win32 HANDLE or a POSIX file descriptor; -1 is the closed value of both.
     static constexpr std::intptr_t kInvalidHandle = -1;
@@ -82,6 +96,7 @@ protected:
     std::uint32_t timeoutMs_ = 0;
     std::uint32_t baudRate_ = 0; // as opened
     int lastError_ = 0;
+    Transferred transferred_;
 };
 
 } // namespace tamsivo

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -181,6 +182,52 @@ private:
     int fds_[2] = {-1, -1};
     std::string text_[2];
 };
+
+// A trace as its reader takes it: a burst of bytes per line, "=" the echo of the frame sent
+// last, what went wrong after "!"; the lines that are no burst as they stand.
+struct ReadTrace {
+    std::vector<std::vector<std::uint8_t>> sent;
+    std::vector<std::vector<std::uint8_t>> received;
+    std::vector<std::string> failures; // one per received burst, empty where nothing went wrong
+    std::string notes;
+    bool inOrder = true; // no burst is older than the one before
+};
+
+ReadTrace ReadTraceFile(const fs::path& path) {
+    ReadTrace trace;
+    std::ifstream file(path);
+    double last = 0;
+    for (std::string line; std::getline(file, line);) {
+        std::istringstream words(line);
+        double at = 0;
+        std::string direction;
+        if (!(words >> at >> direction) || (direction != ">" && direction != "<")) {
+            trace.notes += line + '\n';
+            continue;
+        }
+        trace.inOrder = trace.inOrder && at >= last;
+        last = at;
+        std::vector<std::uint8_t> bytes;
+        std::string failure;
+        for (std::string group; words >> group;) {
+            if (group == "!") {
+                std::getline(words >> std::ws, failure); // the rest of the line
+            } else if (group == "=") {
+                bytes = trace.sent.back();
+            } else {
+                for (std::size_t i = 0; i + 1 < group.size(); i += 2) {
+                    bytes.push_back(
+                        static_cast<std::uint8_t>(std::stoul(group.substr(i, 2), nullptr, 16)));
+                }
+            }
+        }
+        (direction == ">" ? trace.sent : trace.received).push_back(bytes);
+        if (direction == "<") {
+            trace.failures.push_back(failure);
+        }
+    }
+    return trace;
+}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -530,6 +577,104 @@ TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
     EXPECT_NE(cli_->Err().find(missing + "  port_error"), std::string::npos) << cli_->Err();
 }
 
+// Support reads a trace as the line carried the run: every byte each way, in order, a failure
+// with its reason, the package's digest and the outcome; each port in a file of its own.
+TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
+    const auto package = Package("bk.enc", {3, 20, 5});
+    const std::vector<std::uint8_t> first(package.begin(), package.begin() + 5);
+    const std::vector<std::uint8_t> second(package.begin() + 5, package.begin() + 27);
+    BkSimConfig config;
+    config.answers = "22";           // the first frame once more, please
+    config.fault = Fault::ShortEcho; // the third frame sent loses its echo's last byte
+    config.faultFrame = 3;
+    auto faulty = Simulator(config);
+    auto clean = Simulator();
+    ASSERT_EQ(Run({"--port", faulty->SlavePath(), "--port", clean->SlavePath(), "--timeout-ms",
+                   kTimeout, "--trace", "bk.trace", "bk.enc"}),
+              8)
+        << cli_->Err();
+
+    const ReadTrace trace = ReadTraceFile(dir_ / "bk.trace");
+    EXPECT_TRUE(trace.inOrder) << trace.notes;
+    EXPECT_EQ(trace.sent.size(), faulty->FramesReceived());
+    EXPECT_EQ(trace.sent, (std::vector<std::vector<std::uint8_t>>{first, first, second}));
+    EXPECT_EQ(faulty->Accepted(), first);
+    const std::vector<std::uint8_t> cutEcho(second.begin(), second.end() - 1);
+    EXPECT_EQ(trace.received, (std::vector<std::vector<std::uint8_t>>{
+                                  first, {ANSWER_CHECKSUM_RETRY}, first, {ANSWER_OK}, cutEcho}));
+    EXPECT_EQ(trace.failures.back().find("timeout: nothing more within " + kTimeout + " ms"), 0u)
+        << trace.notes;
+    std::ifstream file(dir_ / "bk.enc", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    Sha256 sha;
+    sha.Update(text.data(), text.size());
+    EXPECT_NE(trace.notes.find("SHA-256 " + sha.HexDigest()), std::string::npos) << trace.notes;
+    EXPECT_NE(trace.notes.find("# outcome no_echo (exit code 8)"), std::string::npos);
+
+    const ReadTrace other = ReadTraceFile(dir_ / "bk.trace.2");
+    std::vector<std::uint8_t> sent;
+    for (const auto& burst : other.sent) {
+        sent.insert(sent.end(), burst.begin(), burst.end());
+    }
+    EXPECT_EQ(sent, clean->Accepted());
+    EXPECT_NE(other.notes.find("# port " + clean->SlavePath() + ":"), std::string::npos);
+    EXPECT_NE(other.notes.find("# outcome done (exit code 0)"), std::string::npos) << other.notes;
+
+    // A trace that cannot be written changes nothing but a warning.
+    const std::string missing = (dir_ / "none" / "bk.trace").string();
+    ASSERT_EQ(Run({"--port", clean->SlavePath(), "--trace", missing, "bk.enc"}), 0);
+    EXPECT_NE(cli_->Err().find("warning: the trace " + missing +
+                               " is incomplete: No such file or directory\n"),
+              std::string::npos)
+        << cli_->Err();
+    EXPECT_EQ(clean->Accepted().size(), 2 * package.size());
+}
+
+// A package pinned by its digest goes out only when its text has that digest, checked once
+// before any port opens; the trace of the largest package stays below the package's own text.
+TEST_F(CliTest, APinnedPackageGoesOutOnlyWithItsOwnDigest) {
+    const auto package =
+        Package("bk.enc", std::vector<std::uint32_t>(FirmwarePackage::kCapacity / (2 + 256), 256));
+    std::ifstream file(dir_ / "bk.enc", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    Sha256 sha;
+    sha.Update(text.data(), text.size());
+    const std::string digest = sha.HexDigest();
+    std::string upper = digest;
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    ASSERT_EQ(Run({"--check", "--json", "--expect-sha256", upper, "bk.enc"}), 0) << cli_->Err();
+    EXPECT_EQ(cli_->Result()["sha256"], digest);
+
+    auto simulator = Simulator();
+    ASSERT_EQ(Run({"--port", simulator->SlavePath(), "--expect-sha256", upper, "--trace",
+                   "bk.trace", "bk.enc"}),
+              0)
+        << cli_->Err();
+    EXPECT_EQ(simulator->Accepted(), package);
+    const double perByte = static_cast<double>(fs::file_size(dir_ / "bk.trace")) / package.size();
+    std::printf("trace of a %zu-byte package: %.2f bytes per byte sent\n", package.size(), perByte);
+    EXPECT_LT(perByte, 2.5);
+    EXPECT_LT(fs::file_size(dir_ / "bk.trace"), text.size());
+
+    std::string other = digest;
+    other[0] = other[0] == '0' ? '1' : '0';
+    auto second = Simulator();
+    ASSERT_EQ(Run({"--json", "--port", simulator->SlavePath(), "--port", second->SlavePath(),
+                   "--expect-sha256", other, "bk.enc"}),
+              18);
+    EXPECT_EQ(simulator->FramesReceived(), package.size() / (2 + 256));
+    EXPECT_EQ(second->FramesReceived(), 0u);
+    EXPECT_EQ(cli_->Out().find('\n'), cli_->Out().size() - 1) << "one result for both ports";
+    const json result = cli_->Result();
+    EXPECT_EQ(result["result"], "sha256_mismatch");
+    EXPECT_EQ(result["sha256"], digest);
+    EXPECT_EQ(result["expected_sha256"], other);
+    const std::string message = result["message"];
+    EXPECT_NE(message.find(digest), std::string::npos);
+    EXPECT_NE(message.find(other), std::string::npos);
+    EXPECT_EQ(Run({"--check", "--expect-sha256", other, "bk.enc"}), 18);
+}
+
 TEST_F(CliTest, RecordsEveryRealRunAndShowsTheNewest) {
     const auto package = Package("bk.enc", {30, 30});
     auto good = Simulator();
@@ -698,6 +843,10 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         // One device in two spellings.
         {"--port", "/dev/null", "--port", "null", "bk.enc"},
         {"--port", "/dev/null", "--port", "/dev/../dev/null", "bk.enc"},
+        // A digest is 64 hexadecimal digits; a trace needs a run.
+        {"--expect-sha256", std::string(63, 'a'), "bk.enc"},
+        {"--expect-sha256", std::string(63, 'a') + "g", "bk.enc"},
+        {"--check", "--trace", "bk.trace", "bk.enc"},
     };
     for (const auto& arguments : mistakes) {
         SCOPED_TRACE(arguments.front());
@@ -759,7 +908,7 @@ TEST(Outcomes, TheReadMesExitCodesAreTheProgramsOwn) {
     for (const OutcomeRow& row : kOutcomes) {
         program[row.exitCode] = row.key;
     }
-    for (const cli::CliEnd& end : {cli::kUsage, cli::kNoPackage, cli::kChoosePackage}) {
+    for (const cli::CliEnd& end : cli::kOwnEnds) {
         program[end.code] = end.key;
     }
     std::ifstream readMe(fs::path(TAMSIVO_SOURCE_DIR) / "README.md");
@@ -767,7 +916,7 @@ TEST(Outcomes, TheReadMesExitCodesAreTheProgramsOwn) {
     for (std::string line; std::getline(readMe, line);) {
         int code = -1;
         char key[64] = {};
-        if (std::sscanf(line.c_str(), "| %d | `%63[a-z_]` |", &code, key) == 2) {
+        if (std::sscanf(line.c_str(), "| %d | `%63[a-z0-9_]` |", &code, key) == 2) {
             documented[code] = key;
         }
     }

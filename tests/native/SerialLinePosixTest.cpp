@@ -294,6 +294,7 @@ TEST_F(SerialLinePosix, TransfersGiveUpAtTheirTimeouts) {
     EXPECT_GE(endMs - lastSentMs, t - kEarlyMs) << "the inter-byte timer fired early";
     EXPECT_LT(endMs - lastSentMs, 1000) << "the total deadline ended the read instead";
     EXPECT_EQ(received[0], 6) << "what came is left in the buffer";
+    EXPECT_EQ(line.LastTransfer().received, 1u) << "and counted";
 
     // A far end that takes nothing more: a write gives up after t ms a byte, but never after
     // more than t + 1 ms a byte (here 1.3 s, not 2 minutes).

@@ -24,6 +24,8 @@ struct CliOptions {
     std::string logPath; // empty: the user's own record of runs
     bool noLog = false;
     std::optional<std::size_t> history; // the newest records to show
+    std::string tracePath;              // empty: no trace
+    std::string expectedSha256;         // lower-case hexadecimal; empty: any package
 };
 
 } // namespace tamsivo::cli

@@ -22,6 +22,8 @@ struct CliResult {
     std::uint32_t bytes = 0;
     std::uint32_t frames = 0;
     std::optional<std::uint32_t> sent;
+    std::string sha256;         // of the package's text, where it was checked
+    std::string expectedSha256; // the digest it was pinned to, when it had another
     double seconds = 0;
     std::optional<int> reason;              // PackageError code
     std::optional<PortProblem> portProblem; // why the port did not open, where the OS said

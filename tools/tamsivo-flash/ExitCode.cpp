@@ -11,7 +11,7 @@ std::string ExitCodeHelp() {
     for (const OutcomeRow& row : kOutcomes) {
         meanings[row.exitCode] = row.meaning;
     }
-    for (const CliEnd& end : {kUsage, kNoPackage, kChoosePackage}) {
+    for (const CliEnd& end : kOwnEnds) {
         meanings[end.code] = end.meaning;
     }
     std::string help = "Exit codes:\n";

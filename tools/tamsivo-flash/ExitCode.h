@@ -27,6 +27,10 @@ inline constexpr CliEnd kUsage{2, "usage", "usage error"};
 inline constexpr CliEnd kNoPackage{3, "no_package", "no .enc package in ./{updates}"};
 inline constexpr CliEnd kChoosePackage{4, "choose_package",
                                        "several packages in ./{updates}: name one"};
+inline constexpr CliEnd kSha256Mismatch{18, "sha256_mismatch",
+                                        "package's SHA-256 differs from --expect-sha256"};
+// The command line's own ends that have a code of their own, for --help and the read-me.
+inline constexpr CliEnd kOwnEnds[] = {kUsage, kNoPackage, kChoosePackage, kSha256Mismatch};
 // What succeeds without a run.
 inline constexpr CliEnd kValid{0, "valid", nullptr};
 inline constexpr CliEnd kPorts{0, "ports", nullptr};

@@ -8,6 +8,7 @@
 #include "PortRun.h"
 #include "ProgressBoard.h"
 #include "ResultPrinter.h"
+#include "TraceLine.h"
 #include "flash/Outcome.h"
 #include "flash/FlashRun.h"
 #include "flash/Platform.h"
@@ -50,6 +51,11 @@ int FlashCommand::Execute() {
     if (!ResolvePackage(&failure)) {
         return printer.Print(failure);
     }
+    package_ = std::make_shared<LoadedPackage>();
+    package_->read = package_->image.ReadFile(packagePath_);
+    if (!Pinned(&failure)) {
+        return printer.Print(failure);
+    }
     if (options_.check) {
         return printer.Print(Check());
     }
@@ -75,8 +81,8 @@ CliResult FlashCommand::ListPorts() const {
 
 bool FlashCommand::ResolvePackage(CliResult* failure) {
     if (!options_.package.empty()) {
-        package_ = PathFromUtf8(options_.package);
-        packageName_ = Utf8Of(package_.filename());
+        packagePath_ = PathFromUtf8(options_.package);
+        packageName_ = Utf8Of(packagePath_.filename());
         return true;
     }
     const PackageChooser chooser{std::filesystem::path(kUpdatesFolder)};
@@ -108,14 +114,30 @@ bool FlashCommand::ResolvePackage(CliResult* failure) {
             return false;
         }
     }
-    package_ = packages[chosen];
-    packageName_ = Utf8Of(package_.filename());
+    packagePath_ = packages[chosen];
+    packageName_ = Utf8Of(packagePath_.filename());
     return true;
 }
 
+bool FlashCommand::Pinned(CliResult* failure) const {
+    const std::string& actual = package_->image.TextSha256();
+    if (options_.expectedSha256.empty() || actual.empty() || actual == options_.expectedSha256) {
+        return true;
+    }
+    *failure = Failure(kSha256Mismatch, "the package " + packageName_ + " has the SHA-256 " +
+                                            actual + ", not the expected " +
+                                            options_.expectedSha256 + "; nothing was sent.");
+    failure->package = packageName_;
+    failure->bytes = package_->image.ByteCount();
+    failure->frames = package_->image.FrameCount();
+    failure->sha256 = actual;
+    failure->expectedSha256 = options_.expectedSha256;
+    return false;
+}
+
 CliResult FlashCommand::Check() const {
-    FirmwarePackage& image = FlashRun::Image();
-    const PackageRead read = image.ReadFile(package_);
+    const FirmwarePackage& image = package_->image;
+    const PackageRead& read = package_->read;
     if (read.status == PackageRead::Status::NotOpened ||
         read.status == PackageRead::Status::Unreadable) {
         return OutcomeResult(RunEnd{Outcome::FileError}, "", packageName_, image);
@@ -129,8 +151,10 @@ CliResult FlashCommand::Check() const {
     result.package = packageName_;
     result.bytes = image.ByteCount();
     result.frames = image.FrameCount();
+    result.sha256 = image.TextSha256();
     result.message = packageName_ + ": a valid package of " + std::to_string(result.frames) +
-                     " frames, " + std::to_string(result.bytes) + " bytes.";
+                     " frames, " + std::to_string(result.bytes) + " bytes, SHA-256 " +
+                     result.sha256 + '.';
     return result;
 }
 
@@ -180,26 +204,30 @@ std::vector<CliResult> FlashCommand::Flash() {
         runs.push_back(std::make_unique<PortRun>(ports_[i], i, board));
         stopFlags.push_back(&runs.back()->RunAllowed());
     }
+    const std::vector<std::unique_ptr<Trace>> traces = BeginTraces();
     {
         // From here a stop ends every run before its port opens, or after its frame in flight.
         const CancelHandler cancel(stopFlags);
-        // Read once, so that every port receives the same bytes and the record names them,
-        // whatever happens to the file meanwhile.
-        auto package = std::make_shared<LoadedPackage>();
-        package->read = package->image.ReadFile(package_);
-        if (package->read.status == PackageRead::Status::Read) {
-            Console::Write(stderr, LatencyWarnings(ports_, package->image.FrameCount()));
+        if (package_->read.status == PackageRead::Status::Read) {
+            Console::Write(stderr, LatencyWarnings(ports_, package_->image.FrameCount()));
         }
-        for (const auto& run : runs) {
-            run->Start(FlashInputs{package_, packageName_, PlatformText::EngineName(run->Port()),
-                                   package},
-                       options_.timeoutMs);
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            FlashRun::LineFactory makeLine;
+            if (!traces.empty()) {
+                makeLine = [trace = traces[i].get()] {
+                    return std::make_unique<TraceLine>(std::make_unique<SerialLine>(), *trace);
+                };
+            }
+            runs[i]->Start(FlashInputs{packagePath_, packageName_,
+                                       PlatformText::EngineName(runs[i]->Port()), package_},
+                           options_.timeoutMs, std::move(makeLine));
         }
         for (const auto& run : runs) {
             run->Join();
         }
     }
     board.Finish();
+    EndTraces(traces, runs);
     if (!options_.noLog && !options_.simulate) {
         Record(runs);
     }
@@ -208,6 +236,36 @@ std::vector<CliResult> FlashCommand::Flash() {
         results.push_back(run->Result(packageName_));
     }
     return results;
+}
+
+std::vector<std::unique_ptr<Trace>> FlashCommand::BeginTraces() const {
+    std::vector<std::unique_ptr<Trace>> traces;
+    if (options_.tracePath.empty()) {
+        return traces;
+    }
+    for (std::size_t i = 0; i < ports_.size(); ++i) {
+        traces.push_back(std::make_unique<Trace>(PathFromUtf8(TracePath(i)), packageName_,
+                                                 *package_, ports_[i], options_.timeoutMs));
+    }
+    return traces;
+}
+
+std::string FlashCommand::TracePath(std::size_t port) const {
+    return options_.tracePath + (port == 0 ? std::string() : '.' + std::to_string(port + 1));
+}
+
+void FlashCommand::EndTraces(const std::vector<std::unique_ptr<Trace>>& traces,
+                             const std::vector<std::unique_ptr<PortRun>>& runs) const {
+    for (std::size_t i = 0; i < traces.size(); ++i) {
+        traces[i]->End(runs[i]->Stats());
+    }
+    for (std::size_t i = 0; i < traces.size(); ++i) {
+        if (!traces[i]->Error().empty()) {
+            Console::Write(stderr, "tamsivo-flash: warning: the trace " + TracePath(i) +
+                                       " is incomplete: " + traces[i]->Error() + '\n');
+            return;
+        }
+    }
 }
 
 void FlashCommand::Record(const std::vector<std::unique_ptr<PortRun>>& runs) const {

@@ -3,6 +3,8 @@
 #include "CliOptions.h"
 #include "CliResult.h"
 #include "SimulatedAdapter.h"
+#include "Trace.h"
+#include "flash/FlashRun.h"
 
 #include <filesystem>
 #include <memory>
@@ -24,18 +26,31 @@ public:
 private:
     CliResult ListPorts() const;
     bool ResolvePackage(CliResult* failure);
+    // Refuses a package whose text has another SHA-256 than --expect-sha256 gave. A package
+    // that could not be read whole has none, and is refused as such where it would be sent.
+    bool Pinned(CliResult* failure) const;
     CliResult Check() const;
     bool ResolvePorts(CliResult* failure);
     // One result per port, in the order of the ports.
     std::vector<CliResult> Flash();
+    // The trace of each port's run, where one was asked for: FILE for the first port, FILE.2,
+    // FILE.3, ... for the others.
+    std::vector<std::unique_ptr<Trace>> BeginTraces() const;
+    std::string TracePath(std::size_t port) const; // UTF-8
+    // Ends each trace with its run's outcome; one that could not be written is said once.
+    void EndTraces(const std::vector<std::unique_ptr<Trace>>& traces,
+                   const std::vector<std::unique_ptr<PortRun>>& runs) const;
     CliResult History() const;
     // Appends each run's record to the log; a log that cannot be written is said once and
     // changes no outcome. A simulated run wrote into no car and is not recorded.
     void Record(const std::vector<std::unique_ptr<PortRun>>& runs) const;
 
     CliOptions options_;
-    std::filesystem::path package_;
-    std::string packageName_;        // UTF-8 file name
+    std::filesystem::path packagePath_;
+    std::string packageName_; // UTF-8 file name
+    // Read once, so that the check, the pin and every port see the same bytes and the record
+    // names them, whatever happens to the file meanwhile.
+    std::shared_ptr<LoadedPackage> package_;
     std::vector<std::string> ports_; // UTF-8
     SimulatedAdapter simulator_;
 };

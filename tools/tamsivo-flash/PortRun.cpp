@@ -41,13 +41,15 @@ PortRun::~PortRun() {
     Join();
 }
 
-void PortRun::Start(const FlashInputs& inputs, std::uint32_t timeoutMs) {
+void PortRun::Start(const FlashInputs& inputs, std::uint32_t timeoutMs,
+                    FlashRun::LineFactory makeLine) {
     startedAt_ = LocalTimeNow();
     package_ = inputs.package;
-    thread_ = std::thread([this, inputs, timeoutMs] {
+    thread_ = std::thread([this, inputs, timeoutMs, makeLine = std::move(makeLine)] {
         const StayAwake awake("tamsivo-flash", inputs.packageName, port_);
         FlashRun::Options options;
         options.timeoutMs = timeoutMs;
+        options.makeLine = makeLine;
         FlashRun run(control_, reporter_, options);
         run.Run(inputs);
         stats_ = run.Stats();

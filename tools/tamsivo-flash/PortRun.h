@@ -28,8 +28,10 @@ public:
 
     std::atomic<std::uint8_t>& RunAllowed() { return control_.runAllowed; }
 
-    // `inputs.package` must be set: the package is read once for every port.
-    void Start(const FlashInputs& inputs, std::uint32_t timeoutMs);
+    // `inputs.package` must be set: the package is read once for every port. `makeLine`, when
+    // set, makes the run's serial line.
+    void Start(const FlashInputs& inputs, std::uint32_t timeoutMs,
+               FlashRun::LineFactory makeLine = {});
     void Join();
 
     // After Join(): how the run ended, with `packageName` (UTF-8) in its words. A run that

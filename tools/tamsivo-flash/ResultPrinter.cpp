@@ -26,6 +26,12 @@ int ResultPrinter::Print(const CliResult& result) const {
         if (!result.port.empty()) {
             json["port"] = result.port;
         }
+        if (!result.sha256.empty()) {
+            json["sha256"] = result.sha256;
+        }
+        if (!result.expectedSha256.empty()) {
+            json["expected_sha256"] = result.expectedSha256;
+        }
         json["bytes"] = result.bytes;
         json["frames"] = result.frames;
         if (result.sent) {

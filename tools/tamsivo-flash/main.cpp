@@ -15,6 +15,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <exception>
 #include <filesystem>
@@ -85,6 +86,17 @@ const CLI::Validator kNotEmpty(
     },
     "");
 
+// A SHA-256 as 64 hexadecimal digits, in either case; anything shorter could pin two packages.
+const CLI::Validator kSha256(
+    [](const std::string& value) {
+        const bool hex = value.size() == 64 &&
+                         value.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+        return hex ? std::string()
+                   : "give a SHA-256 of 64 hexadecimal digits, not " +
+                         (value.empty() ? std::string("an empty text") : value);
+    },
+    "");
+
 // A whole number from `least` to `most`, said in words when it is not.
 CLI::Validator WholeNumber(unsigned long long least, unsigned long long most, std::string what) {
     return CLI::Validator(
@@ -150,6 +162,19 @@ int Run(int argc, char** argv) {
                        "the file that records every run (default: the user's log of runs)")
             ->check(kNotEmpty);
     CLI::Option* noLog = app.add_flag("--no-log", options.noLog, "record nothing");
+    CLI::Option* trace =
+        app.add_option("--trace", options.tracePath,
+                       "write every byte sent and received, with its time, into FILE, and the "
+                       "run's settings and outcome; with several ports, the second port's into "
+                       "FILE.2 and so on")
+            ->type_name("FILE")
+            ->check(kNotEmpty);
+    CLI::Option* pin =
+        app.add_option("--expect-sha256", options.expectedSha256,
+                       "refuse, before anything is sent, a package whose SHA-256 is another "
+                       "(exit code 18); --check prints the package's SHA-256")
+            ->type_name("HEX")
+            ->check(kSha256);
     // A bare --history takes the default; an empty value is no number.
     std::size_t newest = kDefaultHistory;
     CLI::Option* history =
@@ -166,7 +191,10 @@ int Run(int argc, char** argv) {
         mode->excludes(port);
     }
     for (CLI::Option* mode : {listPorts, history}) {
-        mode->excludes(packageOption);
+        mode->excludes(packageOption)->excludes(pin);
+    }
+    for (CLI::Option* mode : {listPorts, check, history}) {
+        mode->excludes(trace);
     }
     listPorts->excludes(check)->excludes(simulate)->excludes(history);
     check->excludes(simulate)->excludes(history);
@@ -178,8 +206,10 @@ int Run(int argc, char** argv) {
     for (const std::string& argument : arguments) {
         // The parser reads "--port=" as a bare --port and would take the next argument as its
         // value: "--port=$PORT" with PORT unset must not turn the package name into a port name.
-        if (argument == "--port=" || argument == "--log=" || argument == "--history=") {
-            return Usage(argument.substr(0, argument.size() - 1) + " needs a value, not an empty text");
+        if (argument == "--port=" || argument == "--log=" || argument == "--history=" ||
+            argument == "--trace=" || argument == "--expect-sha256=") {
+            return Usage(argument.substr(0, argument.size() - 1) +
+                         " needs a value, not an empty text");
         }
         pointers.push_back(argument.c_str());
     }
@@ -213,6 +243,9 @@ int Run(int argc, char** argv) {
                      " ports at once");
     }
     options.json = options.json || options.jsonProgress;
+    std::transform(options.expectedSha256.begin(), options.expectedSha256.end(),
+                   options.expectedSha256.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (options.simulate) {
         std::string error;
         if (!tamsivo::cli::SimulatedAdapter::Validate(options.simulation, &error)) {

@@ -276,6 +276,7 @@ bool SerialLine::Close() {
 }
 
 bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
+    std::uint32_t& done = BeginTransfer().written;
     if (!IsOpen()) {
         return Fail(EBADF);
     }
@@ -285,7 +286,6 @@ bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
     const std::uint64_t limitMs =
         std::min(std::uint64_t{timeoutMs_} * count, std::uint64_t{timeoutMs_} + count) + 10;
     const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-    std::uint32_t done = 0;
     while (done < count) {
         const ssize_t written = ::write(fd, data + done, count - done);
         if (written > 0) {
@@ -309,6 +309,7 @@ bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
 }
 
 bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
+    std::uint32_t& got = BeginTransfer().received;
     if (!IsOpen()) {
         return Fail(EBADF);
     }
@@ -317,7 +318,6 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     const auto interByte = std::chrono::milliseconds(timeoutMs_);
     const auto total = start + std::chrono::milliseconds(std::uint64_t{10} * count + timeoutMs_);
     Clock::time_point lastByte{};
-    std::uint32_t got = 0;
     while (got < count) {
         auto deadline = total;
         if (got > 0 && lastByte + interByte < deadline) {
@@ -351,6 +351,7 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
 // pseudo-terminal's): the adapter stops taking bytes, or drops them, while nobody reads.
 EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
                                   std::uint8_t* echo) {
+    Transferred& moved = BeginTransfer();
     if (!IsOpen()) {
         Fail(EBADF);
         return EchoCheck::Failed;
@@ -361,8 +362,8 @@ EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
     const auto total = start + std::chrono::milliseconds(std::uint64_t{10} * count + timeoutMs_);
     Clock::time_point progress = start;
     Clock::time_point lastEcho = start;
-    std::uint32_t written = 0;
-    std::uint32_t echoed = 0;
+    std::uint32_t& written = moved.written;
+    std::uint32_t& echoed = moved.received;
     while (echoed < count) {
         if (written < count) {
             const ssize_t sent = ::write(fd, data + written, count - written);
@@ -391,6 +392,7 @@ EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
         if (received > 0) {
             const auto got = static_cast<std::uint32_t>(received);
             if (std::memcmp(echo + echoed, data + echoed, got) != 0) {
+                echoed += got;
                 Succeed();
                 return EchoCheck::Differs;
             }

@@ -156,22 +156,28 @@ bool SerialLine::Close() {
 
 // A timeout ends ReadFile and WriteFile successfully with fewer bytes; only the count tells.
 bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
+    Transferred& moved = BeginTransfer();
     if (!IsOpen()) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     DWORD written = 0;
-    if (!::WriteFile(AsHandle(handle_), data, count, &written, nullptr)) {
+    const BOOL done = ::WriteFile(AsHandle(handle_), data, count, &written, nullptr);
+    moved.written = written;
+    if (!done) {
         return Fail(static_cast<int>(::GetLastError()));
     }
     return written == count ? Succeed() : Fail(ShortTransferError(AsHandle(handle_)));
 }
 
 bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
+    Transferred& moved = BeginTransfer();
     if (!IsOpen()) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     DWORD received = 0;
-    if (!::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr)) {
+    const BOOL done = ::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr);
+    moved.received = received;
+    if (!done) {
         return Fail(static_cast<int>(::GetLastError()));
     }
     return received == count ? Succeed() : Fail(ShortTransferError(AsHandle(handle_)));
@@ -181,29 +187,36 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
 // is all that waits in the driver meanwhile, whatever its queues hold.
 EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
                                   std::uint8_t* echo) {
-    std::uint32_t echoed = 0;
-    for (std::uint32_t written = 0; written < count;) {
-        const std::uint32_t piece = std::min(kEchoPieceBytes, count - written);
+    // Each Write and Read counts its own bytes; the exchange's are their sum.
+    Transferred moved;
+    const auto ends = [this, &moved](EchoCheck check) {
+        transferred_ = moved;
+        return check;
+    };
+    // Takes `wanted` echo bytes, comparing what came even when fewer did.
+    const auto take = [&](std::uint32_t wanted) {
+        const bool read = Read(echo + moved.received, wanted);
+        const std::uint32_t got = LastTransfer().received;
+        const bool same = std::memcmp(echo + moved.received, data + moved.received, got) == 0;
+        moved.received += got;
+        return !same ? EchoCheck::Differs : read ? EchoCheck::Same : EchoCheck::Failed;
+    };
+    while (moved.written < count) {
+        const std::uint32_t piece = std::min(kEchoPieceBytes, count - moved.written);
+        const bool wrote = Write(data + moved.written, piece);
+        moved.written += LastTransfer().written;
         std::uint32_t waiting = 0;
-        if (!Write(data + written, piece) || !BytesWaiting(&waiting)) {
-            return EchoCheck::Failed;
+        if (!wrote || !BytesWaiting(&waiting)) {
+            return ends(EchoCheck::Failed);
         }
-        written += piece;
         // The bytes are there already: the read returns at once.
-        const std::uint32_t ready = std::min(waiting, count - echoed);
-        if (ready > 0 && !Read(echo + echoed, ready)) {
-            return EchoCheck::Failed;
+        if (const std::uint32_t ready = std::min(waiting, count - moved.received); ready > 0) {
+            if (const EchoCheck check = take(ready); check != EchoCheck::Same) {
+                return ends(check);
+            }
         }
-        if (std::memcmp(echo + echoed, data + echoed, ready) != 0) {
-            return EchoCheck::Differs;
-        }
-        echoed += ready;
     }
-    if (echoed < count && !Read(echo + echoed, count - echoed)) {
-        return EchoCheck::Failed;
-    }
-    return std::memcmp(echo + echoed, data + echoed, count - echoed) == 0 ? EchoCheck::Same
-                                                                          : EchoCheck::Differs;
+    return ends(moved.received < count ? take(count - moved.received) : EchoCheck::Same);
 }
 
 bool SerialLine::BytesWaiting(std::uint32_t* count) {
