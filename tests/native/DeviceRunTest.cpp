@@ -261,9 +261,7 @@ TEST(BkSimulatorLatency, EchoAndAnswerReachTheHostInPacketsNoSoonerThanTheChipLe
         ASSERT_TRUE(simulator.Start(&error)) << error;
         const int host = ::open(simulator.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         ASSERT_GE(host, 0);
-        Bytes frame(c.frameBytes, 0x5A);
-        frame[0] = 0;
-        frame[1] = static_cast<std::uint8_t>(c.frameBytes - 2);
+        Bytes frame = test::MakePackage({c.frameBytes - 2}, {0x5A}).bytes;
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(::write(host, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
         Bytes received;
