@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace tamsivo {
@@ -23,6 +25,7 @@ using sim::BkSimConfig;
 using sim::BkSimulator;
 using sim::Fault;
 using sim::kDefaultEchoBuffer;
+using sim::kUsbPacketData;
 using Bytes = std::vector<std::uint8_t>;
 
 class LastEnd : public FlashObserver {
@@ -101,11 +104,16 @@ TEST_F(DeviceRun, ResendsAndWaitsFollowTheScriptAndEachFrameIsAcceptedOnce) {
     const Bytes package = WritePackage({10, 20, 30}, {0x5A});
     BkSimConfig config;
     config.answers = "22,33,11,88,11,88,88,22,11";
-    auto simulator = Simulator(config);
-    EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
-    EXPECT_EQ(simulator->Accepted(), package);
-    EXPECT_EQ(simulator->FramesReceived(), 6u);
+    // Through a latency timer a wait and the answer after it reach the host together.
+    for (const std::uint32_t latencyMs : {0u, 16u}) {
+        config.latencyMs = latencyMs;
+        auto simulator = Simulator(config);
+        EXPECT_EQ(RunAgainst(*simulator), Outcome::Done) << latencyMs << " ms";
+        EXPECT_EQ(simulator->Accepted(), package);
+        EXPECT_EQ(simulator->FramesReceived(), 6u);
+    }
 
+    config.latencyMs = 0;
     config.answers = "ok,33*";
     auto failing = Simulator(config);
     EXPECT_EQ(RunAgainst(*failing), Outcome::LineError);
@@ -113,7 +121,8 @@ TEST_F(DeviceRun, ResendsAndWaitsFollowTheScriptAndEachFrameIsAcceptedOnce) {
 }
 
 // Each fault on the second frame; the out-of-step ones at the real line's speed, where a byte
-// too early, too many or out of nowhere would otherwise be read as the verdict.
+// too early, too many or out of nowhere would otherwise be read as the verdict, also through an
+// adapter that holds the echo's tail and the answer for its latency timer.
 TEST_F(DeviceRun, EachDeviceFaultEndsWithItsOwnNotificationNeverWithSuccess) {
     struct Case {
         Fault fault;
@@ -124,6 +133,7 @@ TEST_F(DeviceRun, EachDeviceFaultEndsWithItsOwnNotificationNeverWithSuccess) {
         // The first frame only; for a stream out of step, the third may go out before the
         // byte that shows it arrives (0: not checked).
         std::size_t accepted = 402;
+        std::uint32_t latencyMs = 0;
     };
     const std::vector<Case> cases = {
         {Fault::NoEcho, 0, "", 0, Outcome::NoEcho},
@@ -138,16 +148,21 @@ TEST_F(DeviceRun, EachDeviceFaultEndsWithItsOwnNotificationNeverWithSuccess) {
         {Fault::ExtraEcho, 0x11, "ok,44", 0, Outcome::LineError, 0},
         // The noise after the second frame's answer lands in the third frame's echo.
         {Fault::Noise, 0x11, "ok,ok,44", kFlashBaudRate, Outcome::LineError, 0},
+        {Fault::EarlyAnswer, 0, "ok,44", kFlashBaudRate, Outcome::LineError, 0, 16},
+        {Fault::ExtraEcho, 0x11, "ok,44", kFlashBaudRate, Outcome::LineError, 0, 16},
+        {Fault::Noise, 0x11, "ok,ok,44", kFlashBaudRate, Outcome::LineError, 0, 16},
     };
     WritePackage({400, 400, 400}, {0x11, 0x13, 0x44});
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(static_cast<int>(c.fault)) + " " + c.answers);
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.fault)) + " " + c.answers + " " +
+                     std::to_string(c.latencyMs) + " ms");
         BkSimConfig config;
         config.fault = c.fault;
         config.faultFrame = 2;
         config.faultAnswer = c.byte;
         config.answers = c.answers;
         config.baud = c.baud;
+        config.latencyMs = c.latencyMs;
         auto simulator = Simulator(config);
         EXPECT_EQ(RunAgainst(*simulator), c.expected);
         if (c.accepted != 0) {
@@ -157,7 +172,8 @@ TEST_F(DeviceRun, EachDeviceFaultEndsWithItsOwnNotificationNeverWithSuccess) {
 }
 
 // A byte after the last frame's echo was taken for its verdict; whatever comes next, and however
-// late, the update is not reported done: the computer's own refusal, or the adapter vanishing.
+// late, the update is not reported done: the computer's own refusal, or the adapter vanishing,
+// also when the adapter holds the stray byte for a latency timer longer than it takes to vanish.
 TEST_F(DeviceRun, TheLastVerdictIsConfirmedWhateverHappensMeanwhile) {
     WritePackage({400, 400}, {0x5A});
     struct Case {
@@ -181,8 +197,12 @@ TEST_F(DeviceRun, TheLastVerdictIsConfirmedWhateverHappensMeanwhile) {
     vanishing.faultFrame = 2;
     vanishing.faultAnswer = ANSWER_OK;
     vanishing.faultDelayMs = 100;
-    EXPECT_EQ(RunAgainst(*Simulator(vanishing)), Outcome::LineError);
-    EXPECT_TRUE(IsVanishedDeviceError(stats_.end.lineError)) << stats_.end.lineError;
+    for (const std::uint32_t latencyMs : {0u, 150u}) {
+        SCOPED_TRACE(std::to_string(latencyMs) + " ms");
+        vanishing.latencyMs = latencyMs;
+        EXPECT_EQ(RunAgainst(*Simulator(vanishing)), Outcome::LineError);
+        EXPECT_TRUE(IsVanishedDeviceError(stats_.end.lineError)) << stats_.end.lineError;
+    }
 }
 
 // An adapter echoes every byte as it passes and holds only so much of its echo while the host
@@ -212,6 +232,53 @@ TEST_F(DeviceRun, ADroppedAdapterFailsTheRunAtOnceNotAfterTheTimeout) {
     const Outcome end = RunAgainst(*simulator, 5000);
     EXPECT_TRUE(end == Outcome::NoEcho || end == Outcome::NoAnswer) << RowOf(end).key;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+}
+
+// A USB adapter's chip passes what the line brings on in packets: a full one at once, a partial
+// one when the latency timer has run since its first byte came in. At 9600 baud a byte takes
+// 1.04 ms, so a 20 ms timer cuts a frame's echo, and 62 bytes fill a packet before 80 ms pass.
+TEST(BkSimulatorLatency, EchoAndAnswerReachTheHostInPacketsNoSoonerThanTheChipLetsThemGo) {
+    struct Packet {
+        std::size_t bytes;
+        int notBeforeMs; // since the host wrote the frame
+    };
+    struct Case {
+        std::uint32_t latencyMs;
+        std::uint32_t frameBytes;
+        std::vector<Packet> packets; // the answer ends the last
+    };
+    const std::vector<Case> cases = {
+        {20, 30, {{20, 21}, {11, 41}}},
+        {80, 70, {{kUsbPacketData, 64}, {9, 145}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.latencyMs) + " ms");
+        BkSimConfig config;
+        config.baud = 9600;
+        config.latencyMs = c.latencyMs;
+        BkSimulator simulator(config);
+        std::string error;
+        ASSERT_TRUE(simulator.Start(&error)) << error;
+        const int host = ::open(simulator.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(host, 0);
+        Bytes frame = test::MakePackage({c.frameBytes - 2}, {0x5A}).bytes;
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(::write(host, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+        Bytes received;
+        for (const Packet& expected : c.packets) {
+            pollfd readable{host, POLLIN, 0};
+            ASSERT_EQ(::poll(&readable, 1, 2000), 1) << "after " << received.size() << " bytes";
+            std::uint8_t buffer[256];
+            const ssize_t got = ::read(host, buffer, sizeof buffer);
+            EXPECT_GE(std::chrono::steady_clock::now() - start,
+                      std::chrono::milliseconds(expected.notBeforeMs));
+            ASSERT_EQ(got, static_cast<ssize_t>(expected.bytes));
+            received.insert(received.end(), buffer, buffer + got);
+        }
+        frame.push_back(ANSWER_OK);
+        EXPECT_EQ(received, frame);
+        ::close(host);
+    }
 }
 
 TEST(BkSimulatorScript, ParsesAnswersAndRefusesMalformedScripts) {

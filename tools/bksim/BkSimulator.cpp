@@ -412,7 +412,8 @@ BkSimulator::HostState BkSimulator::ServeHost() {
             return HostState::Stopping;
         }
         bool blocked = false;
-        const HostState written = WriteDue(&blocked);
+        Clock::time_point wake;
+        const HostState written = WriteDue(&blocked, &wake);
         if (written != HostState::Present) {
             return written;
         }
@@ -421,7 +422,7 @@ BkSimulator::HostState BkSimulator::ServeHost() {
         timespec timeout{};
         const timespec* wait = nullptr;
         if (!blocked && !out_.empty()) {
-            const auto left = std::max(Clock::duration::zero(), out_.front().due - Clock::now());
+            const auto left = std::max(Clock::duration::zero(), wake - Clock::now());
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
             timeout.tv_sec = static_cast<time_t>(seconds.count());
             timeout.tv_nsec = static_cast<long>(
@@ -514,36 +515,36 @@ BkSimulator::HostState BkSimulator::ReadFromHost() {
     return HostState::Present;
 }
 
-BkSimulator::HostState BkSimulator::WriteDue(bool* blocked) {
+BkSimulator::HostState BkSimulator::WriteDue(bool* blocked, Clock::time_point* wake) {
     *blocked = false;
     std::uint8_t batch[kWriteBatch];
     while (!out_.empty()) {
         const Clock::time_point now = Clock::now();
-        if (out_.front().due > now) {
-            return HostState::Present;
-        }
-        std::size_t count = 0;
-        OutByte& first = out_.front();
-        if (first.hangUp) {
+        if (out_.front().hangUp) {
+            *wake = out_.front().due;
+            if (*wake > now) {
+                return HostState::Present;
+            }
             DropLine();
             return HostState::Stopping;
         }
-        if (first.frame) {
-            // The record must be complete before the host can see the OK.
-            if (first.byte == ANSWER_OK) {
-                Record(*first.frame);
-                first.frame.reset();
+        if (released_ == 0) {
+            const std::size_t burst = NextBurst(now, wake);
+            if (*wake > now) {
+                return HostState::Present;
             }
-            batch[0] = first.byte;
-            count = 1;
-        } else {
-            while (count < kWriteBatch && count < out_.size() && out_[count].due <= now &&
-                   !out_[count].frame && !out_[count].hangUp) {
-                batch[count] = out_[count].byte;
-                ++count;
-            }
+            released_ = burst;
         }
-        const ssize_t written = ::write(master_, batch, count);
+        for (std::size_t i = 0; i < released_; ++i) {
+            OutByte& byte = out_[i];
+            // The record must be complete before the host can see the OK.
+            if (byte.frame && byte.byte == ANSWER_OK) {
+                Record(*byte.frame);
+                byte.frame.reset();
+            }
+            batch[i] = byte.byte;
+        }
+        const ssize_t written = ::write(master_, batch, released_);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -558,22 +559,41 @@ BkSimulator::HostState BkSimulator::WriteDue(bool* blocked) {
             NoteError(ErrnoText("write to the master of", slavePath_));
             return HostState::Stopping;
         }
-        if (written == 1 && count == 1 && out_.front().frame) {
-            // A scripted wait: the next scripted answer for the same frame follows.
-            OutByte wait = std::move(out_.front());
-            out_.pop_front();
-            ScheduleAnswer(NextScriptAnswer(), true,
-                           wait.due + std::chrono::milliseconds(config_.processingDelayMs),
-                           std::move(wait.frame));
-            continue;
-        }
         out_.erase(out_.begin(), out_.begin() + written);
-        if (static_cast<std::size_t>(written) < count) {
+        released_ -= static_cast<std::size_t>(written);
+        if (released_ > 0) {
             *blocked = true;
             return HostState::Present;
         }
     }
     return HostState::Present;
+}
+
+std::size_t BkSimulator::NextBurst(Clock::time_point now, Clock::time_point* release) {
+    const bool timed = config_.latencyMs != 0;
+    const Clock::time_point expiry = out_.front().due + Latency();
+    const std::size_t most = timed ? kUsbPacketData : kWriteBatch;
+    std::size_t count = 0;
+    for (; count < most && count < out_.size(); ++count) {
+        OutByte& byte = out_[count];
+        if (byte.hangUp || (timed ? byte.due >= expiry : byte.due > now)) {
+            break;
+        }
+        if (byte.frame && byte.byte == ANSWER_WAIT) {
+            // The БК answers again once its wait has gone out on the line, whatever the adapter
+            // does with the wait: the next answer may share the wait's packet.
+            ScheduleAnswer(NextScriptAnswer(), true,
+                           byte.due + std::chrono::milliseconds(config_.processingDelayMs),
+                           std::exchange(byte.frame, nullptr));
+        }
+    }
+    if (!timed) {
+        *release = out_.front().due;
+    } else {
+        // The chip sends a full packet at once, anything less when its timer runs out.
+        *release = count == kUsbPacketData ? out_[count - 1].due : expiry;
+    }
+    return count;
 }
 
 bool BkSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
@@ -634,16 +654,19 @@ void BkSimulator::FrameComplete() {
     case Fault::HangUp: {
         const Clock::time_point stray = Depart(LineFree());
         out_.push_back(OutByte{stray, config_.faultAnswer, false, nullptr});
+        // Counted from when the adapter has passed the stray byte on at the latest: a terminal
+        // that hangs up discards what its reader has not taken yet.
         OutByte hangUp;
-        hangUp.due = stray + std::chrono::milliseconds(config_.faultDelayMs);
+        hangUp.due = stray + Latency() + std::chrono::milliseconds(config_.faultDelayMs);
         hangUp.hangUp = true;
         out_.push_back(std::move(hangUp));
         return;
     }
     case Fault::Noise:
         ScheduleAnswer(NextScriptAnswer(), true, earliest, std::move(frame));
-        out_.push_back(
-            OutByte{Depart(LineFree() + kNoiseDelay), config_.faultAnswer, false, nullptr});
+        // After the host has the answer, which the adapter may hold for its timer.
+        out_.push_back(OutByte{Depart(LineFree() + Latency() + kNoiseDelay), config_.faultAnswer,
+                               false, nullptr});
         return;
     case Fault::EarlyAnswer:
     case Fault::None:
@@ -701,6 +724,7 @@ void BkSimulator::ResetSession() {
     frame_.clear();
     frameFault_ = Fault::None;
     out_.clear();
+    released_ = 0;
     lineAnchor_ = Clock::time_point{};
     lineBytes_ = 0;
 }

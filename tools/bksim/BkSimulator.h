@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -41,6 +42,9 @@ struct FaultName {
 
 // An adapter chip and its driver buffer a few KiB of what goes back to the host.
 inline constexpr std::uint32_t kDefaultEchoBuffer = 4096;
+// A USB adapter's chip sends what it received from the line in packets of 64 bytes, two of
+// which are its own status: a full packet carries 62 of the line's bytes.
+inline constexpr std::size_t kUsbPacketData = 62;
 
 struct BkSimConfig {
     // Answers per frame, comma separated: hexadecimal bytes or "ok"; a trailing '*' repeats
@@ -53,6 +57,10 @@ struct BkSimConfig {
     // more of the host's, as a real adapter whose buffers are full and a pseudo-terminal do.
     // 0: it takes everything at once (a kinder peer than the field).
     std::uint32_t echoBuffer = kDefaultEchoBuffer;
+    // A USB adapter's latency timer: what the line brings goes on to the host when
+    // kUsbPacketData bytes wait or this long after the first of them arrived, whichever comes
+    // first. 0: each byte as soon as it has arrived.
+    std::uint32_t latencyMs = 0;
     Fault fault = Fault::None;
     std::uint32_t faultFrame = 0;
     std::uint8_t faultAnswer = 0;
@@ -68,8 +76,8 @@ struct BkSimConfig {
 // script. Serves one host open after another until stopped.
 class BkSimulator {
 public:
-    // How long after its frame's answer a Noise byte comes: long enough for the host to have
-    // purged and started the next frame.
+    // How long after its frame's answer has reached the host a Noise byte comes: long enough
+    // for the host to have purged and started the next frame.
     static constexpr std::chrono::milliseconds kNoiseDelay{30};
 
     explicit BkSimulator(BkSimConfig config);
@@ -105,8 +113,9 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    // One byte waiting for its departure time. Answer bytes carry the frame they answer:
-    // an OK records it, a scripted wait pulls the next scripted answer for it.
+    // One byte on its way to the host; `due` is when its last bit has come in from the line.
+    // Answer bytes carry the frame they answer: an OK records it, a scripted wait pulls the next
+    // scripted answer for it.
     struct OutByte {
         Clock::time_point due;
         std::uint8_t byte = 0;
@@ -124,7 +133,10 @@ private:
     HostState ReadFromHost();
     // How many more of the host's bytes the adapter takes now (see echoBuffer).
     std::size_t Room() const;
-    HostState WriteDue(bool* blocked);
+    // Hands the host what the adapter passes on by now; otherwise `wake` is when it next will.
+    HostState WriteDue(bool* blocked, Clock::time_point* wake);
+    // The bytes at the front of out_ that reach the host together, and when they do.
+    std::size_t NextBurst(Clock::time_point now, Clock::time_point* release);
     bool TakeByte(std::uint8_t byte, Clock::time_point arrival);
     void FrameComplete();
     void ScheduleAnswer(std::uint8_t answer, bool scripted, Clock::time_point earliest,
@@ -132,6 +144,9 @@ private:
     std::uint8_t NextScriptAnswer();
     Clock::time_point Depart(Clock::time_point earliest);
     Clock::time_point LineFree() const;
+    std::chrono::milliseconds Latency() const {
+        return std::chrono::milliseconds(config_.latencyMs);
+    }
     void ResetSession();
     void Record(const std::vector<std::uint8_t>& frame);
     void DropLine();
@@ -168,6 +183,7 @@ private:
     std::vector<std::uint8_t> frame_; // the frame being received, length bytes included
     Fault frameFault_ = Fault::None;
     std::deque<OutByte> out_;
+    std::size_t released_ = 0;     // front bytes of out_ passed on, not yet taken by the host
     Clock::time_point lineAnchor_; // the line is busy until lineAnchor_ + lineBytes_ bytes
     std::uint64_t lineBytes_ = 0;
 };

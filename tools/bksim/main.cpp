@@ -65,6 +65,13 @@ int main(int argc, char** argv) {
                        std::to_string(tamsivo::sim::kDefaultEchoBuffer) +
                        "; 0 takes everything at once)")
         ->type_name("N");
+    app.add_option("--latency-ms", config.latencyMs,
+                   "Pass what comes from the line on to the host as a USB adapter's chip does: " +
+                       std::to_string(tamsivo::sim::kUsbPacketData) +
+                       " bytes at a time, or fewer once N ms have passed since the first of "
+                       "them arrived (FTDI's latency timer, 16 by default there); 0, the "
+                       "default, passes each byte on at once")
+        ->type_name("N");
     CLI::Option* fault =
         app.add_option("--fault", faultName,
                        "Fault on frame --fault-frame: no-echo (frame swallowed), short-echo "
@@ -74,8 +81,8 @@ int main(int argc, char** argv) {
                        "early-answer (the answer before the echo's last byte), extra-echo "
                        "(the byte --fault-answer after the echo, then the answer, --fault-delay-ms "
                        "after it at the earliest), noise (the byte --fault-answer 30 ms after the "
-                       "answer), hang-up (the echo, the byte --fault-answer, then the adapter "
-                       "vanishes --fault-delay-ms later)")
+                       "answer has reached the host), hang-up (the echo, the byte --fault-answer, "
+                       "then the adapter vanishes --fault-delay-ms after passing it on)")
             ->type_name("KIND")
             ->check(CLI::IsMember(FaultNames(false)));
     CLI::Option* faultFrame =

@@ -92,10 +92,11 @@ bool DropModemLines(int fd) {
 }
 
 // USB serial adapters hold received bytes until their latency timer runs out, 16 ms on the
-// common chips, and a frame waits for two such holds (its echo and its answer): more than a
-// 256-byte frame takes on the line at 115200 baud. A driver that knows the low-latency mode
-// then passes bytes on at once or shortens the timer to 1 ms. Pseudo-terminals and many
-// drivers have no such mode (ENOTTY, EINVAL); the line works without it, only slower.
+// common chips, and every frame waits for one such hold, its echo's tail and its answer riding
+// in one packet: two thirds of what a 256-byte frame takes on the line at 115200 baud. A
+// driver that knows the low-latency mode then passes bytes on at once or shortens the timer to
+// 1 ms. Pseudo-terminals and many drivers have no such mode (ENOTTY, EINVAL); the line works
+// without it, only slower.
 bool EnableLowLatency(int fd, bool* enabled) {
     *enabled = false;
     serial_struct info{};
