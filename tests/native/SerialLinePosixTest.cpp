@@ -567,10 +567,16 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     const std::string pty = Pty();
     SerialLine held;
     ASSERT_TRUE(held.Open(pty.c_str(), kBaud, 300));
-    std::ostringstream locks;
-    locks << std::ifstream("/proc/locks").rdbuf();
-    Put("proc/locks", locks.str());
+    // Only this process's own lines: others' locks on pseudo-terminals come and go meanwhile.
     const std::string pid = std::to_string(::getpid());
+    std::ifstream kernelLocks("/proc/locks");
+    std::string locks;
+    for (std::string line; std::getline(kernelLocks, line);) {
+        if (line.find(" " + pid + " ") != std::string::npos) {
+            locks += line + '\n';
+        }
+    }
+    Put("proc/locks", locks);
     Put("proc/" + pid + "/comm", "tamsivo-flash\n");
     EXPECT_EQ(ExplainPortError(pty, EBUSY, root_).reason,
               "the port is in use by process " + pid + " (tamsivo-flash)");
