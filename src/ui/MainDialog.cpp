@@ -58,6 +58,7 @@ const MessageEntry MainDialog::messageEntries[] = {
     Command<&MainDialog::OnPackageLabel>(IDC_PACKAGE_NAME, STN_CLICKED),
     Command<&MainDialog::OnPortLabel>(IDC_PORT_NAME, STN_CLICKED),
     // The flash run's notifications.
+    On<kFinishStop, &MainDialog::OnFinishStop>(),
     On<WM_FLASH_SIZE, &MainDialog::OnFlashSize>(),
     On<WM_FLASH_PORT_ERROR, &MainDialog::OnFlashEnded<Outcome::PortError>>(),
     On<WM_FLASH_PROGRESS, &MainDialog::OnFlashProgress>(),

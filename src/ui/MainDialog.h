@@ -109,6 +109,13 @@ private:
     // Dispatches the input and posted messages that wait in the queue now, without waiting
     // for more; a quit request is handed on.
     void ServeWaitingInput();
+    void ServeInputDuringReport();
+    // The second half of a stop: waits for the worker, then tells of the cancellation unless the
+    // run told its own end meanwhile.
+    void FinishStop();
+    LRESULT OnFinishStop(WPARAM, LPARAM);
+    // Posted by a stop served inside a report of the worker's, which it cannot wait for there.
+    static constexpr UINT kFinishStop = WM_APP + 0x20;
     // Keeps the dialog's thread serving messages until the worker of the last run has ended,
     // then lets go of it: the worker may be blocked in a synchronous send to this window.
     void WaitForRunToEnd(HCURSOR waitCursor);
@@ -145,6 +152,7 @@ private:
     OwnedHandle worker_;       // the thread of the last run started here
     bool stopping_ = false;    // the stop command waits for the run to end
     bool runEndShown_ = false; // an ending notification was shown since the stop began
+    bool inRunReport_ = false; // serving input inside a report the worker waits on
     Brush ctlBrush_;
     HICON icon_ = nullptr; // shared resource icon: never destroyed
     Font buttonFont_;

@@ -82,8 +82,6 @@ void MainDialog::OnStart() {
 }
 
 void MainDialog::OnStop() {
-    const HCURSOR waitCursor = WaitCursor();
-    const HCURSOR previousCursor = ::SetCursor(waitCursor);
     AppState& state = TheAppState();
     // Any run started here that has not ended, whether or not its worker has taken its first
     // step, or has even been started: a stop clicked while the title animates or the package is
@@ -94,21 +92,38 @@ void MainDialog::OnStop() {
         state.idle = 1;
         stopping_ = true;
         runEndShown_ = false;
-        if (worker_) {
-            WaitForRunToEnd(waitCursor);
+        if (inRunReport_) {
+            // The worker waits in the report being served, and can end only once it returns:
+            // the rest of the stop comes after it.
+            Post(kFinishStop);
+        } else {
+            FinishStop();
         }
-        stopping_ = false;
-        // A run that ended on its own meanwhile has said how: a stop that came after the last
-        // frame was accepted cancels nothing.
-        if (!runEndShown_) {
-            ::MessageBeep(MB_ICONASTERISK);
-            const OutcomeRow& cancelled = RowOf(Outcome::Cancelled);
-            ShowScreen(cancelled.caption,
-                       OutcomeText(cancelled, state.portName, state.firmwareName,
-                                   PackageError::None),
-                       false, false, kTitleStepMs);
-            MoveFocus(cancelled.focus);
-        }
+    }
+}
+
+LRESULT MainDialog::OnFinishStop(WPARAM, LPARAM) {
+    FinishStop();
+    return 0;
+}
+
+void MainDialog::FinishStop() {
+    const HCURSOR waitCursor = WaitCursor();
+    const HCURSOR previousCursor = ::SetCursor(waitCursor);
+    if (worker_) {
+        WaitForRunToEnd(waitCursor);
+    }
+    stopping_ = false;
+    // A run that ended on its own meanwhile has said how: a stop that came after the last
+    // frame was accepted cancels nothing.
+    if (!runEndShown_) {
+        ::MessageBeep(MB_ICONASTERISK);
+        const AppState& state = TheAppState();
+        const OutcomeRow& cancelled = RowOf(Outcome::Cancelled);
+        ShowScreen(cancelled.caption,
+                   OutcomeText(cancelled, state.portName, state.firmwareName, PackageError::None),
+                   false, false, kTitleStepMs);
+        MoveFocus(cancelled.focus);
     }
     ::SetCursor(previousCursor);
 }
@@ -145,12 +160,15 @@ void MainDialog::WaitForRunToEnd(HCURSOR waitCursor) {
 }
 
 void MainDialog::ServeWaitingInput() {
-    // Bounded, so that a timer or a control that keeps posting cannot hold the start up.
+    // Input, and commands posted as a click posts them; nothing else, such as the second half of
+    // a stop posted meanwhile, which waits for the worker and so must not run inside a report.
+    // Bounded, so that a control that keeps posting cannot hold the run up.
     constexpr int kMostMessages = 256;
     MSG message{};
-    for (int served = 0; served < kMostMessages &&
-                         ::PeekMessageW(&message, nullptr, 0, 0,
-                                        PM_REMOVE | PM_QS_INPUT | PM_QS_POSTMESSAGE);
+    for (int served = 0;
+         served < kMostMessages &&
+         (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT) ||
+          ::PeekMessageW(&message, nullptr, WM_COMMAND, WM_COMMAND, PM_REMOVE));
          ++served) {
         if (message.message == WM_QUIT) {
             ::PostQuitMessage(static_cast<int>(message.wParam)); // for the loop it was meant for
@@ -246,13 +264,23 @@ void MainDialog::OnPortLabel() {
 LRESULT MainDialog::OnFlashSize(WPARAM, LPARAM byteCount) {
     progressBar_.SetRange(0, static_cast<int>(byteCount));
     progressBar_.SetPos(0);
+    ServeInputDuringReport();
     return 1;
 }
 
 // The worker sends only the progress that changes the bar (ProgressFilter): each is shown.
 LRESULT MainDialog::OnFlashProgress(WPARAM, LPARAM sentTotal) {
     progressBar_.SetPos(static_cast<int>(sentTotal));
+    ServeInputDuringReport();
     return 1;
+}
+
+// The worker waits in its report meanwhile: a stop clicked while the dialog was busy (painting,
+// animating) is served before the worker goes on to its next frame, not after it.
+void MainDialog::ServeInputDuringReport() {
+    inRunReport_ = true;
+    ServeWaitingInput();
+    inRunReport_ = false;
 }
 
 LRESULT MainDialog::ShowRunEnd(const OutcomeRow& outcome, LPARAM lParam) {

@@ -334,8 +334,41 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
         EXPECT_EQ(TheAppState().runAllowed.load(), 0);
         EXPECT_TRUE(dialog.Looks(false));
     });
+    steps.push_back([](Probe& dialog) {
+        // A stop clicked while the dialog was busy waits in the queue while the worker reports:
+        // it is served inside the report, so the worker sees it before its next frame.
+        static HANDLE go = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        static HWND window = dialog.Hwnd();
+        static std::uint8_t allowedAfterReport = 1;
+        dialog.startWorker = [] {
+            TheAppState().busy = 1;
+            return ::CreateThread(
+                nullptr, 0,
+                [](LPVOID) -> DWORD {
+                    ::WaitForSingleObject(go, INFINITE);
+                    ::SendMessageW(window, WM_FLASH_SIZE, 0, 100);
+                    allowedAfterReport = TheAppState().runAllowed.load();
+                    TheAppState().busy = 0;
+                    return 0;
+                },
+                nullptr, 0, nullptr);
+        };
+        dialog.Press(IDC_START_BUTTON);
+        dialog.Post(WM_COMMAND, MAKEWPARAM(IDC_STOP_BUTTON, BN_CLICKED),
+                    reinterpret_cast<LPARAM>(dialog.GetDlgItem(IDC_STOP_BUTTON)));
+        ::SetEvent(go);
+        // Serves only what the worker sends, as a busy dialog does: the stop stays queued.
+        while (TheAppState().busy.load() != 0) {
+            ::MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_SENDMESSAGE, 0);
+            MSG sent{};
+            ::PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        EXPECT_EQ(allowedAfterReport, 0);
+        ASSERT_TRUE(PumpUntil([&] { return dialog.Text(IDC_TITLE) == kCp1251<"ОТМЕНА">; }));
+        EXPECT_TRUE(dialog.Looks(false));
+    });
     Probe probe(steps);
-    EXPECT_EQ(RunProbe(probe), 3);
+    EXPECT_EQ(RunProbe(probe), 4);
 }
 
 TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle) {

@@ -179,8 +179,11 @@ void AwaitTheRest(int fd, std::uint32_t baudRate, std::uint32_t received, std::u
     if (received * byteTime > sinceLast + byteTime) {
         return;
     }
+    // The terminal holds 4 KiB of input at most; with more on its way the sender stalls (a
+    // pseudo-terminal) or bytes are lost (a driver that cannot hold them back) until it is read.
+    constexpr std::uint32_t kSafelyHeld = 2048;
     const auto now = Clock::now();
-    const auto wake = std::min(now + (left - 1) * byteTime, deadline);
+    const auto wake = std::min(now + (std::min(left, kSafelyHeld) - 1) * byteTime, deadline);
     if (wake <= now) {
         return;
     }
