@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -18,6 +20,8 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -182,6 +186,22 @@ TEST_F(StayAwakeOnABus, WithoutAnAnsweringLogindThereIsNoHoldAndNoError) {
     }
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (dir_ / "none").string()).c_str(), 1);
     EXPECT_FALSE(StayAwake("tamsivo-flash", "bk.enc", "COM3").Held());
+
+    // A bus that takes the connection and then never speaks: neither the hold nor its end may
+    // keep the run waiting for the bus's own timeouts (a minute and a half).
+    const fs::path mute = dir_ / "mute";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", mute.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + mute.string()).c_str(), 1);
+    auto held = std::async(std::launch::async,
+                           [] { return StayAwake("tamsivo-flash", "bk.enc", "COM3").Held(); });
+    ASSERT_EQ(held.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_FALSE(held.get());
+    ::close(listener);
 }
 
 } // namespace

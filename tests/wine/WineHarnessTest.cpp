@@ -27,6 +27,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -336,6 +337,9 @@ TEST_F(Wine, APortInUseIsBusyForEveryOtherProgram) {
 // own calls. The serial number stands in the instance identifier as Windows puts it there.
 TEST_F(Wine, AnFtdiAdaptersSlowLatencyTimerIsListedAndWarnedOf) {
     Serve(5);
+    // Another port, which a run through COM5 must not open: an open can change its modem lines.
+    const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(opens, Serve(6).SlavePath().c_str(), IN_OPEN), 0);
     const std::string device =
         "HKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_0403&PID_6001\\A50285BI";
     for (const auto& [key, name, type, value] : std::vector<std::array<std::string, 4>>{
@@ -352,9 +356,14 @@ TEST_F(Wine, AnFtdiAdaptersSlowLatencyTimerIsListedAndWarnedOf) {
     std::ofstream(package, std::ios::binary) << tamsivo::test::WindowsPackage().text;
     const std::string flasher = (kBin / "tools/tamsivo-flash/tamsivo-flash.exe").string();
     const int listed = Execute({kWine, flasher, "--list-ports"}, {}, kWork / "ftdi-list.log");
+    alignas(inotify_event) char events[4096];
+    while (::read(opens, events, sizeof events) > 0) { // the listing opened it
+    }
     const int flashed =
         Execute({kWine, flasher, "--port", "COM5", "--no-log", WindowsPath(package)}, {},
                 kWork / "ftdi-run.log");
+    EXPECT_LT(::read(opens, events, sizeof events), 0) << "the run opened COM6";
+    ::close(opens);
     Execute({kWine, "reg", "delete", device, "/f"}, {}, kWork / "ftdi-reg.log");
     const std::string list = ReadText(kWork / "ftdi-list.log");
     EXPECT_EQ(listed, 0) << list;

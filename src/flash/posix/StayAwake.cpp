@@ -15,8 +15,10 @@ namespace {
 // logind on demand, or hangs) is given up, so that it never holds a run back noticeably.
 constexpr std::chrono::milliseconds kAnswerTimeout{500};
 
+// Closed without a flush: the hold is a descriptor of its own and needs nothing more sent, and
+// a flush would wait on a bus that never answers for the bus's own timeout, a minute and a half.
 struct BusCloser {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+    void operator()(sd_bus* bus) const { sd_bus_close_unref(bus); }
 };
 struct MessageUnref {
     void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }

@@ -36,4 +36,10 @@ public:
 // ListSerialPorts() with the facts of `devices` instead of the system's.
 std::vector<SerialPortInfo> ListSerialPorts(const DeviceTable& devices);
 
+// What the device manager knows of the port `name` ("COM3"), without opening it or any other
+// port: a program that only asks about its own port must not open every other (an open can
+// change a port's modem lines). Its state is not known this way.
+SerialPortInfo DescribeSerialPort(const DeviceTable& devices, const std::string& name);
+SerialPortInfo DescribeSerialPort(const std::string& name);
+
 } // namespace tamsivo

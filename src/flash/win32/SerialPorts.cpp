@@ -85,6 +85,21 @@ void Describe(const DeviceTable& devices, const DeviceTable::Port& device, Seria
     }
 }
 
+// The port `name` as the device manager's `known` ports describe it; only its name where they do
+// not know it.
+SerialPortInfo Described(const DeviceTable& devices, const std::vector<DeviceTable::Port>& known,
+                         const std::string& name) {
+    SerialPortInfo port;
+    port.name = name;
+    const auto device = std::find_if(known.begin(), known.end(), [&](const auto& candidate) {
+        return ::_stricmp(candidate.name.c_str(), name.c_str()) == 0;
+    });
+    if (device != known.end()) {
+        Describe(devices, *device, &port);
+    }
+    return port;
+}
+
 // The state of COMn, or nothing when there is no such port. The same exclusive open as the
 // run's: a port that another program holds would only fail later.
 std::optional<PortState> Probe(int number) {
@@ -116,15 +131,8 @@ std::vector<SerialPortInfo> ListSerialPorts(const DeviceTable& devices) {
         if (!state) {
             continue;
         }
-        SerialPortInfo port;
-        port.name = "COM" + std::to_string(number);
+        SerialPortInfo port = Described(devices, known, "COM" + std::to_string(number));
         port.state = *state;
-        const auto device = std::find_if(known.begin(), known.end(), [&](const auto& candidate) {
-            return ::_stricmp(candidate.name.c_str(), port.name.c_str()) == 0;
-        });
-        if (device != known.end()) {
-            Describe(devices, *device, &port);
-        }
         ports.push_back(std::move(port));
     }
     std::stable_partition(ports.begin(), ports.end(),
@@ -134,6 +142,14 @@ std::vector<SerialPortInfo> ListSerialPorts(const DeviceTable& devices) {
 
 std::vector<SerialPortInfo> ListSerialPorts() {
     return ListSerialPorts(SystemDeviceTable());
+}
+
+SerialPortInfo DescribeSerialPort(const DeviceTable& devices, const std::string& name) {
+    return Described(devices, devices.Ports(), name);
+}
+
+SerialPortInfo DescribeSerialPort(const std::string& name) {
+    return DescribeSerialPort(SystemDeviceTable(), name);
 }
 
 std::vector<std::string> FreeSerialPorts() {
