@@ -27,6 +27,11 @@ public:
 
     // True once the user asked to stop.
     bool Requested() const;
+
+    // Before any run, a stop ends the program at once, nothing sent, with the cancelled exit
+    // code: Windows' own handler would end it with a code a script may take for success (Wine's
+    // gives 0). On POSIX the signals' default actions already give a failing status.
+    static void StopQuitsBeforeTheRuns();
 };
 
 } // namespace tamsivo::cli

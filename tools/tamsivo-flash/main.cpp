@@ -258,6 +258,7 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    tamsivo::cli::CancelHandler::StopQuitsBeforeTheRuns();
     try {
         return Run(argc, argv);
     } catch (const std::exception& e) {

@@ -85,4 +85,6 @@ bool CancelHandler::Requested() const {
     return g_requested.load();
 }
 
+void CancelHandler::StopQuitsBeforeTheRuns() {}
+
 } // namespace tamsivo::cli

@@ -1,5 +1,7 @@
 #include "CancelHandler.h"
 
+#include "ExitCode.h"
+
 #include <algorithm>
 
 #include <windows.h>
@@ -55,6 +57,15 @@ CancelHandler::~CancelHandler() {
 
 bool CancelHandler::Requested() const {
     return g_requested.load();
+}
+
+void CancelHandler::StopQuitsBeforeTheRuns() {
+    ::SetConsoleCtrlHandler(
+        [](DWORD) -> BOOL {
+            ::ExitProcess(static_cast<UINT>(EndOf(Outcome::Cancelled).code));
+            return TRUE;
+        },
+        TRUE);
 }
 
 } // namespace tamsivo::cli
