@@ -35,7 +35,7 @@ bool UpdaterApp::InitInstance() {
     // The owner of the selection dialog, which must not leave the main one open to clicks.
     SetMainWindow(&dialog);
 
-    state.firmwarePaths = std::make_unique<StringList>();
+    state.firmwarePaths = std::make_unique<PathList>();
     state.portNames = std::make_unique<StringList>();
     state.exeDir = GetExeDirectory();
     state.firmwarePaths->clear();

@@ -21,6 +21,14 @@ void ListBox::SetCurSel(int index) const {
     Send(LB_SETCURSEL, static_cast<WPARAM>(index));
 }
 
+void ListBox::SetItemData(int index, LPARAM data) const {
+    Send(LB_SETITEMDATA, static_cast<WPARAM>(index), data);
+}
+
+LPARAM ListBox::GetItemData(int index) const {
+    return Send(LB_GETITEMDATA, static_cast<WPARAM>(index));
+}
+
 std::string ListBox::GetText(int index) const {
     return ItemText(Hwnd(), index);
 }

@@ -19,6 +19,9 @@ public:
     void SetCurSel(int index) const;
     // Entry `index`'s text, "" when there is no such entry.
     std::string GetText(int index) const;
+    // A number kept with entry `index`, which follows it wherever the list sorts it.
+    void SetItemData(int index, LPARAM data) const;
+    LPARAM GetItemData(int index) const;
 
     static std::string ItemText(HWND list, int index);
     // The first entry equal to `text`, ignoring case, or LB_ERR.

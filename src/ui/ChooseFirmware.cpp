@@ -29,7 +29,7 @@ void ReportEmptyFolder(const AppState& state) {
 
 bool ChooseFirmware() {
     AppState& state = TheAppState();
-    const StringList* paths = state.firmwarePaths.get();
+    const PathList* paths = state.firmwarePaths.get();
     if (state.firmwareCount > 1) {
         FirmwareSelectDialog dialog;
         const INT_PTR result = dialog.DoModal();
@@ -43,7 +43,7 @@ bool ChooseFirmware() {
         return true;
     }
     if (state.firmwareCount == 1 && paths != nullptr && !paths->empty()) {
-        state.firmwareName = FileNameOfPath(paths->front());
+        state.firmwareName = paths->front().filename();
         return true;
     }
     ReportEmptyFolder(state);

@@ -24,20 +24,9 @@ std::wstring SearchDirectory(const std::wstring& pattern) {
     return full.substr(0, full.rfind(L'\\') + 1);
 }
 
-// The program handles names as Windows-1251. A name holding characters outside it would come
-// back with '?' in their place and name no file; its short alias, where the volume keeps one,
-// still names the same file.
-std::string EntryName(const WIN32_FIND_DATAW& entry) {
-    std::string name = Narrow(entry.cFileName);
-    if (Widen(name) != entry.cFileName && entry.cAlternateFileName[0] != L'\0') {
-        return Narrow(entry.cAlternateFileName);
-    }
-    return name;
-}
-
 } // namespace
 
-std::int32_t ScanFirmwareFolder(const std::filesystem::path& folder, StringList& list) {
+std::int32_t ScanFirmwareFolder(const std::filesystem::path& folder, PathList& list) {
     // The system's wildcard ignores letter case, so "*.enc" also finds "*.ENC". Nothing is
     // filtered by attribute: hidden entries and folders with a matching name count too.
     const std::wstring pattern = (folder / L"*.enc").native();
@@ -46,14 +35,20 @@ std::int32_t ScanFirmwareFolder(const std::filesystem::path& folder, StringList&
     if (search == INVALID_HANDLE_VALUE) {
         return 0; // no folder, or nothing in it matches
     }
-    const std::string directory = Narrow(SearchDirectory(pattern));
+    // Long names only: a name outside Windows-1251 opens as it is, without the short alias
+    // that not every volume keeps.
+    const std::filesystem::path directory = SearchDirectory(pattern);
     std::int32_t count = 0;
     do {
-        list.push_back(directory + EntryName(entry));
+        list.push_back(directory / entry.cFileName);
         ++count;
     } while (::FindNextFileW(search, &entry));
     ::FindClose(search);
     return count;
+}
+
+std::string ShownName(const std::filesystem::path& name) {
+    return Narrow(name.native());
 }
 
 } // namespace tamsivo

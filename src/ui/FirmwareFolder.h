@@ -11,12 +11,11 @@ namespace tamsivo {
 // Appends the full path of every entry of `folder` matching "*.enc" (the system's
 // case-insensitive wildcard; hidden files and folders included) to `list`, in the order the
 // system enumerates them, and returns how many. The list is never emptied here. Paths are
-// absolute even for a relative `folder`, spelt in Windows-1251 to be shown; an entry's name
-// that Windows-1251 cannot hold is given by its short alias, which still opens the file where
-// the volume keeps one. A missing folder finds nothing (0).
-std::int32_t ScanFirmwareFolder(const std::filesystem::path& folder, StringList& list);
+// absolute even for a relative `folder`, and name the entries as the file system does. A
+// missing folder finds nothing (0).
+std::int32_t ScanFirmwareFolder(const std::filesystem::path& folder, PathList& list);
 
-// The part of `path` after its last backslash.
-std::string FileNameOfPath(const std::string& path);
+// A package's name as the dialog shows it: Windows-1251, with '?' for what it cannot spell.
+std::string ShownName(const std::filesystem::path& name);
 
 } // namespace tamsivo

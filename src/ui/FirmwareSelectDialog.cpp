@@ -39,7 +39,6 @@ void FirmwareSelectDialog::DoDataExchange(DataExchange& exchange) {
     exchange.Control(IDC_SELECT_HEADING, headingLabel_);
     exchange.Control(IDC_SELECT_INSTRUCTION, instructionLabel_);
     exchange.Control(IDC_FIRMWARE_LIST, list_);
-    exchange.ListBoxString(IDC_FIRMWARE_LIST, selectedName_);
 }
 
 bool FirmwareSelectDialog::OnInitDialog() {
@@ -62,12 +61,16 @@ bool FirmwareSelectDialog::OnInitDialog() {
     okButton_.SetCaptionColor(kText);
     UpdateData(true);
 
-    if (const StringList* paths = TheAppState().firmwarePaths.get()) {
-        for (const std::string& path : *paths) {
-            if (list_.AddString(FileNameOfPath(path)) < 0) {
+    if (const PathList* paths = TheAppState().firmwarePaths.get()) {
+        for (std::size_t i = 0; i < paths->size(); ++i) {
+            const std::string shown = ShownName((*paths)[i].filename());
+            const int entry = list_.AddString(shown);
+            if (entry < 0) {
                 throw std::runtime_error("firmware selection: the list refused the entry \"" +
-                                         FileNameOfPath(path) + "\"");
+                                         shown + "\"");
             }
+            // Which file the entry stands for, wherever the sorted list puts it.
+            list_.SetItemData(entry, static_cast<LPARAM>(i));
         }
     }
     // The list box sorts, so this is the alphabetically first name, not the first found.
@@ -76,6 +79,18 @@ bool FirmwareSelectDialog::OnInitDialog() {
     // 1 names no sound of its own, so the system plays its default one.
     ::MessageBeep(1);
     return true;
+}
+
+void FirmwareSelectDialog::OnOK() {
+    const PathList* paths = TheAppState().firmwarePaths.get();
+    const int entry = list_.GetCurSel();
+    if (paths != nullptr && entry >= 0) {
+        const auto file = static_cast<std::size_t>(list_.GetItemData(entry));
+        if (file < paths->size()) {
+            selectedName_ = (*paths)[file].filename();
+        }
+    }
+    Dialog::OnOK();
 }
 
 void FirmwareSelectDialog::OnSelectionChange() {

@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "text/Cp1251Literal.h"
 #include "ui/ChooseFirmware.h"
+#include "ui/FirmwareFolder.h"
 #include "ui/FlashNotifications.h"
 #include "ui/PortDiscovery.h"
 
@@ -130,7 +131,7 @@ bool MainDialog::OnInitDialog() {
     state.helpShown = 0;
 
     if (ChooseFirmware()) {
-        packageNameLabel_.SetText(state.firmwareName);
+        packageNameLabel_.SetText(ShownName(state.firmwareName));
         state.idle = 1;
     } else {
         // Nothing to send: the dialog closes as soon as its initialisation is over.

@@ -121,7 +121,8 @@ void MainDialog::FinishStop() {
         const AppState& state = TheAppState();
         const OutcomeRow& cancelled = RowOf(Outcome::Cancelled);
         ShowScreen(cancelled.caption,
-                   OutcomeText(cancelled, state.portName, state.firmwareName, PackageError::None),
+                   OutcomeText(cancelled, state.portName, ShownName(state.firmwareName),
+                               PackageError::None),
                    false, false, kTitleStepMs);
         MoveFocus(cancelled.focus);
     }
@@ -222,11 +223,11 @@ void MainDialog::OnPackageLabel() {
         return;
     }
     if (!state.firmwarePaths) {
-        state.firmwarePaths = std::make_unique<StringList>();
+        state.firmwarePaths = std::make_unique<PathList>();
     }
     state.firmwarePaths->clear();
     state.firmwareCount = ScanFirmwareFolder(state.exeDir / kUpdatesFolder, *state.firmwarePaths);
-    const std::string chosenBefore = state.firmwareName;
+    const std::filesystem::path chosenBefore = state.firmwareName;
     // False (an empty folder, after its message box, or a cancelled choice) keeps the package
     // chosen before.
     const bool chosen = ChooseFirmware();
@@ -237,7 +238,7 @@ void MainDialog::OnPackageLabel() {
         return;
     }
     if (chosen) {
-        packageNameLabel_.SetText(state.firmwareName);
+        packageNameLabel_.SetText(ShownName(state.firmwareName));
         state.idle = 1;
     }
 }
@@ -290,7 +291,7 @@ LRESULT MainDialog::ShowRunEnd(const OutcomeRow& outcome, LPARAM lParam) {
     state.runAllowed = 0;
     state.idle = 1;
     ShowScreen(outcome.caption,
-               OutcomeText(outcome, state.portName, state.firmwareName,
+               OutcomeText(outcome, state.portName, ShownName(state.firmwareName),
                            static_cast<PackageError>(lParam)),
                false, false, kTitleStepMs);
     MoveFocus(outcome.focus);

@@ -28,7 +28,7 @@ constexpr const char* kCancelled = kCp1251<"Обновление отменен�
 // The shared state as a start-up with packages leaves it, put back afterwards.
 class DialogTest : public ::testing::Test {
 protected:
-    void SetUp() override { Scan({"C:\\Tamsivo\\UPDATES\\one.enc"}); }
+    void SetUp() override { Scan({L"C:\\Tamsivo\\UPDATES\\one.enc"}); }
     void TearDown() override {
         AppState& state = TheAppState();
         state.firmwarePaths.reset();
@@ -41,36 +41,37 @@ protected:
         state.runAllowed = 0;
         state.busy = 0;
     }
-    static void Scan(std::vector<std::string> paths) {
+    static void Scan(PathList paths) {
         AppState& state = TheAppState();
         state.exeDir = L"C:\\Tamsivo";
         state.firmwareCount = static_cast<std::int32_t>(paths.size());
-        state.firmwarePaths = std::make_unique<StringList>(std::move(paths));
+        state.firmwarePaths = std::make_unique<PathList>(std::move(paths));
     }
 };
 
 TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
-    Scan({kCp1251<"C:\\u\\Прошивка.enc">, "C:\\u\\b.enc", "C:\\u\\A.enc"});
+    // A name outside Windows-1251 shows as well as the code page can, and is taken as it is.
+    Scan({L"C:\\u\\Прошивка.enc", L"C:\\u\\b.enc", L"C:\\u\\A.enc", L"C:\\u\\Ολγα.enc"});
     struct Case {
         std::function<void(HWND)> act;
         bool chosen;
-        const char* name;
+        const wchar_t* name;
     };
     const std::vector<Case> cases = {
-        {[](HWND d) { Click(d, IDOK); }, true, "A.enc"}, // the first in the list's order
+        {[](HWND d) { Click(d, IDOK); }, true, L"Ολγα.enc"}, // the first in the list's order
         {[](HWND d) {
-             ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 2, 0);
+             ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 3, 0);
              ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, LBN_DBLCLK), 0);
          },
-         true, kCp1251<"Прошивка.enc">},
+         true, L"Прошивка.enc"},
         {[](HWND d) {
-             ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 1, 0);
+             ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 2, 0);
              ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, LBN_SELCHANGE), 0);
              ::SendMessageW(d, WM_KEYDOWN, VK_RETURN, 0);
              Click(d, IDOK);
          },
-         true, "b.enc"},
-        {[](HWND d) { Click(d, IDCANCEL); }, false, "b.enc"}, // the previous choice stays
+         true, L"b.enc"},
+        {[](HWND d) { Click(d, IDCANCEL); }, false, L"b.enc"}, // the previous choice stays
     };
     for (const Case& c : cases) {
         std::vector<std::string> listed;
@@ -105,15 +106,16 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
             c.act(dialog);
         });
         EXPECT_EQ(ChooseFirmware(), c.chosen);
-        EXPECT_EQ(TheAppState().firmwareName, c.name);
-        EXPECT_EQ(listed, (std::vector<std::string>{"A.enc", "b.enc", kCp1251<"Прошивка.enc">}));
+        EXPECT_EQ(TheAppState().firmwareName, std::filesystem::path(c.name));
+        EXPECT_EQ(listed, (std::vector<std::string>{"????.enc", "A.enc", "b.enc",
+                                                    kCp1251<"Прошивка.enc">}));
         EXPECT_EQ(brush.lbColor, RGB(10, 10, 10)) << "the dialog's own dark background";
     }
 
     // One package is taken without asking; none is said in a box, and the choice stays.
-    Scan({"C:\\Tamsivo\\UPDATES\\only.enc"});
+    Scan({L"C:\\Tamsivo\\UPDATES\\only.enc"});
     EXPECT_TRUE(ChooseFirmware());
-    EXPECT_EQ(TheAppState().firmwareName, "only.enc");
+    EXPECT_EQ(TheAppState().firmwareName, std::filesystem::path(L"only.enc"));
     Scan({});
     std::string boxText;
     ModalStep box([&](HWND dialog) {
@@ -124,7 +126,7 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
     EXPECT_FALSE(ChooseFirmware());
     EXPECT_EQ(boxText, kCp1251<"В папке\n\"C:\\Tamsivo\\updates\\\"\nне обнаружено ни одного файла "
                                "микропрограммы БК.\nДальнейшая работа невозможна.">);
-    EXPECT_EQ(TheAppState().firmwareName, "only.enc");
+    EXPECT_EQ(TheAppState().firmwareName, std::filesystem::path(L"only.enc"));
 }
 
 // The main dialog with test steps run from its own modal loop, its worker started by the test.
@@ -400,7 +402,7 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
         ModalStep box([](HWND message) { Click(message, IDOK); });
         dialog.Press(IDC_PACKAGE_NAME);
         EXPECT_TRUE(box.Saw());
-        EXPECT_EQ(state.firmwareName, "one.enc");
+        EXPECT_EQ(state.firmwareName, std::filesystem::path(L"one.enc"));
         EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "one.enc");
 
         // Help shows the contacts in place of the ports, and puts the screen back; never
@@ -457,13 +459,13 @@ TEST_F(DialogTest, TheSelectionIsOwnedByTheMainDialogAndARunBegunMeanwhileKeepsI
         EXPECT_EQ(owner, dialog.Hwnd());
         EXPECT_FALSE(enabled);
         EXPECT_EQ(dialog.starts, 1);
-        EXPECT_EQ(TheAppState().firmwareName, "one.enc");
+        EXPECT_EQ(TheAppState().firmwareName, std::filesystem::path(L"one.enc"));
         EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "one.enc");
         dialog.Send(WM_FLASH_DONE, 0, 0);
         // Now idle, the same choice is taken.
         ModalStep again([](HWND selection) { Click(selection, IDOK); });
         dialog.Press(IDC_PACKAGE_NAME);
-        EXPECT_EQ(TheAppState().firmwareName, "a.enc");
+        EXPECT_EQ(TheAppState().firmwareName, std::filesystem::path(L"a.enc"));
         EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "a.enc");
     }});
     EXPECT_EQ(RunProbe(probe), 1);

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -127,20 +128,26 @@ TEST(Program, GreetsWithTheRememberedPortAndRemembersTheOneShown) {
 }
 
 // One update through COM5 from start to "ВЫПОЛНЕНО"; the harness checks what arrived. With
-// TAMSIVO_EXPECT_END the simulator fails the run in that way instead.
+// TAMSIVO_EXPECT_END the simulator fails the run in that way instead; TAMSIVO_PACKAGE names the
+// package when it is not bk.enc.
 TEST(Program, UpdatesAndShowsTheOutcome) {
+    std::wstring package = WideEnvironment(L"TAMSIVO_PACKAGE");
+    package = package.empty() ? L"bk.enc" : package;
+    const std::u8string recorded = std::filesystem::path(package).u8string();
     StorePort(L"COM5");
     Program program;
     const HWND main = program.Window(kMainTitle);
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(program.WaitText(main, IDC_PORT_NAME, "COM5"));
+    EXPECT_EQ(TextOf(main, IDC_PACKAGE_NAME), Narrow(package));
     const std::string end = Environment(L"TAMSIVO_EXPECT_END");
     const OutcomeRow& outcome = end.empty() ? RowOf(Outcome::Done) : *RowWithKey(end);
     const RunLog log(RunLog::DefaultPath());
     const std::size_t before = log.Last(SIZE_MAX, nullptr).size();
     Program::Press(main, IDC_START_BUTTON);
     EXPECT_TRUE(program.WaitText(main, IDC_TITLE, outcome.caption)) << TextOf(main, IDC_TITLE);
-    EXPECT_EQ(TextOf(main, IDC_MESSAGE), OutcomeText(outcome, "COM5", "bk.enc", PackageError::None));
+    EXPECT_EQ(TextOf(main, IDC_MESSAGE),
+              OutcomeText(outcome, "COM5", Narrow(package), PackageError::None));
     // The run left its record in the user's log.
     std::vector<RunRecord> records;
     ASSERT_TRUE(PumpUntil(
@@ -148,7 +155,7 @@ TEST(Program, UpdatesAndShowsTheOutcome) {
         << log.Path();
     const RunRecord& record = records.back();
     EXPECT_EQ(record.program, "Tamsivo");
-    EXPECT_EQ(record.package, "bk.enc");
+    EXPECT_EQ(record.package, std::string(recorded.begin(), recorded.end())) << "its own name";
     EXPECT_EQ(record.port, "COM5");
     EXPECT_EQ(record.outcome, outcome.key);
     EXPECT_EQ(record.sha256.size(), 64u);

@@ -394,13 +394,14 @@ TEST_F(Wine, ProgramUpdates) {
     EXPECT_EQ(simulator.Accepted(), kPackage);
 }
 
-// A folder whose name Windows-1251 cannot spell: the program finds and sends its package,
-// named by the system's own wide paths.
+// A folder and a package whose names Windows-1251 cannot spell: the program finds and sends
+// the package by the system's own wide paths, without short aliases, and records its own name.
 TEST_F(Wine, ProgramUpdatesFromAFolderNamedOutsideItsCodePage) {
     BkSimulator& simulator = Serve(5);
+    const std::string name = "\xCE\x9F\xCE\xBB\xCE\xB3\xCE\xB1"; // Ολγα
     RunWindowsTests("Program.Updates*",
-                    {ProgramFolder({"bk.enc"}, tamsivo::test::WindowsPackage().text,
-                                   "\xCE\x9F\xCE\xBB\xCE\xB3\xCE\xB1")}); // Ολγα
+                    {ProgramFolder({name + ".enc"}, tamsivo::test::WindowsPackage().text, name),
+                     "TAMSIVO_PACKAGE=" + name + ".enc"});
     EXPECT_EQ(simulator.Accepted(), kPackage);
 }
 

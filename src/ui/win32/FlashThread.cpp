@@ -6,6 +6,7 @@
 #include "record/RecordOfRun.h"
 #include "record/RunLog.h"
 #include "text/Cp1251.h"
+#include "ui/FirmwareFolder.h"
 #include "ui/win32/WindowReporter.h"
 
 #include <memory>
@@ -25,8 +26,10 @@ struct WorkerStart {
 DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
     const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
     const FlashInputs& inputs = start->inputs;
-    const StayAwake awake("Tamsivo", Cp1251ToUtf8(inputs.packageName),
-                          Cp1251ToUtf8(inputs.portName));
+    // The package's own name, whatever Windows-1251 makes of it in the dialog.
+    const std::u8string name = inputs.packagePath.filename().u8string();
+    const std::string packageName(name.begin(), name.end());
+    const StayAwake awake("Tamsivo", packageName, Cp1251ToUtf8(inputs.portName));
     std::string startedAt = LocalTimeNow();
     const FlashRun::Statistics stats =
         RunFlashToWindow(start->dialog, inputs, start->barExtent, FlashRun::Options{});
@@ -35,7 +38,7 @@ DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
     try {
         const std::optional<PortProblem> problem = ExplainRunEnd(inputs.portName, stats.end);
         RunLog(RunLog::DefaultPath())
-            .Append(RecordOfRun("Tamsivo", std::move(startedAt), Cp1251ToUtf8(inputs.packageName),
+            .Append(RecordOfRun("Tamsivo", std::move(startedAt), packageName,
                                 Cp1251ToUtf8(inputs.portName), stats,
                                 problem ? problem->reason : std::string()),
                     nullptr);
@@ -48,9 +51,8 @@ DWORD WINAPI FlashThreadEntry(LPVOID parameter) {
 
 FlashInputs FlashInputsFrom(const AppState& state) {
     FlashInputs inputs;
-    const std::u16string name = Cp1251ToUtf16(state.firmwareName);
-    inputs.packagePath = state.exeDir / kUpdatesFolder / std::wstring(name.begin(), name.end());
-    inputs.packageName = state.firmwareName;
+    inputs.packagePath = state.exeDir / kUpdatesFolder / state.firmwareName;
+    inputs.packageName = ShownName(state.firmwareName);
     inputs.portName = state.portName;
     return inputs;
 }
