@@ -187,6 +187,8 @@ TEST(Gradients, BandsCoverTheirWidthAndStepTheColoursTowardsTheEnd) {
     const auto thirds = LabelGradient::Bands(0, 3, Rgb(0, 0, 0), Rgb(255, 0, 0));
     EXPECT_EQ(thirds, (std::vector<LabelGradient::Band>{
                           {0, 1, Rgb(0, 0, 0)}, {1, 2, Rgb(85, 0, 0)}, {2, 3, Rgb(170, 0, 0)}}));
+    EXPECT_EQ(LabelGradient::Bands(0, 2, Rgb(0, 0, 0), Rgb(200, 0, 0)),
+              (std::vector<LabelGradient::Band>{{0, 1, Rgb(0, 0, 0)}, {1, 2, Rgb(100, 0, 0)}}));
     const auto falling = LabelGradient::Bands(0, 4, Rgb(250, 40, 3), Rgb(10, 40, 243));
     EXPECT_EQ(falling.back().color, Rgb(70, 40, 183));
     EXPECT_EQ(LabelGradient::Bands(0, 3, Rgb(200, 0, 0), 0)[1].color, Rgb(133, 0, 0));
@@ -263,6 +265,30 @@ TEST(DibSurface, IsHeaderPaletteAndPaddedRowsStoredBottomUp) {
     EXPECT_EQ(copy.PixelIndex(1, 0), 0xA5) << "a clone owns its own block";
     EXPECT_EQ(surface.Create(-1, 3, 8), nullptr);
     EXPECT_FALSE(surface.IsValid());
+
+    // Fewer bits a pixel: the leftmost pixel in the high bits of its byte, as GDI reads them.
+    for (const int bits : {4, 1}) {
+        SCOPED_TRACE(bits);
+        ASSERT_NE(surface.Create(10, 1, bits), nullptr);
+        EXPECT_EQ(surface.ColorCount(), 1 << bits);
+        surface.Clear(0);
+        for (int x = 0; x < 10; ++x) {
+            surface.SetPixelIndex(x, 0, (x * 7 + 3) % (1 << bits));
+        }
+        for (int x = 0; x < 10; ++x) {
+            EXPECT_EQ(surface.PixelIndex(x, 0), (x * 7 + 3) % (1 << bits)) << x;
+        }
+    }
+    // 1, 0, 1, 0, 1, 0, 1, 0 | 1, 0: two bytes, the first 0b10101010.
+    EXPECT_EQ(surface.Bits()[0], 0xAA);
+    EXPECT_EQ(surface.Bits()[1], 0x80);
+    ASSERT_NE(surface.Create(3, 1, 4), nullptr);
+    surface.Clear(0);
+    surface.SetPixelIndex(0, 0, 0xC);
+    surface.SetPixelIndex(1, 0, 0x5);
+    surface.SetPixelIndex(2, 0, 0x9);
+    EXPECT_EQ(surface.Bits()[0], 0xC5);
+    EXPECT_EQ(surface.Bits()[1], 0x90);
 }
 
 TEST(ButtonFaces, TheDialogsButtonsWearATintedPillowSizedByTheButton) {
