@@ -31,4 +31,10 @@ bool IsVanishedDeviceError(int code);
 // "ttyUSB0" -> "/dev/ttyUSB0" on POSIX). Empty when the name cannot name a device.
 std::string DevicePathForPort(const std::string& portName);
 
+// One spelling for all the names of one port, so that two names of the same device compare
+// equal: on POSIX the device path with links and dot names resolved ("ttyUSB0", "/dev/ttyUSB0"
+// and a link to it alike), on Windows the name the system resolves, in any letter case ("COM5",
+// "com5", "\\.\COM05"). A name that can name no device is its own.
+std::string CanonicalPortName(const std::string& portName);
+
 } // namespace tamsivo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "flash/FlashObserver.h"
+#include "flash/SerialPorts.h"
 
 #include <optional>
 #include <string>
@@ -19,6 +20,10 @@ struct PortProblem {
 // errno on POSIX, a Win32 error code on Windows), looking at the device and, on Linux, at who
 // holds it.
 PortProblem ExplainPortError(const std::string& devicePath, int error);
+
+// Explains why `port`, listed as busy or as not the user's to use, cannot be taken, as a run
+// through it would be told when it did not open; nothing is opened to find out.
+PortProblem ExplainPortState(const SerialPortInfo& port);
 
 // Explains `error`, the system's reason a transfer on the open line failed: above all an adapter
 // that was unplugged or lost its power mid-run.

@@ -3,7 +3,9 @@
 #include "flash/Platform.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace tamsivo {
 
@@ -13,6 +15,14 @@ enum class EchoCheck {
     Differs, // a byte came back other than the one written; nothing after it was written
     Failed,  // the write or the echo failed; LastError() says why
 };
+
+// Which way a chunk of bytes went through the line.
+enum class LineDirection { Sent, Received };
+
+// Shown every chunk of bytes the line moves, as the system moved it and when: each write() or
+// read() (WriteFile, ReadFile on Windows) that moved any, with its bytes. Called on the thread
+// of the transfer, before the transfer goes on.
+using LineTap = std::function<void(LineDirection, const std::uint8_t*, std::uint32_t)>;
 
 // One open serial device, 8N1 at a given baud rate, with whole-buffer blocking transfers.
 // Every operation returns false on failure and never retries; the caller chooses the message,
@@ -51,6 +61,10 @@ public:
 
     bool IsOpen() const { return handle_ != kInvalidHandle; }
 
+    // Shows every chunk from now on to `tap`; an empty one to nobody. The pieces a transfer
+    // arrives in, and when, are what tells a slow adapter from a silent one.
+    void SetTap(LineTap tap) { tap_ = std::move(tap); }
+
     // What the last Write, Read or WriteEchoed moved, also when it failed or the echo differed:
     // the bytes written, and the bytes received, which lie at the start of the caller's buffer.
     // A byte read is the line's evidence even when the transfer as a whole failed.
@@ -85,6 +99,12 @@ protected:
         return transferred_;
     }
 
+    void Tap(LineDirection direction, const std::uint8_t* bytes, std::uint32_t count) const {
+        if (tap_ && count > 0) {
+            tap_(direction, bytes, count);
+        }
+    }
+
     // A Win32 HANDLE or a POSIX file descriptor; -1 is the closed value of both.
     static constexpr std::intptr_t kInvalidHandle = -1;
     std::intptr_t handle_ = kInvalidHandle;
@@ -97,6 +117,7 @@ protected:
     std::uint32_t baudRate_ = 0; // as opened
     int lastError_ = 0;
     Transferred transferred_;
+    LineTap tap_;
 };
 
 } // namespace tamsivo

@@ -484,6 +484,10 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
     }
     std::vector<std::string> seen;
     for (const SerialPortInfo& port : ListSerialPorts(root_)) {
+        // Why it cannot be chosen, as a run through it would be told: the holder as found here,
+        // also where only the device's name ties a lock file to it.
+        EXPECT_EQ(port.state == PortState::Busy ? ExplainPortState(port, root_).reason : "",
+                  port.holder.empty() ? "" : "the port is in use by process " + port.holder);
         seen.push_back(
             port.name + (port.state == PortState::Busy ? " busy" : "") + (port.usb ? " usb" : "") +
             (port.console ? " console" : "") + (port.holder.empty() ? "" : " by " + port.holder) +
@@ -518,8 +522,12 @@ TEST_F(FakeSystem, APortTheUserMayNotUseIsSaidSo) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
             ::_exit(2);
         }
+        // Explained as a run through it would be told.
         const std::vector<SerialPortInfo> ports = ListSerialPorts(root_);
-        ::_exit(ports.size() == 1 && ports[0].state == PortState::NoPermission ? 0 : 1);
+        ::_exit(ports.size() == 1 && ports[0].state == PortState::NoPermission &&
+                        ExplainPortState(ports[0], root_).reason.rfind("permission denied", 0) == 0
+                    ? 0
+                    : 1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);

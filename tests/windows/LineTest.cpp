@@ -113,12 +113,14 @@ TEST_F(SerialLineOnPort, AClaimedPortIsRefusedToEveryOtherOpenerAndNotListed) {
     SerialLine other;
     EXPECT_FALSE(Open(other));
     EXPECT_EQ(other.LastError(), ERROR_BUSY);
-    // The system reaches the port by other spellings too; none of them gets past the claim.
+    // The system reaches the port by other spellings too; none of them gets past the claim,
+    // and each is the one port's name.
     const std::string number = TestPort().substr(3);
     for (const std::string& spelling :
          {"\\\\.\\com" + number, "\\\\.\\COM0" + number + " ", "\\\\.\\COM" + number + ".",
-          "\\\\.\\\\\\.\\COM" + number + ":"}) {
+          "\\\\.\\\\\\.\\COM" + number + ":", "com" + number}) {
         EXPECT_FALSE(other.Open(spelling.c_str(), kFlashBaudRate, kTimeoutMs)) << spelling;
+        EXPECT_EQ(CanonicalPortName(spelling), TestPort()) << spelling;
     }
     const std::vector<std::string> held = FreeSerialPorts();
     EXPECT_EQ(std::find(held.begin(), held.end(), TestPort()), held.end());

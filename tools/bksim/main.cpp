@@ -111,7 +111,25 @@ int main(int argc, char** argv) {
                    "Create a symbolic link to the slave at PATH (an existing link is "
                    "replaced), e.g. a Wine prefix's dosdevices/com5; removed on exit")
         ->type_name("PATH");
-    CLI11_PARSE(app, argc, argv);
+    // Every usage error ends with 2, CLI11's own refusals as well: 1 is for the terminal.
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e); // --help
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "bksim: " << e.what() << "\nRun bksim --help for usage.\n";
+        return 2;
+    }
+
+    // Checked before the terminal is made, whose failures alone end with 1.
+    std::vector<std::uint8_t> script;
+    bool repeatLast = false;
+    if (!BkSimulator::ParseAnswers(config.answers, &script, &repeatLast)) {
+        std::cerr << "bksim: --answers: expected comma-separated hexadecimal bytes or ok, '*' "
+                     "only on the last, not \""
+                  << config.answers << "\"\n";
+        return 2;
+    }
 
     const std::optional<FaultName> named = BkSimulator::FindFault(faultName);
     if (named) {

@@ -12,11 +12,13 @@
 #include "flash/Outcome.h"
 #include "flash/FlashRun.h"
 #include "flash/Platform.h"
+#include "flash/PortProblem.h"
 #include "flash/SerialPorts.h"
 #include "record/RecordOfRun.h"
 #include "record/RunLog.h"
 #include "text/Cp1251.h"
 
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 #include <memory>
@@ -50,6 +52,9 @@ int FlashCommand::Execute() {
     CliResult failure;
     if (!ResolvePackage(&failure)) {
         return printer.Print(failure);
+    }
+    if (const std::string clash = WrittenOverKeptFile(); !clash.empty()) {
+        return printer.Usage(clash);
     }
     package_ = std::make_shared<LoadedPackage>();
     package_->read = package_->image.ReadFile(packagePath_);
@@ -119,6 +124,31 @@ bool FlashCommand::ResolvePackage(CliResult* failure) {
     return true;
 }
 
+std::string FlashCommand::WrittenOverKeptFile() const {
+    // Through any spelling or link: equivalent() compares the files themselves, and a file that
+    // is not there yet is none of them.
+    const auto same = [](const std::filesystem::path& a, const std::filesystem::path& b) {
+        std::error_code error;
+        return std::filesystem::equivalent(a, b, error);
+    };
+    if (!options_.logPath.empty() && same(PathFromUtf8(options_.logPath), packagePath_)) {
+        return "--log " + options_.logPath + " is the package " + packageName_ +
+               "; name another file";
+    }
+    const bool logs = !options_.noLog && !options_.simulate;
+    const std::size_t traces =
+        options_.tracePath.empty() ? 0 : std::max<std::size_t>(options_.ports.size(), 1);
+    for (std::size_t i = 0; i < traces; ++i) {
+        const std::filesystem::path trace = PathFromUtf8(TracePath(i));
+        if (same(trace, packagePath_) || (logs && same(trace, LogPath(options_)))) {
+            return "--trace " + TracePath(i) + " is the " +
+                   (same(trace, packagePath_) ? "package " + packageName_ : "log of runs") +
+                   "; name another file";
+        }
+    }
+    return {};
+}
+
 bool FlashCommand::Pinned(CliResult* failure) const {
     const std::string& actual = package_->image.TextSha256();
     if (options_.expectedSha256.empty() || actual.empty() || actual == options_.expectedSha256) {
@@ -173,15 +203,33 @@ bool FlashCommand::ResolvePorts(CliResult* failure) {
         return true;
     }
     // Adapters before on-board ports; never the console or a port another program holds.
-    const std::string port = AutomaticPort(ListSerialPorts());
-    if (port.empty()) {
+    const std::vector<SerialPortInfo> listed = ListSerialPorts();
+    const std::string port = AutomaticPort(listed);
+    if (!port.empty()) {
+        ports_ = {PlatformText::NameFromEngine(port)};
+        return true;
+    }
+    // Said as it is: an adapter that is there but held, or not the user's, needs no connecting.
+    std::string unusable;
+    const SerialPortInfo* first = nullptr;
+    for (const SerialPortInfo& candidate : listed) {
+        if (candidate.console) {
+            continue;
+        }
+        unusable += (first == nullptr ? "" : ", ") + PlatformText::NameFromEngine(candidate.name) +
+                    (candidate.state == PortState::Busy ? " is in use" : " is not yours to use");
+        first = first == nullptr ? &candidate : first;
+    }
+    if (first == nullptr) {
         *failure = Failure(EndOf(Outcome::PortError),
                            "no free serial port found; connect the adapter or name a port with "
                            "--port (tamsivo-flash --list-ports shows them all).");
         return false;
     }
-    ports_ = {PlatformText::NameFromEngine(port)};
-    return true;
+    *failure = Failure(EndOf(Outcome::PortError), "no free serial port: " + unusable + '.');
+    failure->port = PlatformText::NameFromEngine(first->name);
+    failure->portProblem = ExplainPortState(*first);
+    return false;
 }
 
 std::vector<CliResult> FlashCommand::Flash() {

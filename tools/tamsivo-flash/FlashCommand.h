@@ -26,6 +26,10 @@ public:
 private:
     CliResult ListPorts() const;
     bool ResolvePackage(CliResult* failure);
+    // Why a file the run would write is one it must keep: the package (a trace would empty
+    // it, a record of the run would be appended to it) or, for a trace, the log of runs.
+    // Empty when each is a file of its own.
+    std::string WrittenOverKeptFile() const;
     // Refuses a package whose text has another SHA-256 than --expect-sha256 gave. A package
     // that could not be read whole has none, and is refused as such where it would be sent.
     bool Pinned(CliResult* failure) const;

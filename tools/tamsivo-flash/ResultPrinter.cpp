@@ -89,6 +89,17 @@ int ResultPrinter::Print(const CliResult& result) const {
     return status;
 }
 
+int ResultPrinter::Usage(const std::string& message) const {
+    Console::Write(stderr, "tamsivo-flash: " + message + "\nRun tamsivo-flash --help for usage.\n");
+    if (json_) {
+        CliResult result;
+        result.end = kUsage;
+        result.message = message;
+        Print(result);
+    }
+    return kUsage.code;
+}
+
 int ResultPrinter::PrintAll(const std::vector<CliResult>& results) const {
     if (results.size() == 1) {
         return Print(results.front());

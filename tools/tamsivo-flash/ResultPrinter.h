@@ -2,6 +2,7 @@
 
 #include "CliResult.h"
 
+#include <string>
 #include <vector>
 
 namespace tamsivo::cli {
@@ -14,6 +15,9 @@ public:
 
     // Returns the process exit status.
     int Print(const CliResult& result) const;
+    // A command line that cannot be carried out: `message` and where help is, for people on
+    // stderr, and for --json the result object of a usage error as well.
+    int Usage(const std::string& message) const;
     // The results of runs through several ports, each as Print() gives it, then a summary of
     // every port's outcome. The exit status is 0 when every port succeeded, otherwise that of
     // the first port, in the order given, that failed.

@@ -19,8 +19,9 @@ std::string Counted(std::uint32_t count, const char* what) {
 } // namespace
 
 Trace::Trace(const std::filesystem::path& path, const std::string& packageName,
-             const LoadedPackage& package, const std::string& port, std::uint32_t timeoutMs)
-    : start_(Clock::now()) {
+             const LoadedPackage& package, const std::string& port, std::uint32_t timeoutMs,
+             std::uint64_t headBytes)
+    : start_(Clock::now()), headBytes_(headBytes) {
     if (!file_.Create(path, &error_)) {
         return;
     }
@@ -38,10 +39,11 @@ Trace::Trace(const std::filesystem::path& path, const std::string& packageName,
         }
         header += "# port " + port + ": " + std::to_string(kFlashBaudRate) + " baud, timeout " +
                   std::to_string(timeoutMs) + " ms\n";
-        header += "# seconds since the start; > sent, < received: bytes in hexadecimal, " +
+        header += "# seconds since the start; > sent, < received: each chunk the system "
+                  "moved, in hexadecimal, " +
                   std::to_string(kBytesPerGroup) +
-                  " to a group; \"< =\" an echo equal to what was sent; after \"!\" why a "
-                  "transfer ended short\n";
+                  " bytes to a group; \"< =N\" N bytes of echo equal to what was sent; "
+                  "\"!\" why a transfer ended short\n";
         Put(header);
     } catch (...) {
         Stop("out of memory");
@@ -72,7 +74,7 @@ void Trace::Line(Clock::time_point at, std::string_view what, const std::uint8_t
             line_ += failure;
         }
         line_ += '\n';
-        Put(line_);
+        Keep(line_);
     } catch (...) {
         Stop("out of memory");
     }
@@ -83,6 +85,13 @@ void Trace::End(const FlashRun::Statistics& stats) noexcept {
         return;
     }
     try {
+        if (leftOut_ != 0) {
+            Put("# " + std::to_string(leftOut_) + " lines left out: beyond its first " +
+                std::to_string(headBytes_ >> 20) + " MiB a trace keeps its newest lines\n");
+        }
+        for (const std::string& line : newest_) {
+            Put(line);
+        }
         const CliEnd end = EndOf(stats.end.outcome);
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f",
@@ -106,9 +115,27 @@ void Trace::Stop(std::string reason) noexcept {
 }
 
 void Trace::Put(const std::string& text) {
+    if (!error_.empty()) {
+        return;
+    }
     std::string reason;
     if (!file_.Write(text, &reason)) {
         Stop(std::move(reason));
+    }
+    written_ += text.size();
+}
+
+void Trace::Keep(const std::string& line) {
+    if (newest_.empty() && written_ + line.size() <= headBytes_) {
+        Put(line);
+        return;
+    }
+    newest_.push_back(line);
+    newestBytes_ += line.size();
+    while (newestBytes_ > headBytes_ / 8) {
+        newestBytes_ -= newest_.front().size();
+        newest_.pop_front();
+        ++leftOut_;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -12,8 +13,8 @@
 namespace tamsivo::cli {
 
 // The byte trace of one run through one port, so that a failed run at a customer's can be read
-// byte by byte: the run's settings, a line per burst of bytes with the time since the start,
-// and the outcome.
+// byte by byte: the run's settings, a line per chunk of bytes as the system moved it, with the
+// time since the start, and the outcome.
 //
 //   # tamsivo-flash 1.0.0, a run begun 2026-12-07T14:03:12+03:00
 //   # package bk.enc: 6144 bytes of text, SHA-256 3a7b...; 2048 bytes in 8 frames
@@ -21,22 +22,30 @@ namespace tamsivo::cli {
 //   # seconds since the start; > sent, < received, ...
 //   0.000112 open /dev/ttyUSB0
 //   0.000391 > 01000011 22334455 ...
-//   0.023004 < =
+//   0.016004 < =248
+//   0.023004 < =10
 //   0.024417 < 22
 //   # outcome checksum_error (exit code 9): 512 bytes sent, 4 frames written, ...
 //
 // Bytes are hexadecimal pairs four to a group, 2.25 characters a byte, and an echo equal to
-// the frame is written "=", so that the trace of a 2 MiB package stays near 5 MiB. Each line
-// goes to the system as soon as it is complete: a run that is killed leaves all it did. A
-// trace that cannot be written stops and keeps the reason; it never changes the run.
+// what was sent is written "=" and its size, so that the trace of a 2 MiB package in 256-byte
+// frames stays near 5 MiB. Each line goes to the system as soon as it is complete: a run that
+// is killed leaves all it did. Only a trace that outgrows kHeadBytes (a package of frames of
+// a few bytes each takes some 20 bytes of trace a byte) keeps, beyond that, only its newest
+// lines, up to an eighth as much again, and writes them at the end with the count of those
+// left out. A trace that cannot be written stops and keeps the reason; it never changes the
+// run.
 class Trace {
 public:
     using Clock = std::chrono::steady_clock;
 
+    static constexpr std::uint64_t kHeadBytes = 8 << 20;
+
     // Creates `path` and writes the settings of a run of `package`, read from the file
-    // `packageName` (UTF-8), through `port` (UTF-8).
+    // `packageName` (UTF-8), through `port` (UTF-8); `headBytes` as kHeadBytes above.
     Trace(const std::filesystem::path& path, const std::string& packageName,
-          const LoadedPackage& package, const std::string& port, std::uint32_t timeoutMs);
+          const LoadedPackage& package, const std::string& port, std::uint32_t timeoutMs,
+          std::uint64_t headBytes = kHeadBytes);
 
     // One line for what happened `at`: `what` ("open /dev/ttyUSB0", ">" or "<"), the bytes,
     // and after " ! " why the operation ended short, if it did.
@@ -52,11 +61,18 @@ public:
 
 private:
     void Put(const std::string& text);
+    // Puts a line while the head has room; keeps it among the newest afterwards.
+    void Keep(const std::string& line);
 
     TraceFile file_;
     Clock::time_point start_;
     std::string error_;
-    std::string line_; // kept, so that a run does not allocate a line per burst
+    std::string line_; // kept, so that a run does not allocate a line per chunk
+    const std::uint64_t headBytes_;
+    std::uint64_t written_ = 0;
+    std::deque<std::string> newest_; // the lines beyond the head, an eighth of it at most
+    std::uint64_t newestBytes_ = 0;
+    std::uint64_t leftOut_ = 0; // lines beyond the head that are no longer among the newest
 };
 
 } // namespace tamsivo::cli

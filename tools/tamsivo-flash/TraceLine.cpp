@@ -2,6 +2,9 @@
 
 #include "flash/Platform.h"
 
+#include <cstdio>
+#include <cstring>
+
 namespace tamsivo::cli {
 namespace {
 
@@ -14,7 +17,10 @@ std::string OfBytes(std::uint32_t part, std::uint32_t whole, const char* what) {
 } // namespace
 
 TraceLine::TraceLine(std::unique_ptr<SerialLine> line, Trace& trace)
-    : line_(std::move(line)), trace_(trace) {}
+    : line_(std::move(line)), trace_(trace) {
+    line_->SetTap([this](LineDirection direction, const std::uint8_t* bytes,
+                         std::uint32_t count) { Chunk(direction, bytes, count); });
+}
 
 std::string TraceLine::Failure(bool done) const {
     if (done) {
@@ -24,6 +30,25 @@ std::string TraceLine::Failure(bool done) const {
         return "timeout: nothing more within " + std::to_string(timeoutMs_) + " ms";
     }
     return LastErrorMessage();
+}
+
+void TraceLine::Chunk(LineDirection direction, const std::uint8_t* bytes, std::uint32_t count) {
+    const Clock::time_point at = Clock::now();
+    if (direction == LineDirection::Sent) {
+        trace_.Line(at, ">", bytes, count);
+        return;
+    }
+    // An echo that equals what was sent repeats the lines above it: its size is enough.
+    const bool echo = echoOf_ != nullptr && count <= echoCount_ - echoed_ &&
+                      std::memcmp(bytes, echoOf_ + echoed_, count) == 0;
+    echoed_ += echoOf_ != nullptr ? count : 0;
+    if (echo) {
+        char what[16];
+        std::snprintf(what, sizeof what, "< =%u", static_cast<unsigned>(count));
+        trace_.Line(at, what);
+    } else {
+        trace_.Line(at, "<", bytes, count);
+    }
 }
 
 bool TraceLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint32_t timeoutMs) {
@@ -66,42 +91,39 @@ bool TraceLine::Close() {
 }
 
 bool TraceLine::Write(const std::uint8_t* data, std::uint32_t count) {
-    const Clock::time_point began = Clock::now();
     const bool written = Took(line_->Write(data, count));
-    Note([&] {
-        trace_.Line(began, ">", data, LastTransfer().written,
-                    written ? std::string()
-                            : Failure(false) + ", " +
-                                  OfBytes(LastTransfer().written, count, "written"));
-    });
+    if (!written) {
+        Note([&] {
+            trace_.Line(Clock::now(), "! " + Failure(false) + ", " +
+                                          OfBytes(LastTransfer().written, count, "written"));
+        });
+    }
     return written;
 }
 
 bool TraceLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     const bool read = Took(line_->Read(buffer, count));
-    Note([&] {
-        trace_.Line(Clock::now(), "<", buffer, LastTransfer().received,
-                    read ? std::string()
-                         : Failure(false) + ", " +
-                               OfBytes(LastTransfer().received, count, "received"));
-    });
+    if (!read) {
+        Note([&] {
+            trace_.Line(Clock::now(), "! " + Failure(false) + ", " +
+                                          OfBytes(LastTransfer().received, count, "received"));
+        });
+    }
     return read;
 }
 
 EchoCheck TraceLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
                                  std::uint8_t* echo) {
-    const Clock::time_point began = Clock::now();
+    echoOf_ = data;
+    echoCount_ = count;
+    echoed_ = 0;
     const EchoCheck check = Took(line_->WriteEchoed(data, count, echo));
-    const Clock::time_point ended = Clock::now();
+    echoOf_ = nullptr;
+    if (check == EchoCheck::Same) {
+        return check;
+    }
     Note([&] {
         const Transferred& moved = LastTransfer();
-        trace_.Line(began, ">", data, moved.written,
-                    moved.written < count ? OfBytes(moved.written, count, "written")
-                                          : std::string());
-        if (check == EchoCheck::Same) {
-            trace_.Line(ended, "< =");
-            return;
-        }
         std::string failure = Failure(false);
         if (check == EchoCheck::Differs) {
             std::uint32_t at = 0;
@@ -110,8 +132,11 @@ EchoCheck TraceLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
             }
             failure = "the echo differs from byte " + std::to_string(at + 1) + " on";
         }
-        trace_.Line(ended, "<", echo, moved.received,
-                    failure + ", " + OfBytes(moved.received, count, "echoed"));
+        failure += ", " + OfBytes(moved.received, count, "echoed");
+        if (moved.written < count) {
+            failure += ", " + OfBytes(moved.written, count, "written");
+        }
+        trace_.Line(Clock::now(), "! " + failure);
     });
     return check;
 }

@@ -10,9 +10,10 @@
 namespace tamsivo::cli {
 
 // A serial line that passes every operation to the platform's line and writes what went
-// through into a trace: the frame written and its echo, each answer, and every failure with
-// the system's reason. The run reads the wrapped line's reason and counts here, as if it
-// talked to the line itself, and cannot tell the difference.
+// through into a trace: every chunk of bytes as the system moved it (through the wrapped
+// line's tap), and every operation's failure with the system's reason. The run reads the
+// wrapped line's reason and counts here, as if it talked to the line itself, and cannot tell
+// the difference.
 class TraceLine : public SerialLine {
 public:
     TraceLine(std::unique_ptr<SerialLine> line, Trace& trace);
@@ -37,6 +38,8 @@ private:
     // Why the last operation ended short: a timeout with its length, else the system's words;
     // empty when `done`.
     std::string Failure(bool done) const;
+    // A chunk the wrapped line moved, written as it comes.
+    void Chunk(LineDirection direction, const std::uint8_t* bytes, std::uint32_t count);
     // Runs `record`; a trace that cannot even be composed stops, and the run goes on.
     template <class Record> void Note(Record&& record) noexcept {
         try {
@@ -48,6 +51,10 @@ private:
 
     std::unique_ptr<SerialLine> line_;
     Trace& trace_;
+    // While WriteEchoed runs: the bytes it writes, and how many of them have come back.
+    const std::uint8_t* echoOf_ = nullptr;
+    std::uint32_t echoCount_ = 0;
+    std::uint32_t echoed_ = 0;
 };
 
 } // namespace tamsivo::cli

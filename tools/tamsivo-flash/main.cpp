@@ -8,6 +8,7 @@
 #include "ExitCode.h"
 #include "FlashCommand.h"
 #include "PlatformText.h"
+#include "ResultPrinter.h"
 #include "SimulatedAdapter.h"
 #include "flash/FirmwarePackage.h"
 #include "flash/Platform.h"
@@ -18,7 +19,6 @@
 #include <cctype>
 #include <charconv>
 #include <exception>
-#include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -31,21 +31,11 @@ namespace {
 constexpr std::size_t kDefaultHistory = 20;
 constexpr unsigned long long kMaxHistory = 1000000;
 
-// The device a port name stands for, links and dot names resolved, so that two spellings of
-// one device ("/dev/ttyUSB0", "ttyUSB0", a link to it) compare equal: the second run would
-// otherwise fail on the first one's claim, as if another program held the port. A name that
-// stands for no device stands for itself.
+// Two spellings of one device ("/dev/ttyUSB0", "ttyUSB0", a link to it; "COM5", "com5") name
+// one port: the second run would otherwise fail on the first one's claim, as if another
+// program held the port.
 std::string DeviceOf(const std::string& port) {
-    using tamsivo::cli::PlatformText;
-    const std::string device = tamsivo::DevicePathForPort(PlatformText::EngineName(port));
-    if (device.empty()) {
-        return "name:" + port;
-    }
-    // weakly_canonical, as equivalent() refuses to compare devices.
-    std::error_code error;
-    const std::filesystem::path path = std::filesystem::weakly_canonical(
-        tamsivo::cli::PathFromUtf8(PlatformText::NameFromEngine(device)), error);
-    return "device:" + (error ? device : tamsivo::cli::Utf8Of(path));
+    return tamsivo::CanonicalPortName(tamsivo::cli::PlatformText::EngineName(port));
 }
 
 // The program's description, with the packages' folder named where it is.
@@ -74,15 +64,20 @@ std::string Description() {
            "(see --history).";
 }
 
-int Usage(const std::string& message) {
-    Console::Write(stderr, "tamsivo-flash: " + message + "\nRun tamsivo-flash --help for usage.\n");
-    return tamsivo::cli::kUsage.code;
-}
+// The one wording of an empty value, whichever way it was given ("--port=", --port "").
+const std::string kEmptyValue = "needs a value, not an empty text";
 
 // An unset variable in a script must not let the first port or the only package be taken.
 const CLI::Validator kNotEmpty(
+    [](const std::string& value) { return value.empty() ? kEmptyValue : std::string(); }, "");
+
+// A port name never starts with '-': "--port --json" left the port out, and the next option
+// is no name for it.
+const CLI::Validator kPortName(
     [](const std::string& value) {
-        return value.empty() ? std::string("needs a name, not an empty text") : std::string();
+        return value.empty()      ? kEmptyValue
+               : value[0] == '-' ? "needs a port name, not " + value
+                                 : std::string();
     },
     "");
 
@@ -97,20 +92,22 @@ const CLI::Validator kSha256(
     },
     "");
 
-// A whole number from `least` to `most`, said in words when it is not.
-CLI::Validator WholeNumber(unsigned long long least, unsigned long long most, std::string what) {
+// Why `text` is no whole number from `least` to `most`; empty when it is one.
+std::string NotAWholeNumber(unsigned long long least, unsigned long long most,
+                            const std::string& text) {
+    unsigned long long value = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error == std::errc() && stop == end && value >= least && value <= most) {
+        return {};
+    }
+    return "give a whole number from " + std::to_string(least) + " to " + std::to_string(most) +
+           ", not " + (text.empty() ? "an empty text" : text);
+}
+
+CLI::Validator WholeNumber(unsigned long long least, unsigned long long most) {
     return CLI::Validator(
-        [least, most, what](const std::string& text) {
-            unsigned long long value = 0;
-            const char* const end = text.data() + text.size();
-            const auto [stop, error] = std::from_chars(text.data(), end, value);
-            if (error == std::errc() && stop == end && value >= least && value <= most) {
-                return std::string();
-            }
-            return what + ": give a whole number from " + std::to_string(least) + " to " +
-                   std::to_string(most) + ", not " + (text.empty() ? "an empty text" : text);
-        },
-        "");
+        [least, most](const std::string& text) { return NotAWholeNumber(least, most, text); }, "");
 }
 
 int Run(int argc, char** argv) {
@@ -130,7 +127,7 @@ int Run(int argc, char** argv) {
                        "ports at once; default: the first free adapter")
             ->allow_extra_args(false)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-            ->check(kNotEmpty);
+            ->check(kPortName);
     CLI::Option* listPorts =
         app.add_flag("--list-ports", options.listPorts, "list the serial ports and their state");
     CLI::Option* check = app.add_flag("--check", options.check,
@@ -148,7 +145,7 @@ int Run(int argc, char** argv) {
             ->needs(simulate);
     app.add_option("--sim-fault-frame", options.simulation.faultFrame,
                    "frame of the fault, counted from 1 (default 1)")
-        ->check(WholeNumber(1, 0xFFFFFFFFull, "frames are counted from 1"))
+        ->check(WholeNumber(1, 0xFFFFFFFFull))
         ->needs(fault);
     app.add_flag("--json", options.json,
                  "machine-readable output: one JSON object per line, the result last");
@@ -183,7 +180,7 @@ int Run(int argc, char** argv) {
                            std::to_string(kDefaultHistory) + ") and exit")
             ->expected(0, 1)
             ->default_str(std::to_string(kDefaultHistory))
-            ->check(WholeNumber(1, kMaxHistory, "--history"));
+            ->check(WholeNumber(1, kMaxHistory));
 
     // What each mode of the program excludes, declared once: a mode takes no port and no
     // other mode; listing and history take no package either.
@@ -201,16 +198,27 @@ int Run(int argc, char** argv) {
     simulate->excludes(history);
     noLog->excludes(log)->excludes(history);
 
-    const std::vector<std::string> arguments = tamsivo::cli::PlatformText::Arguments(argc, argv);
+    const std::vector<std::string> given = tamsivo::cli::PlatformText::Arguments(argc, argv);
+    // Wherever --json stands, a script reads the result object, also of a usage error.
+    const bool json = std::any_of(given.begin(), given.end(), [](const std::string& argument) {
+        return argument == "--json" || argument == "--json-progress";
+    });
+    const tamsivo::cli::ResultPrinter printer(json);
+    // The parser reads "--port=" as a bare --port and would take the next argument as its
+    // value: "--port=$PORT" with PORT unset must not turn the package name into a port name.
+    // As an option and an empty value, it is refused in the words of --port "".
+    std::vector<std::string> arguments;
+    for (const std::string& argument : given) {
+        if (argument.size() > 3 && argument.rfind("--", 0) == 0 &&
+            argument.find('=') == argument.size() - 1) {
+            arguments.push_back(argument.substr(0, argument.size() - 1));
+            arguments.emplace_back();
+        } else {
+            arguments.push_back(argument);
+        }
+    }
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) {
-        // The parser reads "--port=" as a bare --port and would take the next argument as its
-        // value: "--port=$PORT" with PORT unset must not turn the package name into a port name.
-        if (argument == "--port=" || argument == "--log=" || argument == "--history=" ||
-            argument == "--trace=" || argument == "--expect-sha256=") {
-            return Usage(argument.substr(0, argument.size() - 1) +
-                         " needs a value, not an empty text");
-        }
         pointers.push_back(argument.c_str());
     }
     try {
@@ -218,13 +226,13 @@ int Run(int argc, char** argv) {
     } catch (const CLI::Success& e) {
         return app.exit(e); // --help, --version
     } catch (const CLI::ParseError& e) {
-        return Usage(e.what());
+        return printer.Usage(e.what());
     }
     if (history->count() != 0) {
-        // The parser validates no empty value, and reads "--history=" as a bare --history.
-        const std::vector<std::string>& given = history->results();
-        if (std::find(given.begin(), given.end(), std::string()) != given.end()) {
-            return Usage("--history takes a whole number, not an empty text");
+        // The parser validates no empty value.
+        const std::vector<std::string>& values = history->results();
+        if (std::find(values.begin(), values.end(), std::string()) != values.end()) {
+            return printer.Usage("--history: " + NotAWholeNumber(1, kMaxHistory, ""));
         }
         options.history = newest;
     }
@@ -234,12 +242,12 @@ int Run(int argc, char** argv) {
         devices.push_back(DeviceOf(options.ports[i]));
         for (std::size_t j = 0; j < i; ++j) {
             if (devices[j] == devices[i]) {
-                return Usage("the port " + options.ports[i] + " is named twice");
+                return printer.Usage("the port " + options.ports[i] + " is named twice");
             }
         }
     }
     if (options.ports.size() > tamsivo::cli::CancelHandler::kMaxRuns) {
-        return Usage("at most " + std::to_string(tamsivo::cli::CancelHandler::kMaxRuns) +
+        return printer.Usage("at most " + std::to_string(tamsivo::cli::CancelHandler::kMaxRuns) +
                      " ports at once");
     }
     options.json = options.json || options.jsonProgress;
@@ -249,7 +257,7 @@ int Run(int argc, char** argv) {
     if (options.simulate) {
         std::string error;
         if (!tamsivo::cli::SimulatedAdapter::Validate(options.simulation, &error)) {
-            return Usage(error);
+            return printer.Usage(error);
         }
     }
     return tamsivo::cli::FlashCommand(std::move(options)).Execute();

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <filesystem>
 #include <system_error>
 
 #include <fcntl.h>
@@ -60,6 +61,17 @@ std::string DevicePathForPort(const std::string& portName) {
         return {};
     }
     return path;
+}
+
+std::string CanonicalPortName(const std::string& portName) {
+    const std::string device = DevicePathForPort(portName);
+    if (device.empty()) {
+        return portName;
+    }
+    // weakly_canonical, as equivalent() refuses to compare devices.
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(device, error);
+    return error ? device : path.string();
 }
 
 } // namespace tamsivo

@@ -90,8 +90,8 @@ PortProblem PermissionProblem(const std::string& devicePath) {
             "sudo usermod -aG " + groupName + " " + user + ", then log out and in again"};
 }
 
-PortProblem BusyProblem(const std::string& devicePath, const std::string& root) {
-    const std::string holder = PortHolder(devicePath, root);
+// `holder` as PortHolder() tells it.
+PortProblem BusyProblem(const std::string& holder) {
     if (holder.empty()) {
         return {"the port is in use by another program",
                 "close the program that uses the port, or choose another port"};
@@ -117,13 +117,24 @@ PortProblem ExplainPortError(const std::string& devicePath, int error, const std
     case EPERM:
         return PermissionProblem(devicePath);
     case EBUSY:
-        return BusyProblem(devicePath, root);
+        return BusyProblem(PortHolder(devicePath, root));
     case ENOTTY:
     case EISDIR:
         return {"not a serial device", "choose a serial port (tamsivo-flash --list-ports)"};
     default:
         return {SystemErrorText(error), {}};
     }
+}
+
+PortProblem ExplainPortState(const SerialPortInfo& port) {
+    return ExplainPortState(port, "/");
+}
+
+// The listing has found the holder already, also where the device's own name is all that
+// ties a lock file to it.
+PortProblem ExplainPortState(const SerialPortInfo& port, const std::string& root) {
+    return port.state == PortState::Busy ? BusyProblem(port.holder)
+                                         : PermissionProblem(PathUnder(root, "dev/" + port.name));
 }
 
 } // namespace tamsivo

@@ -293,6 +293,7 @@ bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
     while (done < count) {
         const ssize_t written = ::write(fd, data + done, count - done);
         if (written > 0) {
+            Tap(LineDirection::Sent, data + done, static_cast<std::uint32_t>(written));
             done += static_cast<std::uint32_t>(written);
             continue;
         }
@@ -334,6 +335,7 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
         }
         const ssize_t received = ::read(fd, buffer + got, count - got);
         if (received > 0) {
+            Tap(LineDirection::Received, buffer + got, static_cast<std::uint32_t>(received));
             const Clock::time_point before = got == 0 ? start : lastByte;
             got += static_cast<std::uint32_t>(received);
             lastByte = Clock::now();
@@ -372,6 +374,7 @@ EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
         if (written < count) {
             const ssize_t sent = ::write(fd, data + written, count - written);
             if (sent > 0) {
+                Tap(LineDirection::Sent, data + written, static_cast<std::uint32_t>(sent));
                 written += static_cast<std::uint32_t>(sent);
                 progress = Clock::now();
             } else if (sent == 0) {
@@ -395,6 +398,7 @@ EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
         const ssize_t received = ::read(fd, echo + echoed, count - echoed);
         if (received > 0) {
             const auto got = static_cast<std::uint32_t>(received);
+            Tap(LineDirection::Received, echo + echoed, got);
             if (std::memcmp(echo + echoed, data + echoed, got) != 0) {
                 echoed += got;
                 Succeed();

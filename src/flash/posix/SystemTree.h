@@ -27,6 +27,7 @@ std::string RealPath(const std::string& path);
 std::string PortHolder(const std::string& devicePath, const std::string& root);
 
 PortProblem ExplainPortError(const std::string& devicePath, int error, const std::string& root);
+PortProblem ExplainPortState(const SerialPortInfo& port, const std::string& root);
 
 std::vector<SerialPortInfo> ListSerialPorts(const std::string& root);
 

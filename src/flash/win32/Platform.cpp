@@ -1,5 +1,6 @@
 #include "flash/Platform.h"
 
+#include "flash/win32/PortLock.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -101,6 +102,10 @@ std::string DevicePathForPort(const std::string& portName) {
         return {};
     }
     return "\\\\.\\" + portName;
+}
+
+std::string CanonicalPortName(const std::string& portName) {
+    return PortLock::CanonicalName(portName);
 }
 
 } // namespace tamsivo

@@ -2,9 +2,9 @@
 
 namespace tamsivo {
 
-std::wstring PortLock::ObjectName(const std::string& deviceOrPortName) {
+std::string PortLock::CanonicalName(const std::string& deviceOrPortName) {
     // One port has many spellings that the system resolves to the same device: "\\.\COM5",
-    // "COM5", "com5", "COM5:", "COM5 ", "COM5." and "COM05". The claim is made in one of them.
+    // "COM5", "com5", "COM5:", "COM5 ", "COM5." and "COM05".
     std::string port = deviceOrPortName;
     for (bool stripped = true; stripped;) {
         stripped = false;
@@ -26,9 +26,14 @@ std::wstring PortLock::ObjectName(const std::string& deviceOrPortName) {
         port.find_first_not_of("0123456789", 3) == std::string::npos) {
         port = "COM" + (digits == std::string::npos ? std::string("0") : port.substr(digits));
     }
-    // Anything else is spelt byte by byte; a backslash is a namespace separator in names.
+    return port;
+}
+
+std::wstring PortLock::ObjectName(const std::string& deviceOrPortName) {
+    // The claim is made in the port's one spelling; anything else is spelt byte by byte, as a
+    // backslash is a namespace separator in names.
     std::wstring name = L"Global\\Tamsivo.Port.";
-    for (const char c : port) {
+    for (const char c : CanonicalName(deviceOrPortName)) {
         const auto byte = static_cast<unsigned char>(c);
         if ((byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z')) {
             name += static_cast<wchar_t>(byte);

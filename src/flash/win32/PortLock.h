@@ -24,6 +24,10 @@ public:
     // Whether the port is claimed right now.
     static bool IsHeld(const std::string& deviceOrPortName);
 
+    // The one spelling of the port among the many that the system resolves to it ("COM5" for
+    // "\\.\com05."); anything but a COM port keeps its own, upper-cased.
+    static std::string CanonicalName(const std::string& deviceOrPortName);
+
 private:
     static std::wstring ObjectName(const std::string& deviceOrPortName);
 };

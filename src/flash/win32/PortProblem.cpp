@@ -1,6 +1,7 @@
 #include "flash/PortProblem.h"
 
 #include "flash/Platform.h"
+#include "flash/win32/PortLock.h"
 
 #include <windows.h>
 
@@ -27,6 +28,13 @@ PortProblem ExplainPortError(const std::string&, int error) {
     default:
         return {system, {}};
     }
+}
+
+// A port is busy for a Tamsivo program's claim, or for another program's open; the system tells
+// no port the user may not use from a busy one.
+PortProblem ExplainPortState(const SerialPortInfo& port) {
+    return ExplainPortError(DevicePathForPort(port.name),
+                            PortLock::IsHeld(port.name) ? ERROR_BUSY : ERROR_ACCESS_DENIED);
 }
 
 } // namespace tamsivo

@@ -163,6 +163,7 @@ bool SerialLine::Write(const std::uint8_t* data, std::uint32_t count) {
     DWORD written = 0;
     const BOOL done = ::WriteFile(AsHandle(handle_), data, count, &written, nullptr);
     moved.written = written;
+    Tap(LineDirection::Sent, data, written);
     if (!done) {
         return Fail(static_cast<int>(::GetLastError()));
     }
@@ -177,6 +178,7 @@ bool SerialLine::Read(std::uint8_t* buffer, std::uint32_t count) {
     DWORD received = 0;
     const BOOL done = ::ReadFile(AsHandle(handle_), buffer, count, &received, nullptr);
     moved.received = received;
+    Tap(LineDirection::Received, buffer, received);
     if (!done) {
         return Fail(static_cast<int>(::GetLastError()));
     }
