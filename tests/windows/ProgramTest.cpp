@@ -209,11 +209,9 @@ TEST(Program, WithoutAPackageSaysWhereItLookedAndEnds) {
     Program program;
     const HWND box = program.Window("Tamsivo");
     ASSERT_NE(box, nullptr);
-    const std::string folder = Environment(L"TAMSIVO_PROGRAM_DIR");
-    EXPECT_EQ(TextOf(box, 0xFFFF),
-              kCp1251<"В папке\n\""> + folder +
-                  kCp1251<"\\updates\\\"\nне обнаружено ни "
-                          "одного файла микропрограммы БК.\nДальнейшая работа невозможна.">);
+    // Its words are the selection's own (DialogTest); here it names the program's folder.
+    EXPECT_NE(TextOf(box, 0xFFFF).find(Environment(L"TAMSIVO_PROGRAM_DIR") + "\\updates\\"),
+              std::string::npos);
     Program::Press(box, IDOK);
     EXPECT_TRUE(program.Ended());
 }
