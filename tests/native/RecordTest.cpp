@@ -159,7 +159,7 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     std::ofstream(dir_ / "runs.jsonl", std::ios::binary)
         << line("a") << "{\"time\":\"2026-12-07T1" /* a writer died here */ << line("b")
         << "not json\n{\"event\":\"progress\",\"sent\":5}\n[]\n\n"
-        << negative << portless << line("c") << std::string(3 << 20, 'x') << "\n"
+        << negative << portless << "{" << line("c") << std::string(3 << 20, 'x') << "\n"
         << line("d") << line("e").substr(0, 60);
     const RunLog log(dir_ / "runs.jsonl");
     struct Case {

@@ -440,7 +440,7 @@ protected:
 TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
     std::vector<std::string> nodes;
     for (const char* name :
-         {"ttyS10", "ttyS0", "ttyS2", "ttyS3", "ttyUSB10", "ttyUSB2", "ttyACM0", "ttyACM1"}) {
+         {"ttyS10", "ttyS0", "ttyS2", "ttyS3", "ttyUSB10", "ttyUSB2", "ttyACM0", "rfcomm0", "ttyACM1"}) {
         nodes.push_back(Port(name));
     }
     std::filesystem::create_directories(root_ + "/sys/class/tty/ttyUSB9"); // node unplugged
@@ -500,8 +500,8 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
     const std::string byCu = " by " + std::to_string(live) + " (cu)";
     EXPECT_EQ(seen, (std::vector<std::string>{
                         "ttyACM0 busy usb" + byCu, "ttyACM1 usb", "ttyUSB2 busy usb" + byCu,
-                        "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3 16 ms", "ttyS0 console",
-                        "ttyS2 busy by 4242 (minicom)", "ttyS10"}));
+                        "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3 16 ms", "rfcomm0",
+                        "ttyS0 console", "ttyS2 busy by 4242 (minicom)", "ttyS10"}));
     alignas(inotify_event) char events[4096];
     EXPECT_EQ(::read(opens, events, sizeof events), -1) << "a port was opened";
     // The watch does see an open.
@@ -611,6 +611,24 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     EXPECT_EQ(problem.reason, "the device belongs to group 'dialout', which you are not in");
     EXPECT_EQ(problem.remedy, "sudo usermod -aG dialout " + std::string(::getpwuid(0)->pw_name) +
                                   ", then log out and in again");
+    // In the group, alone of all groups, and refused all the same: the rules beyond the mode.
+    ASSERT_EQ(::chmod(root_.c_str(), 0755), 0);
+    const pid_t member = ::fork();
+    if (member == 0) {
+        const gid_t groups[] = {dialout->gr_gid};
+        _exit(::setgroups(1, groups) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0 &&
+                      ExplainPortError(device, EACCES, root_).remedy.find("ACL") !=
+                          std::string::npos
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(member, &status, 0), member);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // Root's group: joining it would give away far more than a port.
+    ASSERT_EQ(::chown(device.c_str(), 0, 0), 0);
+    EXPECT_NE(ExplainPortError(device, EACCES, root_).reason.find("no group that a user could"),
+              std::string::npos);
     // Open to its owner only: joining the group would not help and is not advised.
     ASSERT_EQ(::chmod(device.c_str(), 0600), 0);
     problem = ExplainPortError(device, EPERM, root_);
