@@ -33,13 +33,12 @@ public:
     SkinButton button;
     std::vector<std::string> events;
 
-    // The bar 200 x 20 pixels, plain red over white, positioned and styled.
+    // The bar 200 x 20 pixels, plain red over white, positioned and styled; borders as made.
     void PlainBar(int position, DWORD style) {
         bar.SetWindowPos(nullptr, 0, 0, 200, 20, SWP_NOMOVE | SWP_NOZORDER);
         bar.ModifyStyle(~0u & 0xFFFF, style);
         bar.SetGradientColors(kRed, kRed);
         bar.SetBkColor(kWhite);
-        bar.SetBorders(RECT{0, 0, 0, 0});
         bar.SetRange(0, 100);
         bar.SetPos(position);
     }

@@ -150,7 +150,7 @@ public:
     }
     // Running: СТОП lit, СТАРТ dimmed and the labels disabled; idle: the other way round.
     bool Looks(bool running) {
-        const auto lit = [](bool on) { return on ? kActiveCaption : kInactiveCaption; };
+        const auto lit = [](bool on) { return on ? RGB(10, 180, 250) : RGB(64, 64, 64); };
         return Caption(stopButton_) == lit(running) && Caption(startButton_) == lit(!running) &&
                (::IsWindowEnabled(GetDlgItem(IDC_PORT_NAME)) != FALSE) != running;
     }

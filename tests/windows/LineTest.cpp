@@ -52,7 +52,9 @@ TEST(SerialLineWin32, ClosedOrAbsentLinesRefuseEverythingAndSayWhy) {
     EXPECT_TRUE(line.Close());
     EXPECT_FALSE(line.Open("\\\\.\\COM200", kFlashBaudRate, kTimeoutMs));
     EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_NE(line.LastErrorMessage(), "");
+    // The system's own words, converted whole: a failed conversion would leave NULs.
+    EXPECT_TRUE(!line.LastErrorMessage().empty() &&
+                line.LastErrorMessage().find('\0') == std::string::npos);
     EXPECT_FALSE(line.IsOpen());
     EXPECT_FALSE(line.Open("\\\\.\\COM200", kFlashBaudRate, kTimeoutMs));
     EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND) << "the failed open kept its claim";
@@ -82,6 +84,8 @@ TEST(PlatformWin32, PathsReachTheSystemWhateverItsCodePage) {
     EXPECT_EQ(DevicePathForPort("COM12345"), "\\\\.\\COM12345") << "twelve characters fit";
     EXPECT_EQ(DevicePathForPort("COM123456"), "");
     EXPECT_EQ(DevicePathForPort(""), "");
+    // Device names are blind to case, to the end of the alphabet.
+    EXPECT_EQ(CanonicalPortName("\\\\.\\vspz"), CanonicalPortName("\\\\.\\VSPZ"));
 }
 
 // The simulator on TAMSIVO_TEST_PORT echoes every byte and answers OK to every frame.

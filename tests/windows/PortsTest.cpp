@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tamsivo::test {
 namespace {
 
@@ -40,12 +42,9 @@ public:
 
 private:
     Node Find(const std::string& id) const {
-        for (const Node& node : nodes_) {
-            if (node.id == id) {
-                return node;
-            }
-        }
-        return {};
+        const auto found = std::find_if(nodes_.begin(), nodes_.end(),
+                                        [&](const Node& node) { return node.id == id; });
+        return found != nodes_.end() ? *found : Node{};
     }
     std::vector<Node> nodes_;
 };
