@@ -795,6 +795,7 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         {"--no-such-option"},
         {"--check", "--port", "COM3", "bk.enc"},
         {"--list-ports", "bk.enc"},
+        {"--check", "--simulate", "bk.enc"},
         {"--sim-fault", "no-echo", "bk.enc"}, // needs --simulate
         {"--simulate", "--sim-fault", "sparks", "bk.enc"},
         {"--simulate", "--sim-answers", "zz", "bk.enc"},

@@ -377,10 +377,10 @@ TEST_F(SerialLinePosix, PurgeDiscardsWhatWaitsAndBytesWaitingCountsIt) {
 // USB adapters hold received bytes for their latency timer unless the driver is asked for its
 // low-latency mode; the line asks while it is open and leaves the flags as it found them.
 TEST_F(SerialLinePosix, LowLatencyIsOnWhileOpenAndTheDriversFlagsComeBackOnClose) {
+    SerialLine line; // reopened: what it did to one port's flags is no guide to the next
     for (const int before : {static_cast<int>(ASYNC_SPD_HI | ASYNC_SKIP_TEST),
                              static_cast<int>(ASYNC_LOW_LATENCY | ASYNC_SKIP_TEST)}) {
         const FakeSerialDriver driver(before);
-        SerialLine line;
         ASSERT_TRUE(Open(line));
         EXPECT_EQ(FakeSerialDriver::Flags(), before | static_cast<int>(ASYNC_LOW_LATENCY));
         line.Close();
@@ -390,7 +390,6 @@ TEST_F(SerialLinePosix, LowLatencyIsOnWhileOpenAndTheDriversFlagsComeBackOnClose
     serial_struct info{};
     EXPECT_EQ(serialStructIoctl(slave_, TIOCGSERIAL, &info), -1);
     EXPECT_EQ(errno, ENOTTY);
-    SerialLine line;
     EXPECT_TRUE(Open(line));
 }
 
