@@ -192,6 +192,8 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         d.label.SetLink(true, true);
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONUP, 0, 0);
+        EXPECT_EQ(d.events, (std::vector<std::string>{"STN_CLICKED", "STN_CLICKED", "notify",
+                                                       "STN_CLICKED"}));
 
         // Flashing hides the text every other tick.
         d.label.SetTransparent(false)
