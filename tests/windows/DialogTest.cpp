@@ -1,5 +1,6 @@
 // The program's dialogs: the package selection and its choice, and the main dialog's
 // commands, clicks and reaction to a run's notifications, with the worker played by the test.
+#include "HarnessDialog.h"
 #include "WinSupport.h"
 
 #include "app/AppState.h"
@@ -130,7 +131,7 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
 }
 
 // The main dialog with test steps run from its own modal loop, its worker started by the test.
-class Probe : public MainDialog {
+class Probe : public HarnessDialog<MainDialog> {
 public:
     using Step = std::function<void(Probe&)>;
     std::function<HANDLE()> startWorker = [] {
@@ -138,7 +139,11 @@ public:
     };
     int starts = 0;
 
-    explicit Probe(std::vector<Step> steps) : steps_(std::move(steps)) {}
+    explicit Probe(const std::vector<Step>& steps) {
+        for (const Step& step : steps) {
+            AddStep([this, step] { step(*this); });
+        }
+    }
     std::string Text(int id) const { return TextOf(Hwnd(), id); }
     bool Shown(int id) const { return ::IsWindowVisible(GetDlgItem(id)) != FALSE; }
     void Press(int id) const { Click(Hwnd(), id); }
@@ -157,42 +162,13 @@ public:
     int Position() const {
         return static_cast<int>(::SendDlgItemMessageW(Hwnd(), IDC_PROGRESS, PBM_GETPOS, 0, 0));
     }
-    int stepsRun = 0;
 
 protected:
     HANDLE StartFlashWorker() override {
         ++starts;
         return startWorker();
     }
-    bool OnInitDialog() override {
-        const bool result = MainDialog::OnInitDialog();
-        Post(kNextStep);
-        return result;
-    }
-    const MessageMap& GetMessageMap() const override { return messageMap; }
-    static const MessageMap messageMap;
-
-private:
-    static constexpr UINT kNextStep = WM_APP + 1;
-    LRESULT OnNextStep(WPARAM, LPARAM) {
-        if (stepsRun < static_cast<int>(steps_.size())) {
-            steps_[static_cast<std::size_t>(stepsRun++)](*this);
-            Post(kNextStep); // behind whatever the step posted
-        } else {
-            EndDialog(IDABORT);
-        }
-        return 0;
-    }
-    static const MessageEntry messageEntries[];
-    std::vector<Step> steps_;
 };
-const MessageEntry Probe::messageEntries[] = {On<Probe::kNextStep, &Probe::OnNextStep>()};
-const MessageMap Probe::messageMap{&MainDialog::messageMap, messageEntries};
-
-int RunProbe(Probe& probe) {
-    probe.DoModal();
-    return probe.stepsRun;
-}
 
 TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
     struct Ending {
@@ -230,7 +206,7 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
                     dialog.Press(id);
                 }
             }
-            EXPECT_EQ(dialog.starts, static_cast<int>(dialog.stepsRun));
+            EXPECT_EQ(dialog.starts, dialog.StepsRun());
             EXPECT_TRUE(::IsWindow(dialog.Hwnd()));
             dialog.Send(WM_FLASH_SIZE, 0, 4096);
             EXPECT_EQ(dialog.Position(), 0);
@@ -263,7 +239,7 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
         EXPECT_TRUE(dialog.Focused(IDC_START_BUTTON));
     });
     Probe probe(steps);
-    EXPECT_EQ(RunProbe(probe), static_cast<int>(steps.size()));
+    EXPECT_EQ(probe.DoModal(), Probe::kScenarioDone);
 }
 
 // The stop waits for the worker, serving its sends meanwhile, and tells of the cancellation
@@ -370,7 +346,7 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
         EXPECT_TRUE(dialog.Looks(false));
     });
     Probe probe(steps);
-    EXPECT_EQ(RunProbe(probe), 4);
+    EXPECT_EQ(probe.DoModal(), Probe::kScenarioDone);
 }
 
 TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle) {
@@ -426,8 +402,7 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
         state.busy = 0;
         dialog.Press(IDC_EXIT_BUTTON); // idle: the dialog ends
     }});
-    EXPECT_EQ(RunProbe(probe), 1);
-    EXPECT_EQ(probe.Hwnd(), nullptr);
+    EXPECT_EQ(probe.DoModal(), IDCANCEL) << "the exit ended the dialog";
 }
 
 // As the program's main window the dialog owns the selection and takes no input meanwhile;
@@ -468,7 +443,7 @@ TEST_F(DialogTest, TheSelectionIsOwnedByTheMainDialogAndARunBegunMeanwhileKeepsI
         EXPECT_EQ(TheAppState().firmwareName, std::filesystem::path(L"a.enc"));
         EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "a.enc");
     }});
-    EXPECT_EQ(RunProbe(probe), 1);
+    EXPECT_EQ(probe.DoModal(), Probe::kScenarioDone);
     application.SetMainWindow(nullptr);
     ::DeleteFileW((updates + L"\\a.enc").c_str());
     ::DeleteFileW((updates + L"\\one.enc").c_str());

@@ -14,12 +14,8 @@ namespace {
 
 // One device node: a port when it has a name, otherwise only a parent of one.
 struct Node {
-    Node(std::string name = "", std::string id = "", std::string friendlyName = "",
-         std::string maker = "", std::string parent = "", std::optional<std::uint32_t> timer = {})
-        : name(std::move(name)), id(std::move(id)), friendlyName(std::move(friendlyName)),
-          maker(std::move(maker)), parent(std::move(parent)), latencyTimer(timer) {}
-    std::string name, id, friendlyName, maker, parent;
-    std::optional<std::uint32_t> latencyTimer;
+    std::string name = {}, id = {}, friendlyName = {}, maker = {}, parent = {};
+    std::optional<std::uint32_t> latencyTimer = {};
 };
 
 class FakeDeviceTable : public DeviceTable {
