@@ -7,10 +7,12 @@
 
 #include "controls/ProgressStyle.h"
 #include "controls/TextureStyle.h"
+#include "controls/win32/BufferedDC.h"
 #include "controls/win32/PercentProgressBar.h"
 #include "controls/win32/SkinButton.h"
 #include "controls/win32/SkinLabel.h"
 #include "framework/DataExchange.h"
+#include "framework/MemoryDC.h"
 #include "text/Cp1251Literal.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +28,32 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+// A paint pass reaches its target whole, in one copy when it ends, whatever the painter did
+// to the buffer's origins: nothing shows half-drawn.
+TEST(BufferedDC, DrawingReachesTheTargetWholeAndOnlyAtTheEnd) {
+    const HDC screen = ::GetDC(nullptr);
+    const MemoryDC target{DCView(screen)};
+    const HBITMAP picture = ::CreateCompatibleBitmap(screen, 40, 30);
+    ::ReleaseDC(nullptr, screen);
+    const HDC shown = target.View().Handle();
+    const HGDIOBJ before = ::SelectObject(shown, picture);
+    const RECT all{0, 0, 40, 30};
+    ::FillRect(shown, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    const RECT area{10, 5, 30, 25};
+    {
+        const BufferedDC buffer(target.View(), &area, true);
+        const HDC drawn = buffer.View().Handle();
+        const RECT left{10, 5, 20, 25};
+        ::FillRect(drawn, &left, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        ::SetViewportOrgEx(drawn, 7, 7, nullptr);
+        EXPECT_EQ(::GetPixel(shown, 15, 10), kWhite) << "drawn before the pass ended";
+    }
+    EXPECT_EQ(::GetPixel(shown, 15, 10), kBlack);
+    EXPECT_EQ(::GetPixel(shown, 25, 10), kWhite) << "the background was not kept";
+    ::SelectObject(shown, before);
+    ::DeleteObject(picture);
+}
 
 class ControlsDialog : public HarnessDialog<Dialog> {
 public:

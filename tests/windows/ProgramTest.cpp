@@ -158,6 +158,11 @@ TEST(Program, UpdatesAndShowsTheOutcome) {
     EXPECT_EQ(record.program, "Tamsivo");
     EXPECT_EQ(record.package, std::string(recorded.begin(), recorded.end())) << "its own name";
     EXPECT_EQ(record.port, "COM5");
+    // Between records the log is the user's: the program keeps no handle of it open.
+    const HANDLE alone =
+        ::CreateFileW(log.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(alone, INVALID_HANDLE_VALUE) << ::GetLastError();
+    ::CloseHandle(alone);
     EXPECT_EQ(record.outcome, outcome.key);
     EXPECT_EQ(record.sha256.size(), 64u);
     EXPECT_TRUE(record.lastAnswers.empty());
