@@ -212,6 +212,7 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         EXPECT_EQ(Picture(d.label.Hwnd()).Count(graded.At(119, 10), RECT{0, 0, 120, 20}), 0)
             << "a transparent label paints no background of its own";
 
+
         // A web link opens its text; one that notifies only tells the parent.
         d.label.SetText("WWW.EXAMPLE.TEST").SetLink(true, false);
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
@@ -234,6 +235,32 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         EXPECT_NE(shown == 0, afterTick == 0);
         d.label.FlashText(false);
         EXPECT_GT(Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20}), 10);
+
+        // Every change of look shows at once: the label is painted before the setter returns.
+        static HWND painted = nullptr;
+        static int paints = 0;
+        painted = d.label.Hwnd();
+        const HHOOK hook = ::SetWindowsHookExW(
+            WH_CALLWNDPROC,
+            [](int code, WPARAM sent, LPARAM call) -> LRESULT {
+                const auto* message = reinterpret_cast<const CWPSTRUCT*>(call);
+                paints += message->hwnd == painted && message->message == WM_PAINT;
+                return ::CallNextHookEx(nullptr, code, sent, call);
+            },
+            nullptr, ::GetCurrentThreadId());
+        for (const std::function<void()>& change : std::vector<std::function<void()>>{
+                 [&] { d.label.SetTextColor(kRed); }, [&] { d.label.SetText("A"); },
+                 [&] { d.label.SetFontBold(true); }, [&] { d.label.SetFontName("Arial", 0); },
+                 [&] { d.label.SetFontUnderline(true); }, [&] { d.label.SetFontItalic(true); },
+                 [&] { d.label.SetFontSize(9); }, [&] { d.label.SetText3D(true, true); },
+                 [&] { d.label.SetRotationAngle(90, false); },
+                 [&] { d.label.SetText3DColor(kBlue); }, [&] { d.label.SetLogFont(LOGFONTW{}); },
+                 [&] { d.label.SetTransparent(false); }}) {
+            const int before = paints;
+            change();
+            EXPECT_GT(paints, before);
+        }
+        ::UnhookWindowsHookEx(hook);
     });
     SkinLabel::ReplaceShellOpen(previous);
     EXPECT_EQ(opened, (std::vector<std::string>{"openWWW.EXAMPLE.TEST",
