@@ -276,6 +276,11 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
         const Picture idle(d.button.Hwnd());
         EXPECT_GT(idle.Count(kRed, RECT{0, 0, 108, 35}), 20) << "the caption in its colour";
         EXPECT_LT(GetRValue(idle.At(8, 17)), 60) << "a near-black face";
+        // The pointer over the button lights its face until it leaves.
+        ::SendMessageW(d.button.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        EXPECT_GT(GetRValue(Picture(d.button.Hwnd()).At(8, 17)), GetRValue(idle.At(8, 17)));
+        ::SendMessageW(d.button.Hwnd(), WM_MOUSELEAVE, 0, 0);
+        EXPECT_EQ(Picture(d.button.Hwnd()).At(8, 17), idle.At(8, 17));
         d.button.EnableWindow(false);
         const Picture disabled(d.button.Hwnd());
         EXPECT_EQ(disabled.Count(kRed, RECT{0, 0, 108, 35}), 0) << "an embossed grey caption";
