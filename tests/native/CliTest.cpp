@@ -838,6 +838,9 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         EXPECT_EQ("tamsivo-flash: " + cli_->Result().value("message", "-"), said);
     }
     EXPECT_EQ(Text("bk.enc"), package);
+    EXPECT_EQ(Run({"--no-such-option"}), kUsage);
+    EXPECT_EQ(cli_->Out(), "") << "no result object unless --json asks for one";
+    EXPECT_EQ(Run({"--list-ports"}), 0);
     ASSERT_EQ(Run({"--help"}), 0);
     EXPECT_NE(cli_->Out().find("16  cancelled"), std::string::npos);
 }

@@ -30,7 +30,8 @@ TEST(Cp1251, LiteralsAndRunTimeConversionsFollowTheChart) {
     EXPECT_EQ(Cp1251ToUtf8(chart), UPPER_HALF);
     EXPECT_EQ(Cp1251ToUtf16(chart), u"" UPPER_HALF);
     EXPECT_EQ(Utf16ToCp1251(u"" UPPER_HALF), chart);
-    EXPECT_EQ(Utf8ToCp1251("Grüße \xD0"), "Gr??e ?") << "no Windows-1251 byte, or not UTF-8";
+    EXPECT_EQ(Utf8ToCp1251("Grüße \xD0 \xF0\x9F\x98\x80!"), "Gr??e ? ?!")
+        << "no Windows-1251 byte, or not UTF-8";
     // A surrogate pair is one character, outside the code page; a lone surrogate is one too.
     EXPECT_EQ(Utf16ToCp1251(u"a\xD800\xDC00\x0431\xDBFF\xDFFF\xDC00"), "a?\xE1??");
 }
