@@ -159,6 +159,19 @@ public:
         return Caption(stopButton_) == lit(running) && Caption(startButton_) == lit(!running) &&
                (::IsWindowEnabled(GetDlgItem(IDC_PORT_NAME)) != FALSE) != running;
     }
+    // A label of the skin: grey text on blue, above the skin's picture, so that its clicks
+    // reach it.
+    void ExpectDressed(int id) const {
+        const HWND label = GetDlgItem(id);
+        RECT box{};
+        ::GetClientRect(label, &box);
+        const Picture picture(label);
+        EXPECT_EQ(picture.At(0, 0), RGB(10, 180, 250)) << id;
+        EXPECT_GT(picture.Count(RGB(64, 64, 64), box), 0) << id;
+        POINT centre{box.right / 2, box.bottom / 2};
+        ::MapWindowPoints(label, Hwnd(), &centre, 1);
+        EXPECT_EQ(::ChildWindowFromPointEx(Hwnd(), centre, CWP_SKIPINVISIBLE), label) << id;
+    }
     int Position() const {
         return static_cast<int>(::SendDlgItemMessageW(Hwnd(), IDC_PROGRESS, PBM_GETPOS, 0, 0));
     }
@@ -351,6 +364,9 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
 
 TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle) {
     Probe probe({[](Probe& dialog) {
+        for (const int id : {IDC_PACKAGE_CAPTION, IDC_PACKAGE_NAME, IDC_PORT_CAPTION}) {
+            dialog.ExpectDressed(id);
+        }
         AppState& state = TheAppState();
         *state.portNames = {"COM1", "COM3", "COM8"};
         state.portCount = 3;
@@ -391,6 +407,10 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
         EXPECT_TRUE(dialog.Shown(IDC_SUPPORT_PHONE));
         EXPECT_FALSE(dialog.Shown(IDC_PORT_NAME));
         EXPECT_EQ(state.helpShown, 1);
+        for (const int id : {IDC_SUPPORT_TEXT, IDC_SUPPORT_PHONE, IDC_MAIL_CAPTION,
+                             IDC_SUPPORT_MAIL, IDC_WEB_SITE}) {
+            dialog.ExpectDressed(id);
+        }
         dialog.Press(IDC_HELP_BUTTON);
         EXPECT_EQ(dialog.Text(IDC_TITLE), title);
         EXPECT_EQ(dialog.Text(IDC_MESSAGE), message);
