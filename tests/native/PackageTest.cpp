@@ -45,6 +45,7 @@ TEST(Package, TextBecomesTheFramesOrIsRefusedWithWhereAndWhy) {
         {" \r\n\t", PackageError::Empty, {}},
         {"0001AA\n00 0G", PackageError::InvalidCharacter, {}, 0, 11},
         {"0x0001AA", PackageError::InvalidCharacter, {}, 0, 1},
+        {"0001A:", PackageError::InvalidCharacter, {}, 0, 5},
         {"0001\xC0", PackageError::InvalidCharacter, {}, 0, 4},
         {std::string("00") + '\0' + "01", PackageError::InvalidCharacter, {}, 0, 2},
         {"0003AABB", PackageError::FrameOverrun, {}, 0, 0},
@@ -126,6 +127,11 @@ TEST(Package, ReadsAFileInPiecesAndStopsAsSoonAsItIsRefused) {
         EXPECT_EQ(Image(fromFile), Image(fromText));
         EXPECT_EQ(fromFile.ErrorOffset(), fromText.ErrorOffset());
     }
+    // A package that could not be read keeps nothing of the one read before.
+    FirmwarePackage reused;
+    ASSERT_EQ(reused.Decode("0001AA"), PackageError::None);
+    EXPECT_EQ(reused.ReadFile("/no/such/bk.enc").status, PackageRead::Status::NotOpened);
+    EXPECT_EQ(reused.FrameCount(), 0u);
 }
 
 } // namespace

@@ -154,12 +154,14 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     const auto line = [](const char* package) { return RunRecordToJsonLine(Record(package)); };
     std::string negative = line("negative");
     negative.replace(negative.find("\"frames\":7"), 10, "\"frames\":-7");
+    std::string huge = line("huge"); // more frames than a count of them can hold
+    huge.replace(huge.find("\"frames\":7"), 10, "\"frames\":4294967296");
     std::string portless = line("portless");
     portless.replace(portless.find("\"port\":"), 7, "\"plug\":");
     std::ofstream(dir_ / "runs.jsonl", std::ios::binary)
         << line("a") << "{\"time\":\"2026-12-07T1" /* a writer died here */ << line("b")
         << "not json\n{\"event\":\"progress\",\"sent\":5}\n[]\n\n"
-        << negative << portless << "{" << line("c") << std::string(3 << 20, 'x') << "\n"
+        << negative << huge << portless << "{" << line("c") << std::string(3 << 20, 'x') << "\n"
         << line("d") << line("e").substr(0, 60);
     const RunLog log(dir_ / "runs.jsonl");
     struct Case {
