@@ -9,8 +9,8 @@
 #include "TestPackage.h"
 #include "Trace.h"
 #include "flash/FirmwarePackage.h"
-#include "flash/Outcome.h"
 #include "flash/FlashProtocol.h"
+#include "flash/Outcome.h"
 #include "flash/SerialLine.h"
 #include "flash/Sha256.h"
 #include "text/Cp1251.h"
@@ -28,9 +28,9 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <set>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -576,8 +576,8 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
     EXPECT_NE(trace.notes.find("SHA-256 " + Digest("bk.enc")), std::string::npos) << trace.notes;
     EXPECT_NE(trace.notes.find("# outcome no_echo (exit code 8)"), std::string::npos);
     // A line begins with its time to the microsecond; the port's opening is the first.
-    EXPECT_TRUE(std::regex_search(
-        trace.notes, std::regex("\n0\\.[0-9]{6} open " + faulty->SlavePath() + "\n")))
+    EXPECT_TRUE(std::regex_search(trace.notes,
+                                  std::regex("\n0\\.[0-9]{6} open " + faulty->SlavePath() + "\n")))
         << trace.notes;
 
     // The long frame's echo: what the chip passed at once, and its rest a timer later.
@@ -610,7 +610,8 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
 // Beyond its head a trace keeps its newest lines only, and says how many it left out: frames of
 // a few bytes would otherwise cost some 20 bytes of trace a byte.
 TEST(Trace, BeyondItsHeadKeepsItsNewestLines) {
-    const fs::path path = fs::temp_directory_path() / ("tamsivo-trace-" + std::to_string(::getpid()));
+    const fs::path path =
+        fs::temp_directory_path() / ("tamsivo-trace-" + std::to_string(::getpid()));
     {
         cli::Trace trace(path, "bk.enc", LoadedPackage{}, "ttyUSB0", 300, 4096);
         for (int i = 0; i < 1000; ++i) {
@@ -743,8 +744,8 @@ TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
     auto slow = Simulator(config);
     for (const bool person : {false, true}) {
         SCOPED_TRACE(person);
-        auto cli = Start({"--port", slow->SlavePath(), "--timeout-ms", "5000", "--json-progress",
-                          "bk.enc"});
+        auto cli = Start(
+            {"--port", slow->SlavePath(), "--timeout-ms", "5000", "--json-progress", "bk.enc"});
         ASSERT_TRUE(cli->WaitFor("\"event\":\"progress\"")) << cli->Out() << cli->Err();
         ASSERT_EQ(::kill(cli->Pid(), SIGTERM), 0);
         // Once the first is taken: two signals sent at once may be delivered as one.
@@ -785,8 +786,7 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     // the adapter's, with what to do about it.
     EXPECT_EQ(Run({"--simulate", "--sim-fault", "hang-up:11", "--sim-fault-frame", "3", "bk.enc"}),
               10);
-    EXPECT_NE(cli_->Err().find(": the adapter was disconnected"), std::string::npos)
-        << cli_->Err();
+    EXPECT_NE(cli_->Err().find(": the adapter was disconnected"), std::string::npos) << cli_->Err();
     EXPECT_NE(cli_->Err().find("to do: plug it in"), std::string::npos) << cli_->Err();
 }
 
@@ -850,11 +850,11 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
 // notification; and each kind of text with its name put in.
 TEST(Outcomes, ExitCodesResultsAndTextsKeepTheirMeaning) {
     const std::map<std::string, int> published = {
-        {"done", 0},            {"package_error", 5},  {"file_error", 6},
-        {"port_error", 7},      {"no_echo", 8},        {"checksum_error", 9},
-        {"line_error", 10},     {"signature_error", 11}, {"adapter_sync_error", 12},
-        {"no_answer", 13},      {"bad_answer", 14},    {"link_error", 15},
-        {"cancelled", 16},      {"internal_error", 17}};
+        {"done", 0},        {"package_error", 5},    {"file_error", 6},
+        {"port_error", 7},  {"no_echo", 8},          {"checksum_error", 9},
+        {"line_error", 10}, {"signature_error", 11}, {"adapter_sync_error", 12},
+        {"no_answer", 13},  {"bad_answer", 14},      {"link_error", 15},
+        {"cancelled", 16},  {"internal_error", 17}};
     std::map<std::string, int> codes;
     std::set<unsigned> notifications;
     for (const OutcomeRow& row : kOutcomes) {
@@ -870,10 +870,10 @@ TEST(Outcomes, ExitCodesResultsAndTextsKeepTheirMeaning) {
 
     EXPECT_EQ(OutcomeText(RowOf(Outcome::PortError), "COM7", "bk.enc", PackageError::None),
               kCp1251<"Ошибка инициализации порта COM7.">);
-    EXPECT_EQ(OutcomeText(RowOf(Outcome::PackageError), "COM7", "bk.enc",
-                          PackageError::TruncatedByte),
-              kCp1251<"Неверный формат файла микропрограммы bk.enc: текст обрывается на половине "
-                      "байта.">);
+    EXPECT_EQ(
+        OutcomeText(RowOf(Outcome::PackageError), "COM7", "bk.enc", PackageError::TruncatedByte),
+        kCp1251<"Неверный формат файла микропрограммы bk.enc: текст обрывается на половине "
+                "байта.">);
     // tamsivo-flash's spelling: a name outside Windows-1251 is shown as it is.
     EXPECT_EQ(OutcomeText(RowOf(Outcome::SignatureError), "COM7", Utf8(u8"Ολγα.enc"),
                           PackageError::None, &Cp1251ToUtf8),

@@ -1,9 +1,9 @@
 // The run log: SHA-256, the record as a JSON line, the log file shared by
 // threads and processes, where it lives, the time it gives and the history table.
+#include "flash/Sha256.h"
 #include "record/FormatHistory.h"
 #include "record/LocalTime.h"
 #include "record/RunLog.h"
-#include "flash/Sha256.h"
 
 #include <gtest/gtest.h>
 

@@ -438,8 +438,8 @@ protected:
 // Listing opens no port: an open raises DTR and RTS, also on a port another program uses.
 TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
     std::vector<std::string> nodes;
-    for (const char* name :
-         {"ttyS10", "ttyS0", "ttyS2", "ttyS3", "ttyUSB10", "ttyUSB2", "ttyACM0", "rfcomm0", "ttyACM1"}) {
+    for (const char* name : {"ttyS10", "ttyS0", "ttyS2", "ttyS3", "ttyUSB10", "ttyUSB2", "ttyACM0",
+                             "rfcomm0", "ttyACM1", "ttyXRUSB0", "ttyCH343USB0"}) {
         nodes.push_back(Port(name));
     }
     std::filesystem::create_directories(root_ + "/sys/class/tty/ttyUSB9"); // node unplugged
@@ -498,9 +498,10 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
     }
     const std::string byCu = " by " + std::to_string(live) + " (cu)";
     EXPECT_EQ(seen, (std::vector<std::string>{
-                        "ttyACM0 busy usb" + byCu, "ttyACM1 usb", "ttyUSB2 busy usb" + byCu,
-                        "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3 16 ms", "rfcomm0",
-                        "ttyS0 console", "ttyS2 busy by 4242 (minicom)", "ttyS10"}));
+                        "ttyACM0 busy usb" + byCu, "ttyACM1 usb", "ttyCH343USB0 usb",
+                        "ttyUSB2 busy usb" + byCu,
+                        "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3 16 ms", "ttyXRUSB0 usb",
+                        "rfcomm0", "ttyS0 console", "ttyS2 busy by 4242 (minicom)", "ttyS10"}));
     alignas(inotify_event) char events[4096];
     EXPECT_EQ(::read(opens, events, sizeof events), -1) << "a port was opened";
     // The watch does see an open.

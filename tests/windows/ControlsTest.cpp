@@ -212,7 +212,6 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         EXPECT_EQ(Picture(d.label.Hwnd()).Count(graded.At(119, 10), RECT{0, 0, 120, 20}), 0)
             << "a transparent label paints no background of its own";
 
-
         // A web link opens its text; one that notifies only tells the parent.
         d.label.SetText("WWW.EXAMPLE.TEST").SetLink(true, false);
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
@@ -222,7 +221,7 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONUP, 0, 0);
         EXPECT_EQ(d.events, (std::vector<std::string>{"STN_CLICKED", "STN_CLICKED", "notify",
-                                                       "STN_CLICKED"}));
+                                                      "STN_CLICKED"}));
 
         // Flashing hides the text every other tick.
         d.label.SetTransparent(false)

@@ -5,13 +5,13 @@
 
 #include "app/AppState.h"
 #include "flash/Outcome.h"
-#include "ui/FlashNotifications.h"
 #include "framework/Application.h"
 #include "framework/WideText.h"
 #include "res/resource.h"
 #include "text/Cp1251Literal.h"
 #include "ui/ChooseFirmware.h"
 #include "ui/FirmwareSelectDialog.h"
+#include "ui/FlashNotifications.h"
 #include "ui/MainDialog.h"
 
 #include <gtest/gtest.h>
@@ -230,9 +230,9 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
             EXPECT_EQ(dialog.Send(ending.notification, 0, ending.lParam), 1);
             const OutcomeRow& outcome = RowOf(ending.outcome);
             EXPECT_EQ(dialog.Text(IDC_TITLE), outcome.caption);
-            EXPECT_EQ(dialog.Text(IDC_MESSAGE),
-                      OutcomeText(outcome, "COM7", "one.enc",
-                                  static_cast<PackageError>(ending.lParam)));
+            EXPECT_EQ(
+                dialog.Text(IDC_MESSAGE),
+                OutcomeText(outcome, "COM7", "one.enc", static_cast<PackageError>(ending.lParam)));
             EXPECT_EQ(state.runAllowed.load(), 0);
             EXPECT_EQ(state.idle, 1);
             EXPECT_FALSE(dialog.Shown(IDC_PROGRESS));
