@@ -167,6 +167,7 @@ public:
         ::GetClientRect(label, &box);
         const Picture picture(label);
         EXPECT_EQ(picture.At(0, 0), RGB(10, 180, 250)) << id;
+        EXPECT_EQ(picture.At(box.right - 1, 0), RGB(10, 180, 250)) << id << ": no gradient";
         EXPECT_GT(picture.Count(RGB(64, 64, 64), box), 0) << id;
         POINT centre{box.right / 2, box.bottom / 2};
         ::MapWindowPoints(label, Hwnd(), &centre, 1);
