@@ -802,6 +802,7 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         {"--check", "--simulate", "bk.enc"},
         {"--sim-fault", "no-echo", "bk.enc"}, // needs --simulate
         {"--simulate", "--sim-fault", "sparks", "bk.enc"},
+        {"--simulate", "--sim-fault", "no-echo:11", "bk.enc"}, // takes no byte
         {"--simulate", "--sim-answers", "zz", "bk.enc"},
         {"--timeout-ms", "0", "bk.enc"},
         {"a.enc", "b.enc"},

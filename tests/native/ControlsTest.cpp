@@ -252,6 +252,11 @@ TEST(DibSurface, IsHeaderPaletteAndPaddedRowsStoredBottomUp) {
     EXPECT_EQ(surface.ColorCount(), 256);
     EXPECT_EQ(surface.LineWidth(), 8u);
     EXPECT_EQ(surface.BlockSize(), 40u + 256 * 4 + 24);
+    // GDI reads the block's start as a BITMAPINFOHEADER: its size, then one plane of 8 bits.
+    const auto* header = reinterpret_cast<const std::uint8_t*>(surface.Header());
+    EXPECT_EQ(header[0], 40);
+    EXPECT_EQ(header[12] | header[13] << 8, 1);
+    EXPECT_EQ(header[14] | header[15] << 8, 8);
     surface.Clear(0);
     surface.SetPixelIndex(1, 0, 0xA5); // the top row, stored last
     EXPECT_EQ(surface.Bits()[16 + 1], 0xA5);
@@ -263,6 +268,7 @@ TEST(DibSurface, IsHeaderPaletteAndPaddedRowsStoredBottomUp) {
     copy.Clone(surface);
     surface.Clear(0xFF);
     EXPECT_EQ(copy.PixelIndex(1, 0), 0xA5) << "a clone owns its own block";
+    EXPECT_NE(surface.Create(0, 0, 8), nullptr) << "a control shrunk to nothing still paints";
     EXPECT_EQ(surface.Create(-1, 3, 8), nullptr);
     EXPECT_FALSE(surface.IsValid());
 

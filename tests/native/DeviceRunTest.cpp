@@ -263,8 +263,8 @@ TEST(BkSimulatorLatency, EchoAndAnswerReachTheHostInPacketsNoSoonerThanTheChipLe
 TEST(BkSimulatorScript, ParsesAnswersAndRefusesMalformedScripts) {
     Bytes answers{0x99};
     bool repeat = true;
-    ASSERT_TRUE(BkSimulator::ParseAnswers(" 22, ok ,88,5,11*", &answers, &repeat));
-    EXPECT_EQ(answers, (Bytes{0x22, 0x11, 0x88, 0x05, 0x11}));
+    ASSERT_TRUE(BkSimulator::ParseAnswers(" 22, ok ,88,5,A0,11*", &answers, &repeat));
+    EXPECT_EQ(answers, (Bytes{0x22, 0x11, 0x88, 0x05, 0xA0, 0x11}));
     EXPECT_TRUE(repeat);
     ASSERT_TRUE(BkSimulator::ParseAnswers("", &answers, &repeat));
     EXPECT_TRUE(answers.empty());

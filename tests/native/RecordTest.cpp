@@ -305,9 +305,10 @@ TEST_F(RecordTest, HistoryColumnsLineUpByCharacters) {
     EXPECT_EQ(width(lines[1]), width(lines[0]));
     EXPECT_EQ(width(lines[2]), width(lines[0]));
     EXPECT_NE(lines[1].find("  65536     23.0     256"), std::string::npos) << lines[1];
-    // Words to the left.
+    // Words to the left, the time first.
+    EXPECT_EQ(column(lines[0], "Time"), 0);
     EXPECT_EQ(column(lines[1], "done"), column(lines[0], "Outcome"));
-    EXPECT_NE(lines[2].find("  b?k.enc  "), std::string::npos) << lines[2];
+    EXPECT_EQ(column(lines[2], "b?k.enc"), column(lines[0], "Package")) << lines[2];
     EXPECT_NE(lines[2].find("  2.5  "), std::string::npos) << lines[2];
 }
 

@@ -452,7 +452,7 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
     const std::string adapter = "sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
     for (const auto& [file, text] : {std::pair{"idVendor", "0403"},
                                      {"idProduct", "6001"},
-                                     {"manufacturer", "FTDI"},
+                                     {"manufacturer", "FTDI  "}, // padded, as some are
                                      {"product", "FT232R USB UART"},
                                      {"serial", "A10KX3"},
                                      {"1-2:1.0/ttyUSB10/latency_timer", "16"}}) {
@@ -475,6 +475,8 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
     }
     ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
     Put("run/lock/LCK..ttyS10", std::to_string(gone) + "\n");
+    Put("run/lock/LCK..rfcomm0", "1\n"); // the first process is as alive as any
+    Put("proc/1/comm", "init\n");
     Link("proc/" + std::to_string(::getpid()) + "/fd/7", root_ + "/dev/ttyS10");
 
     const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -501,7 +503,8 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
                         "ttyACM0 busy usb" + byCu, "ttyACM1 usb", "ttyCH343USB0 usb",
                         "ttyUSB2 busy usb" + byCu,
                         "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3 16 ms", "ttyXRUSB0 usb",
-                        "rfcomm0", "ttyS0 console", "ttyS2 busy by 4242 (minicom)", "ttyS10"}));
+                        "rfcomm0 busy by 1 (init)", "ttyS0 console", "ttyS2 busy by 4242 (minicom)",
+                        "ttyS10"}));
     alignas(inotify_event) char events[4096];
     EXPECT_EQ(::read(opens, events, sizeof events), -1) << "a port was opened";
     // The watch does see an open.
