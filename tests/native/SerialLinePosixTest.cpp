@@ -307,6 +307,15 @@ TEST_F(SerialLinePosix, TransfersGiveUpAtTheirTimeouts) {
     EXPECT_GE(MsSince(start), 100 + 1200 - kEarlyMs);
     EXPECT_LT(MsSince(start), 5000);
     ::tcflow(slave_, TCOON);
+
+    // Taking bytes again: a write larger than the terminal holds waits for room and goes whole.
+    EXPECT_EQ(ReadAll(master_, line.LastTransfer().written).size(), line.LastTransfer().written);
+    const Bytes big(64 * 1024, 0xA5);
+    Bytes arrived;
+    std::thread reader([&] { arrived = ReadAll(master_, big.size()); });
+    EXPECT_TRUE(line.Write(big.data(), static_cast<std::uint32_t>(big.size())));
+    reader.join();
+    EXPECT_EQ(arrived, big);
 }
 
 // A signal (Ctrl+C, a terminal closed) interrupts the wait for bytes; the wait goes on.
