@@ -88,6 +88,47 @@ TEST_F(DeviceRun, DeliversExactlyThePackageAndTheSimulatorRecordsIt) {
     EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(record), {}), package);
 }
 
+// The computer takes what it was sent even where the simulator cannot keep its record: it
+// says why instead.
+TEST_F(DeviceRun, ARecordThatCannotBeWrittenIsTheSimulatorsOwnFailure) {
+    WritePackage({4}, {0x42});
+    BkSimConfig config;
+    config.recordPath = "/dev/full";
+    auto simulator = Simulator(config);
+    EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
+    EXPECT_NE(simulator->ServeError().find("cannot write the record file /dev/full"),
+              std::string::npos)
+        << simulator->ServeError();
+}
+
+// The simulator's fixed name for its port (a Wine prefix's COM port): made at the start in
+// place of a stale link but of nothing else, and gone at the end unless taken over meanwhile.
+TEST_F(DeviceRun, TheSimulatorsLinkNamesItsPortWhileItRuns) {
+    namespace fs = std::filesystem;
+    BkSimConfig config;
+    config.linkPath = (dir_ / "com5").string();
+    fs::create_symlink("/dev/null", config.linkPath); // left by a simulator that was killed
+    {
+        auto simulator = Simulator(config);
+        EXPECT_EQ(fs::read_symlink(config.linkPath), simulator->SlavePath());
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(config.linkPath)));
+    {
+        auto simulator = Simulator(config);
+        fs::remove(config.linkPath);
+        fs::create_symlink("/dev/zero", config.linkPath);
+    }
+    EXPECT_EQ(fs::read_symlink(config.linkPath), "/dev/zero");
+    fs::remove(config.linkPath);
+    std::ofstream(config.linkPath) << "mine";
+    BkSimulator refused(config);
+    std::string error;
+    EXPECT_FALSE(refused.Start(&error));
+    EXPECT_NE(error.find("exists and is not a symbolic link"), std::string::npos) << error;
+    std::ifstream kept(config.linkPath);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "mine");
+}
+
 TEST_F(DeviceRun, ResendsAndWaitsFollowTheScriptAndEachFrameIsAcceptedOnce) {
     const Bytes package = WritePackage({10, 20, 30}, {0x5A});
     BkSimConfig config;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -18,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -199,6 +201,27 @@ TEST_F(RecordTest, AnUnwritableLogFailsWithTheReason) {
         EXPECT_NE(error.find(path.parent_path().string()), std::string::npos) << error;
         EXPECT_NE(error.find(": "), std::string::npos) << error;
     }
+    std::string error;
+    EXPECT_FALSE(RunLog("/dev/null").Append(Record("bk.enc"), &error));
+    EXPECT_EQ(error, "cannot open /dev/null: not a plain file");
+    // The disk fills while the record is written (a file size limit stands in for it).
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const bool appended = RunLog(dir_ / "runs.jsonl").Append(Record("bk.enc"), &error);
+        ::_exit(!appended && error == "cannot write " + (dir_ / "runs.jsonl").string() +
+                                          ": No space left on device"
+                    ? 0
+                    : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "a short write passed for a record";
 }
 
 // Threads of one program and another program append at once: every line stays whole.
