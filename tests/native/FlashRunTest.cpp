@@ -258,7 +258,10 @@ TEST_F(FlashRunTest, AnswersDecideWhatIsSentAndHowTheRunEnds) {
          9},
         // A wait sends nothing and reads another answer, the last frame's verdict too.
         {"waits", {0x11, 0x88, 0x88, 0x11, 0x11}, "012", Outcome::Done},
-        {"wait, then refusal of the last", {0x11, 0x11, 0x88, 0x22, 0x11}, "0122", Outcome::Done,
+        {"wait, then refusal of the last",
+         {0x11, 0x11, 0x88, 0x22, 0x11},
+         "0122",
+         Outcome::Done,
          1},
         {"wait without a verdict", {0x11, 0x11, 0x88}, "012", Outcome::NoAnswer},
         {"many waits",
@@ -491,7 +494,9 @@ TEST_F(FlashRunTest, ARunGivenThePackageSendsItAndOpensNoFile) {
     inputs.package = loaded;
     LineLog log;
     FlashRun::Options options;
-    options.makeLine = [&] { return std::make_unique<ScriptedLine>(log, Device{{0x11, 0x11, 0x11}}); };
+    options.makeLine = [&] {
+        return std::make_unique<ScriptedLine>(log, Device{{0x11, 0x11, 0x11}});
+    };
     Reporter reporter(*this, -1);
     control_.runAllowed = 1;
     FlashRun run(control_, reporter, options);
@@ -555,8 +560,8 @@ TEST(ProgressFilter, PassesWhatChangesTheBarAndEveryMilestone) {
           {1000, true},
           {-1, true},
           {3, true}}},
-        // 400 pixels: the edge moves before the percentage.
-        {400, {{-1, true}, {1, true}, {2, false}, {3, true}, {4, false}}},
+        // 400 pixels: nothing sent yet is shown once; the edge moves before the percentage.
+        {400, {{-1, true}, {0, true}, {0, false}, {2, false}, {3, true}, {4, false}}},
     };
     for (const auto& [extent, steps] : cases) {
         ProgressFilter filter(extent);

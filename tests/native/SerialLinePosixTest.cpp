@@ -623,20 +623,32 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     EXPECT_EQ(problem.reason, "the device belongs to group 'dialout', which you are not in");
     EXPECT_EQ(problem.remedy, "sudo usermod -aG dialout " + std::string(::getpwuid(0)->pw_name) +
                                   ", then log out and in again");
-    // In the group, alone of all groups, and refused all the same: the rules beyond the mode.
+    // Whether the advice fits, told by a child with other ids: its exit status.
     ASSERT_EQ(::chmod(root_.c_str(), 0755), 0);
-    const pid_t member = ::fork();
-    if (member == 0) {
-        const gid_t groups[] = {dialout->gr_gid};
-        _exit(::setgroups(1, groups) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0 &&
-                      ExplainPortError(device, EACCES, root_).remedy.find("ACL") !=
-                          std::string::npos
-                  ? 0
-                  : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(member, &status, 0), member);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const auto advisedAs = [&](uid_t uid, gid_t gid, std::vector<gid_t> groups, const char* user,
+                               const std::string& part) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            user != nullptr ? ::setenv("USER", user, 1) : ::unsetenv("USER");
+            _exit(::setgroups(groups.size(), groups.data()) == 0 && ::setgid(gid) == 0 &&
+                          ::setuid(uid) == 0 &&
+                          ExplainPortError(device, EACCES, root_).remedy.find(part) !=
+                              std::string::npos
+                      ? 0
+                      : 1);
+        }
+        int status = 0;
+        return ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0;
+    };
+    // A user the system has no name for (a container's arbitrary id) is named as the shell
+    // would, or left for the shell to name.
+    EXPECT_TRUE(advisedAs(54321, 65534, {}, "tech", "usermod -aG dialout tech,"));
+    EXPECT_TRUE(advisedAs(54321, 65534, {}, nullptr, "usermod -aG dialout $USER,"));
+    // In the group, as the only supplementary or as the primary one, and refused all the same:
+    // the rules beyond the mode.
+    EXPECT_TRUE(advisedAs(65534, 65534, {dialout->gr_gid}, "nobody", "ACL"));
+    EXPECT_TRUE(advisedAs(65534, dialout->gr_gid, {}, "nobody", "ACL"));
     // Root's group: joining it would give away far more than a port.
     ASSERT_EQ(::chown(device.c_str(), 0, 0), 0);
     EXPECT_NE(ExplainPortError(device, EACCES, root_).reason.find("no group that a user could"),
