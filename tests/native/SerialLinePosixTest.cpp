@@ -522,6 +522,21 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
     ::close(opens);
 }
 
+// Numbers by their value, whatever order the folder lists them in.
+TEST_F(FakeSystem, PortsComeInTheOrderOfTheirNumbers) {
+    for (const char* name : {"ttyUSB11", "ttyUSB2", "ttyUSB10", "ttyUSB0", "ttyUSB20", "ttyUSB9",
+                             "ttyUSB1", "ttyUSB3", "ttyUSB100"}) {
+        Port(name);
+    }
+    std::vector<std::string> names;
+    for (const SerialPortInfo& port : ListSerialPorts(root_)) {
+        names.push_back(port.name);
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3", "ttyUSB9",
+                                        "ttyUSB10", "ttyUSB11", "ttyUSB20", "ttyUSB100"}));
+}
+
 // access(2) tells a port the user may not use, still without opening it.
 TEST_F(FakeSystem, APortTheUserMayNotUseIsSaidSo) {
     if (::geteuid() != 0) {
