@@ -738,6 +738,12 @@ TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
             << "the port is still held";
     }
 
+    // A demonstration's simulated adapter, its computer asking to wait for ever, stops alike.
+    auto demo = Start({"--simulate", "--sim-answers", "11,88*", "--json-progress", "bk.enc"});
+    ASSERT_TRUE(demo->WaitFor("\"event\":\"progress\"")) << demo->Out() << demo->Err();
+    ASSERT_EQ(::kill(demo->Pid(), SIGINT), 0);
+    EXPECT_EQ(demo->Finish(), kCancelled) << demo->Out() << demo->Err();
+
     // One stop delivered twice at once, as timeout(1) and a closing terminal do, is one stop; a
     // second request a person makes later quits at once.
     config.processingDelayMs = 2000;
