@@ -537,6 +537,9 @@ TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
     EXPECT_NE(cli_->Out().find(missing + ": port_error\n"), std::string::npos) << cli_->Out();
     EXPECT_NE(cli_->Err().find("1 of 2 ports flashed"), std::string::npos) << cli_->Err();
     EXPECT_NE(cli_->Err().find(missing + "  port_error"), std::string::npos) << cli_->Err();
+    // A name that is no port is said to be none, with what to give instead.
+    ASSERT_EQ(Run({"--port", "../etc/passwd", "bk.enc"}), kPortError);
+    EXPECT_NE(cli_->Err().find("../etc/passwd: not a port name"), std::string::npos) << cli_->Err();
 }
 
 // Support reads a trace as the line carried the run: every chunk each way as the system moved
@@ -850,6 +853,16 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
     EXPECT_EQ(Run({"--list-ports"}), 0);
     ASSERT_EQ(Run({"--help"}), 0);
     EXPECT_NE(cli_->Out().find("16  cancelled"), std::string::npos);
+    // The exit codes' meanings in one column, one digit or two.
+    std::set<std::size_t> columns;
+    std::istringstream help(cli_->Out());
+    const std::regex exitCode("^ +[0-9]+  ");
+    for (std::string line; std::getline(help, line);) {
+        if (std::smatch code; std::regex_search(line, code, exitCode)) {
+            columns.insert(code.length(0));
+        }
+    }
+    EXPECT_EQ(columns.size(), 1u) << cli_->Out();
 }
 
 // What scripts and service stations rely on: each outcome's exit code and result word, which
