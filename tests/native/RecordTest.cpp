@@ -14,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -184,6 +185,10 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     const std::vector<RunRecord> last = log.Last(2, nullptr);
     ASSERT_EQ(last.size(), 2u);
     EXPECT_EQ(last[0].package + last[1].package, "df");
+    // Whole lines for every other reader of the log (jq, grep) too.
+    std::ifstream file(dir_ / "runs.jsonl", std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(file), {});
+    EXPECT_EQ(text.substr(text.size() - line("f").size() - 1), "\n" + line("f"));
     std::string error;
     EXPECT_TRUE(RunLog(dir_ / "missing.jsonl").Last(5, &error).empty());
     EXPECT_EQ(error, "");

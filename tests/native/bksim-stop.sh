@@ -1,10 +1,12 @@
 #!/bin/sh
-# bksim names its port on stdout and, stopped by SIGTERM, says what it took and ends with 0.
-# Its port's name on stdout says that the stop signals are taken from then on.
+# bksim, given its other arguments, names its port on stdout and, stopped by SIGTERM, says
+# what it took and ends with 0. Its port's name on stdout says that the stop signals are taken
+# from then on.
 bksim=$1
+shift
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-"$bksim" >"$out" &
+"$bksim" "$@" >"$out" &
 pid=$!
 i=0
 while [ ! -s "$out" ] && [ $i -lt 1000 ]; do
