@@ -1,9 +1,14 @@
-// Compiled by a test that expects the compiler to refuse it: 0xFF begins no UTF-8 sequence (it
-// is "я" already in Windows-1251, as from a source file saved in the wrong encoding).
+// Compiled by tests that expect the compiler to refuse it, once for each way a literal can fail
+// to be UTF-8 (as from a source file saved in the wrong encoding).
 #include "text/Cp1251Literal.h"
 
 namespace tamsivo {
 
-constexpr const char* kGreeting = kCp1251<"\xFF">;
+#if BROKEN_LITERAL == 1
+constexpr const char* kGreeting = kCp1251<"\xFF">; // begins no sequence ("я" in Windows-1251)
+#else
+constexpr const char* kGreeting = kCp1251<"\xD0"
+                                          "A">; // a sequence's first byte, then no other
+#endif
 
 } // namespace tamsivo

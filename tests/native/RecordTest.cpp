@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -277,6 +278,14 @@ TEST(RunLogPath, StateHomeWhenAbsoluteElseHome) {
     for (const auto& [state, path] : cases) {
         const ScopedEnv xdg("XDG_STATE_HOME", state);
         EXPECT_EQ(RunLog::DefaultPath(), path);
+    }
+    // A service started without HOME, or with an empty one: the password database's home.
+    const ScopedEnv xdg("XDG_STATE_HOME", nullptr);
+    const std::string own =
+        std::string(::getpwuid(::getuid())->pw_dir) + "/.local/state/tamsivo/runs.jsonl";
+    for (const char* none : {"", static_cast<const char*>(nullptr)}) {
+        const ScopedEnv unset("HOME", none);
+        EXPECT_EQ(RunLog::DefaultPath(), own);
     }
 }
 
