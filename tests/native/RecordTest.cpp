@@ -162,10 +162,12 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     huge.replace(huge.find("\"frames\":7"), 10, "\"frames\":4294967296");
     std::string portless = line("portless");
     portless.replace(portless.find("\"port\":"), 7, "\"plug\":");
+    std::string unlisted = line("unlisted"); // the last answers, but not as a list
+    unlisted = unlisted.substr(0, unlisted.find("\"answers\":")) + "\"answers\":\"44\"}\n";
     std::ofstream(dir_ / "runs.jsonl", std::ios::binary)
         << line("a") << "{\"time\":\"2026-12-07T1" /* a writer died here */ << line("b")
         << "not json\n{\"event\":\"progress\",\"sent\":5}\n[]\n\n"
-        << negative << huge << portless << "{" << line("c") << std::string(3 << 20, 'x') << "\n"
+        << negative << huge << portless << unlisted << "{" << line("c") << std::string(3 << 20, 'x') << "\n"
         << line("d") << line("e").substr(0, 60);
     const RunLog log(dir_ / "runs.jsonl");
     struct Case {
