@@ -599,7 +599,17 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     }
 
     // Held with a flock: the kernel's own /proc/locks, copied into the tree, names the holder.
-    const std::string pty = Pty();
+    // The kernel's table of terminal drivers claims each by its number alone, not by a range.
+    std::string drivers;
+    const auto claimed = [&](std::string path) {
+        struct stat node {};
+        EXPECT_EQ(::stat(path.c_str(), &node), 0);
+        drivers += "pty_slave /dev/pts " + std::to_string(major(node.st_rdev)) + " " +
+                   std::to_string(minor(node.st_rdev)) + " pty:slave\n";
+        Put("proc/tty/drivers", drivers);
+        return path;
+    };
+    const std::string pty = claimed(Pty());
     SerialLine held;
     ASSERT_TRUE(held.Open(pty.c_str(), kBaud, 300));
     // Only this process's own lines: others' locks on pseudo-terminals come and go meanwhile.
@@ -617,7 +627,7 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
               "the port is in use by process " + pid + " (tamsivo-flash)");
     // A UUCP lock file names the device as the kernel does, which sysfs tells by its number;
     // its process's command hidden, the pid alone is said.
-    const std::string aliased = Pty();
+    const std::string aliased = claimed(Pty());
     struct stat node {};
     ASSERT_EQ(::stat(aliased.c_str(), &node), 0);
     Link("sys/dev/char/" + std::to_string(major(node.st_rdev)) + ":" +
