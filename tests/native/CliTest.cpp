@@ -352,6 +352,7 @@ TEST_F(CliTest, CheckTellsAValidPackageFromAMalformedOneWithoutAPort) {
     ASSERT_EQ(Run({"--check", "--json", "bad.enc"}), kPackageError);
     EXPECT_EQ(cli_->Result()["reason"], 1);
     EXPECT_EQ(cli_->Result()["offset"], 20);
+    EXPECT_EQ(cli_->Result()["bytes"], 0) << "a refused package has no size";
     EXPECT_NE(cli_->Result()["message"].get<std::string>().find("bad.enc"), std::string::npos);
     EXPECT_EQ(Run({"--check", "missing.enc"}), kFileError);
     fs::create_directories(dir_ / "folder.enc");
