@@ -793,6 +793,11 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     EXPECT_EQ(cli_->Result()["sent"], 96); // the third frame went out, then was refused
     EXPECT_EQ(Run({"--simulate", "--sim-answers", "22*", "--timeout-ms", kTimeout, "bk.enc"}), 9);
     EXPECT_EQ(Run({"--simulate", "--sim-fault", "extra-echo:11", "bk.enc"}), 10);
+    const int dropped =
+        Run({"--simulate", "--sim-fault", "drop", "--sim-fault-frame", "2", "bk.enc"});
+    EXPECT_TRUE(dropped == 8 || dropped == 13) << dropped; // no echo or no answer, by when
+    EXPECT_EQ(
+        Run({"--simulate", "--sim-fault", "early-answer", "--sim-fault-frame", "2", "bk.enc"}), 10);
     // The adapter vanishes after a stray byte that looked like the last verdict: the reason is
     // the adapter's, with what to do about it.
     EXPECT_EQ(Run({"--simulate", "--sim-fault", "hang-up:11", "--sim-fault-frame", "3", "bk.enc"}),
