@@ -95,23 +95,17 @@ bool DropModemLines(int fd) {
 // common chips, and every frame waits for one such hold, its echo's tail and its answer riding
 // in one packet: two thirds of what a 256-byte frame takes on the line at 115200 baud. A
 // driver that knows the low-latency mode then passes bytes on at once or shortens the timer to
-// 1 ms. Pseudo-terminals and many drivers have no such mode (ENOTTY, EINVAL); the line works
-// without it, only slower.
-bool EnableLowLatency(int fd, bool* enabled) {
-    *enabled = false;
+// 1 ms. The mode only saves time, so no refusal fails the open: pseudo-terminals and many
+// drivers have no such mode (ENOTTY, EINVAL), and cdc-acm refuses even the struct it gave, to
+// a user without CAP_SYS_ADMIN, on many kernels (EPERM, or EOPNOTSUPP). Returns whether it
+// switched the mode on, and so must switch it off again.
+bool EnableLowLatency(int fd) {
     serial_struct info{};
-    if (serialStructIoctl(fd, TIOCGSERIAL, &info) != 0) {
-        return errno == ENOTTY || errno == EINVAL;
-    }
-    if ((info.flags & ASYNC_LOW_LATENCY) != 0) {
-        return true; // somebody wanted it before us, and keeps it after us
+    if (serialStructIoctl(fd, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0) {
+        return false; // no such mode, or somebody wanted it before us and keeps it after us
     }
     info.flags |= ASYNC_LOW_LATENCY;
-    if (serialStructIoctl(fd, TIOCSSERIAL, &info) != 0) {
-        return errno == ENOTTY || errno == EINVAL;
-    }
-    *enabled = true;
-    return true;
+    return serialStructIoctl(fd, TIOCSSERIAL, &info) == 0;
 }
 
 // Only our bit goes back: the rest of the flags is the driver's and the administrator's.
@@ -240,12 +234,12 @@ bool SerialLine::Open(const char* devicePath, std::uint32_t baudRate, std::uint3
         return Fail(error);
     }
     // A device that is no terminal fails here with ENOTTY.
-    if (::tcflush(fd, TCIOFLUSH) != 0 || !ConfigureTerminal(fd, speed) || !DropModemLines(fd) ||
-        !EnableLowLatency(fd, &lowLatencySet_)) {
+    if (::tcflush(fd, TCIOFLUSH) != 0 || !ConfigureTerminal(fd, speed) || !DropModemLines(fd)) {
         const int error = errno;
         CloseDescriptor(fd, true);
         return Fail(error);
     }
+    lowLatencySet_ = EnableLowLatency(fd);
     handle_ = fd;
     baudRate_ = baudRate;
     SetTimeouts(timeoutMs);
@@ -410,8 +404,8 @@ EchoCheck SerialLine::WriteEchoed(const std::uint8_t* data, std::uint32_t count,
             // While bytes are still to be written only half of what is owed is slept through,
             // so that the driver is fed again before it runs dry.
             const std::uint32_t owed = written - echoed;
-            AwaitTheRest(fd, baudRate_, got, written < count ? owed / 2 : owed,
-                         lastEcho - before, std::min(total, lastEcho + stall / 4));
+            AwaitTheRest(fd, baudRate_, got, written < count ? owed / 2 : owed, lastEcho - before,
+                         std::min(total, lastEcho + stall / 4));
             continue;
         }
         if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
