@@ -580,6 +580,7 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
     EXPECT_NE(trace.notes.find("SHA-256 " + Digest("bk.enc")), std::string::npos) << trace.notes;
     EXPECT_NE(trace.notes.find("# outcome no_echo (exit code 8)"), std::string::npos);
     EXPECT_EQ(trace.notes.find("left out"), std::string::npos) << "a short trace keeps every line";
+    EXPECT_EQ(trace.notes.find("waiting unread 0"), std::string::npos) << "silence is no line";
     // A line begins with its time to the microsecond; the port's opening is the first.
     EXPECT_TRUE(std::regex_search(trace.notes,
                                   std::regex("\n0\\.[0-9]{6} open " + faulty->SlavePath() + "\n")))

@@ -132,6 +132,7 @@ TEST(Package, ReadsAFileInPiecesAndStopsAsSoonAsItIsRefused) {
     ASSERT_EQ(reused.Decode("0001AA"), PackageError::None);
     EXPECT_EQ(reused.ReadFile("/no/such/bk.enc").status, PackageRead::Status::NotOpened);
     EXPECT_EQ(reused.FrameCount(), 0u);
+    EXPECT_EQ(reused.TextBytes(), 0u);
 }
 
 } // namespace
