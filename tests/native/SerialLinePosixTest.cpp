@@ -648,6 +648,15 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     Put("run/lock/LCK..ttyUSB3", std::to_string(::getppid()) + "\n");
     EXPECT_EQ(ExplainPortError(aliased, EBUSY, root_).reason,
               "the port is in use by process " + std::to_string(::getppid()));
+    // Where sysfs knows no such number, the node's own name in dev/ names the lock file.
+    const std::string direct = root_ + "/dev/ttyACM7";
+    ASSERT_EQ(::stat(claimed(Pty()).c_str(), &node), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::mknod(direct.c_str(), S_IFCHR | 0600, node.st_rdev), 0) << errno;
+        Put("run/lock/LCK..ttyACM7", std::to_string(::getppid()) + "\n");
+        EXPECT_NE(ExplainPortError(direct, EBUSY, root_).reason.find("by process"),
+                  std::string::npos);
+    }
 
     // A device open to its group names the group to join and the command that joins it.
     const group* dialout = ::getgrnam("dialout");
