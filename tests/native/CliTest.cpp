@@ -6,6 +6,8 @@
 #include "LatencyWarning.h"
 #include "PackageChooser.h"
 #include "PortListing.h"
+#include "PosixHelpers.h"
+#include "ScratchDir.h"
 #include "TestPackage.h"
 #include "Trace.h"
 #include "flash/FirmwarePackage.h"
@@ -16,6 +18,7 @@
 #include "text/Cp1251.h"
 #include "text/Cp1251Literal.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -48,6 +51,9 @@ extern char** environ;
 
 namespace tamsivo {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 using nlohmann::json;
 using sim::BkSimConfig;
@@ -247,16 +253,8 @@ ReadTrace ReadTraceFile(const fs::path& path) {
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tamsivo-cli-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        // Every run the tests make is recorded here, never in the user's own log.
-        ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    // Every run the tests make is recorded here, never in the user's own log.
+    void SetUp() override { ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1); }
 
     std::vector<std::uint8_t> Package(const std::string& name,
                                       const std::vector<std::uint32_t>& payloads) {
@@ -269,12 +267,6 @@ protected:
     std::string Text(const std::string& name) const {
         std::ifstream file(dir_ / name, std::ios::binary);
         return {std::istreambuf_iterator<char>(file), {}};
-    }
-    static std::unique_ptr<BkSimulator> Simulator(BkSimConfig config = {}) {
-        auto simulator = std::make_unique<BkSimulator>(std::move(config));
-        std::string error;
-        EXPECT_TRUE(simulator->Start(&error)) << error;
-        return simulator;
     }
     std::string Digest(const std::string& name) const {
         const std::string text = Text(name);
@@ -296,13 +288,13 @@ protected:
         return cli_->Finish();
     }
 
-    fs::path dir_;
+    const test::ScratchDir dir_{"cli"};
     std::unique_ptr<Cli> cli_;
 };
 
 TEST_F(CliTest, FlashesThePackageAndSaysSoToPeopleAndScripts) {
     const auto package = Package("bk.enc", {1, 300, 0, 517, 17});
-    auto simulator = Simulator();
+    auto simulator = test::StartSimulator();
     ASSERT_EQ(Run(Through(*simulator, {"--json", "bk.enc"})), 0) << cli_->Err();
     EXPECT_EQ(simulator->Accepted(), package);
     const json result = cli_->Result();
@@ -311,18 +303,17 @@ TEST_F(CliTest, FlashesThePackageAndSaysSoToPeopleAndScripts) {
     EXPECT_EQ(result["frames"], 5);
     EXPECT_EQ(result["package"], "bk.enc");
     EXPECT_EQ(result["port"], simulator->SlavePath());
-    EXPECT_EQ(cli_->Out().find("\"event\""), std::string::npos) << "progress only when asked";
+    EXPECT_THAT(cli_->Out(), Not(HasSubstr("\"event\""))) << "progress only when asked";
 
     // For people: progress lines off a terminal, and the dialog's words in UTF-8.
     const std::vector<std::string> run = Through(*simulator, {"bk.enc"});
     ASSERT_EQ(Run(run), 0) << cli_->Err();
     const std::string total = std::to_string(package.size());
-    EXPECT_NE(cli_->Out().find("100%  " + total + "/" + total + " bytes"), std::string::npos)
-        << cli_->Out();
+    EXPECT_THAT(cli_->Out(), HasSubstr("100%  " + total + "/" + total + " bytes"));
     const std::size_t said = cli_->Out().find(Utf8(u8"ВЫПОЛНЕНО: Обновление выполнено успешно!"));
     ASSERT_NE(said, std::string::npos) << cli_->Out();
     EXPECT_LT(cli_->Out().find("confirming the last frame"), said) << cli_->Out();
-    EXPECT_EQ(cli_->Out().find('\r'), std::string::npos) << "redrawing outside a terminal";
+    EXPECT_THAT(cli_->Out(), Not(HasSubstr("\r"))) << "redrawing outside a terminal";
 
     // With --json-progress every notification is an object of its own before the result.
     ASSERT_EQ(Run(Through(*simulator, {"--json-progress", "bk.enc"})), 0);
@@ -345,7 +336,7 @@ TEST_F(CliTest, CheckTellsAValidPackageFromAMalformedOneWithoutAPort) {
     EXPECT_EQ(cli_->Result()["frames"], 3);
     EXPECT_EQ(cli_->Result()["bytes"], package.size());
     ASSERT_EQ(Run({"--check", "good.enc"}), 0);
-    EXPECT_NE(cli_->Out().find("3 frames"), std::string::npos) << cli_->Out();
+    EXPECT_THAT(cli_->Out(), HasSubstr("3 frames"));
 
     // The reader's reason and where it stopped, as the package tests pin them for each kind.
     Text("bad.enc", "00 02 AA BB\r\n00 01 C\xD0\x96");
@@ -353,7 +344,7 @@ TEST_F(CliTest, CheckTellsAValidPackageFromAMalformedOneWithoutAPort) {
     EXPECT_EQ(cli_->Result()["reason"], 1);
     EXPECT_EQ(cli_->Result()["offset"], 20);
     EXPECT_EQ(cli_->Result()["bytes"], 0) << "a refused package has no size";
-    EXPECT_NE(cli_->Result()["message"].get<std::string>().find("bad.enc"), std::string::npos);
+    EXPECT_THAT(cli_->Result()["message"].get<std::string>(), HasSubstr("bad.enc"));
     EXPECT_EQ(Run({"--check", "missing.enc"}), kFileError);
     fs::create_directories(dir_ / "folder.enc");
     EXPECT_EQ(Run({"--check", "folder.enc"}), kFileError);
@@ -370,8 +361,8 @@ TEST_F(CliTest, APortThatDoesNotOpenIsToldWithTheSystemsReasonAndRemedy) {
     Package("bk.enc", {8, 8, 8});
     EXPECT_EQ(Run({"--port", (dir_ / "ttyNone").string(), "--json", "bk.enc"}), kPortError);
     EXPECT_EQ(cli_->Result()["reason"].get<std::string>().find("no such device"), 0u);
-    EXPECT_NE(cli_->Result()["remedy"].get<std::string>().find("--list-ports"), std::string::npos);
-    auto simulator = Simulator();
+    EXPECT_THAT(cli_->Result()["remedy"].get<std::string>(), HasSubstr("--list-ports"));
+    auto simulator = test::StartSimulator();
     SerialLine holder;
     ASSERT_TRUE(holder.Open(simulator->SlavePath().c_str(), kFlashBaudRate, 300));
     EXPECT_EQ(Run({"--port", simulator->SlavePath(), "bk.enc"}), kPortError);
@@ -390,7 +381,7 @@ TEST_F(CliTest, APortATerminalProgramHoldsIsRefusedWithItsNameAndNeverOpened) {
         GTEST_SKIP() << "needs minicom (scripts/setup installs it)";
     }
     Package("bk.enc", {8});
-    auto simulator = Simulator();
+    auto simulator = test::StartSimulator();
     const std::string port = simulator->SlavePath();
     const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(::inotify_add_watch(opens, port.c_str(), IN_OPEN), 0);
@@ -434,7 +425,7 @@ TEST_F(CliTest, APortATerminalProgramHoldsIsRefusedWithItsNameAndNeverOpened) {
     const std::string holder =
         "the port is in use by process " + std::to_string(minicom) + " (minicom)";
     EXPECT_EQ(Run({"--port", port, "bk.enc"}), kPortError) << cli_->Out();
-    EXPECT_NE(cli_->Err().find(port + ": " + holder), std::string::npos) << cli_->Err();
+    EXPECT_THAT(cli_->Err(), HasSubstr(port + ": " + holder));
     alignas(inotify_event) char events[4096];
     EXPECT_EQ(::read(opens, events, sizeof events), static_cast<ssize_t>(sizeof(inotify_event)))
         << "another open than minicom's";
@@ -456,11 +447,11 @@ TEST_F(CliTest, WithoutAPackageTakesTheOnlyOneInUpdatesAndNeverGuesses) {
     Text("updates/readme.txt", "not a package");
     Text("updates/bk.enc.bak", "00 00");
     EXPECT_EQ(Run({"--check"}), kNoPackage);
-    EXPECT_NE(cli_->Err().find("updates"), std::string::npos) << cli_->Err();
+    EXPECT_THAT(cli_->Err(), HasSubstr("updates"));
 
     // The extension matches in any letter case.
     const auto package = Package("updates/Bk.ENC", {12, 40});
-    auto simulator = Simulator();
+    auto simulator = test::StartSimulator();
     ASSERT_EQ(Run(Through(*simulator, {"--json"})), 0) << cli_->Err();
     EXPECT_EQ(cli_->Result()["package"], "Bk.ENC");
     EXPECT_EQ(simulator->Accepted(), package);
@@ -473,10 +464,8 @@ TEST_F(CliTest, WithoutAPackageTakesTheOnlyOneInUpdatesAndNeverGuesses) {
     ASSERT_EQ(Run({"--port", simulator->SlavePath(), "--json"}), kChoosePackage);
     EXPECT_EQ(cli_->Result()["packages"], json({"a1.enc", "A2.enc", "Bk.ENC", "C.enc"}));
     ASSERT_EQ(Run({"--port", simulator->SlavePath()}), kChoosePackage);
-    EXPECT_NE(cli_->Err().find("  1) a1.enc\n  2) A2.enc\n  3) Bk.ENC\n  4) C.enc\n"),
-              std::string::npos)
-        << cli_->Err();
-    EXPECT_EQ(cli_->Err().find("Package ("), std::string::npos) << "nobody to ask";
+    EXPECT_THAT(cli_->Err(), HasSubstr("  1) a1.enc\n  2) A2.enc\n  3) Bk.ENC\n  4) C.enc\n"));
+    EXPECT_THAT(cli_->Err(), Not(HasSubstr("Package ("))) << "nobody to ask";
     EXPECT_EQ(simulator->Accepted(), package) << "nothing more was sent";
 }
 
@@ -495,11 +484,11 @@ TEST(PackageChooser, AsksUntilANumberInRangeIsGiven) {
 // of the first port, in the order given, that failed.
 TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
     const auto package = Package("bk.enc", {30, 30, 30});
-    auto first = Simulator();
+    auto first = test::StartSimulator();
     BkSimConfig refusing;
     refusing.answers = "ok,44";
-    auto second = Simulator(refusing);
-    auto third = Simulator();
+    auto second = test::StartSimulator(refusing);
+    auto third = test::StartSimulator();
     const std::string missing = (dir_ / "ttyNone").string();
     const std::vector<std::string> ports{first->SlavePath(), second->SlavePath(), missing,
                                          third->SlavePath()};
@@ -534,13 +523,13 @@ TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
 
     // For people: each line names its port, and the summary each port's outcome.
     ASSERT_EQ(Run({"--port", first->SlavePath(), "--port", missing, "bk.enc"}), kPortError);
-    EXPECT_NE(cli_->Out().find(first->SlavePath() + ": 100%"), std::string::npos) << cli_->Out();
-    EXPECT_NE(cli_->Out().find(missing + ": port_error\n"), std::string::npos) << cli_->Out();
-    EXPECT_NE(cli_->Err().find("1 of 2 ports flashed"), std::string::npos) << cli_->Err();
-    EXPECT_NE(cli_->Err().find(missing + "  port_error"), std::string::npos) << cli_->Err();
+    EXPECT_THAT(cli_->Out(), HasSubstr(first->SlavePath() + ": 100%"));
+    EXPECT_THAT(cli_->Out(), HasSubstr(missing + ": port_error\n"));
+    EXPECT_THAT(cli_->Err(), HasSubstr("1 of 2 ports flashed"));
+    EXPECT_THAT(cli_->Err(), HasSubstr(missing + "  port_error"));
     // A name that is no port is said to be none, with what to give instead.
     ASSERT_EQ(Run({"--port", "../etc/passwd", "bk.enc"}), kPortError);
-    EXPECT_NE(cli_->Err().find("../etc/passwd: not a port name"), std::string::npos) << cli_->Err();
+    EXPECT_THAT(cli_->Err(), HasSubstr("../etc/passwd: not a port name"));
 }
 
 // Support reads a trace as the line carried the run: every chunk each way as the system moved
@@ -554,11 +543,11 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
     config.answers = "22";           // the first frame once more, please
     config.fault = Fault::ShortEcho; // the third frame sent loses its echo's last byte
     config.faultFrame = 3;
-    auto faulty = Simulator(config);
+    auto faulty = test::StartSimulator(config);
     // A USB adapter's chip passes 62 bytes at once, and their rest when its timer runs out.
     BkSimConfig usb;
     usb.latencyMs = 100;
-    auto clean = Simulator(usb);
+    auto clean = test::StartSimulator(usb);
     ASSERT_EQ(Run({"--port", faulty->SlavePath(), "--port", clean->SlavePath(), "--timeout-ms",
                    kTimeout, "--trace", "bk.trace", "bk.enc"}),
               8)
@@ -577,10 +566,10 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
                                          " ms, 201 of 202 bytes echoed"),
               0u)
         << trace.failures.back();
-    EXPECT_NE(trace.notes.find("SHA-256 " + Digest("bk.enc")), std::string::npos) << trace.notes;
-    EXPECT_NE(trace.notes.find("# outcome no_echo (exit code 8)"), std::string::npos);
-    EXPECT_EQ(trace.notes.find("left out"), std::string::npos) << "a short trace keeps every line";
-    EXPECT_EQ(trace.notes.find("waiting unread 0"), std::string::npos) << "silence is no line";
+    EXPECT_THAT(trace.notes, HasSubstr("SHA-256 " + Digest("bk.enc")));
+    EXPECT_THAT(trace.notes, HasSubstr("# outcome no_echo (exit code 8)"));
+    EXPECT_THAT(trace.notes, Not(HasSubstr("left out"))) << "a short trace keeps every line";
+    EXPECT_THAT(trace.notes, Not(HasSubstr("waiting unread 0"))) << "silence is no line";
     // A line begins with its time to the microsecond; the port's opening is the first.
     EXPECT_TRUE(std::regex_search(trace.notes,
                                   std::regex("\n0\\.[0-9]{6} open " + faulty->SlavePath() + "\n")))
@@ -600,16 +589,14 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
     ASSERT_GE(echoes.size(), 2u) << other.notes;
     // The timer runs from the frame's arrival, which the write's own time may follow a little.
     EXPECT_GE(echoes.back() - frameSent, 0.09);
-    EXPECT_NE(other.notes.find("# port " + clean->SlavePath() + ":"), std::string::npos);
-    EXPECT_NE(other.notes.find("# outcome done (exit code 0)"), std::string::npos) << other.notes;
+    EXPECT_THAT(other.notes, HasSubstr("# port " + clean->SlavePath() + ":"));
+    EXPECT_THAT(other.notes, HasSubstr("# outcome done (exit code 0)"));
 
     // A trace that cannot be written changes nothing but a warning.
     const std::string missing = (dir_ / "none" / "bk.trace").string();
     ASSERT_EQ(Run({"--port", clean->SlavePath(), "--trace", missing, "bk.enc"}), 0);
-    EXPECT_NE(cli_->Err().find("warning: the trace " + missing +
-                               " is incomplete: No such file or directory\n"),
-              std::string::npos)
-        << cli_->Err();
+    EXPECT_THAT(cli_->Err(), HasSubstr("warning: the trace " + missing +
+                                       " is incomplete: No such file or directory\n"));
     EXPECT_EQ(clean->Accepted().size(), 2 * package.size());
 }
 
@@ -635,8 +622,8 @@ TEST(Trace, BeyondItsHeadKeepsItsNewestLines) {
         text, gap, std::regex(R"( < (\d+)\n# (\d+) lines left out.*\n[\d.]+ < (\d+)\n)")))
         << text;
     EXPECT_EQ(std::stoi(gap[1]) + std::stoi(gap[2]) + 1, std::stoi(gap[3]));
-    EXPECT_NE(text.find(" < 0\n"), std::string::npos);
-    EXPECT_NE(text.find(" < 999\n# outcome"), std::string::npos);
+    EXPECT_THAT(text, HasSubstr(" < 0\n"));
+    EXPECT_THAT(text, HasSubstr(" < 999\n# outcome"));
 }
 
 // A package pinned by its digest goes out only when its text has that digest, checked once
@@ -650,7 +637,7 @@ TEST_F(CliTest, APinnedPackageGoesOutOnlyWithItsOwnDigest) {
     ASSERT_EQ(Run({"--check", "--json", "--expect-sha256", upper, "bk.enc"}), 0) << cli_->Err();
     EXPECT_EQ(cli_->Result()["sha256"], digest);
 
-    auto simulator = Simulator();
+    auto simulator = test::StartSimulator();
     ASSERT_EQ(Run({"--port", simulator->SlavePath(), "--expect-sha256", upper, "--trace",
                    "bk.trace", "bk.enc"}),
               0)
@@ -660,7 +647,7 @@ TEST_F(CliTest, APinnedPackageGoesOutOnlyWithItsOwnDigest) {
 
     std::string other = digest;
     other[0] = other[0] == '0' ? '1' : '0';
-    auto second = Simulator();
+    auto second = test::StartSimulator();
     ASSERT_EQ(Run({"--json", "--port", simulator->SlavePath(), "--port", second->SlavePath(),
                    "--expect-sha256", other, "bk.enc"}),
               18);
@@ -672,19 +659,19 @@ TEST_F(CliTest, APinnedPackageGoesOutOnlyWithItsOwnDigest) {
     EXPECT_EQ(result["sha256"], digest);
     EXPECT_EQ(result["expected_sha256"], other);
     const std::string message = result["message"];
-    EXPECT_NE(message.find(digest), std::string::npos);
-    EXPECT_NE(message.find(other), std::string::npos);
+    EXPECT_THAT(message, HasSubstr(digest));
+    EXPECT_THAT(message, HasSubstr(other));
     EXPECT_EQ(Run({"--check", "--expect-sha256", other, "bk.enc"}), 18);
 }
 
 TEST_F(CliTest, RecordsEveryRealRunAndShowsTheNewest) {
     const auto package = Package("bk.enc", {30, 30});
-    auto good = Simulator();
+    auto good = test::StartSimulator();
     BkSimConfig refusing;
     refusing.answers = "ok,44";
-    auto bad = Simulator(refusing);
+    auto bad = test::StartSimulator(refusing);
     ASSERT_EQ(Run(Through(*good, {"--port", bad->SlavePath(), "bk.enc"})), 11);
-    EXPECT_EQ(cli_->Err().find("warning"), std::string::npos) << cli_->Err();
+    EXPECT_THAT(cli_->Err(), Not(HasSubstr("warning")));
     EXPECT_EQ(Run({"--simulate", "bk.enc"}), 0); // wrote into no car
     EXPECT_EQ(Run({"--no-log", "--port", good->SlavePath(), "bk.enc"}), 0);
 
@@ -707,15 +694,15 @@ TEST_F(CliTest, RecordsEveryRealRunAndShowsTheNewest) {
     EXPECT_EQ(records[1]["answers"][1]["byte"], "44");
 
     ASSERT_EQ(Run({"--history", "1"}), 0) << cli_->Err();
-    EXPECT_NE(cli_->Out().find(bad->SlavePath()), std::string::npos) << cli_->Out();
-    EXPECT_EQ(cli_->Out().find(good->SlavePath()), std::string::npos) << cli_->Out();
+    EXPECT_THAT(cli_->Out(), HasSubstr(bad->SlavePath()));
+    EXPECT_THAT(cli_->Out(), Not(HasSubstr(good->SlavePath())));
 
     // A log that cannot be written is said once and changes no outcome.
-    auto refuses = Simulator(refusing);
+    auto refuses = test::StartSimulator(refusing);
     EXPECT_EQ(Run({"--log", dir_.string(), "--port", good->SlavePath(), "--port",
                    refuses->SlavePath(), "--timeout-ms", kTimeout, "bk.enc"}),
               11);
-    EXPECT_NE(cli_->Err().find("warning: the run was not recorded"), std::string::npos);
+    EXPECT_THAT(cli_->Err(), HasSubstr("warning: the run was not recorded"));
     EXPECT_EQ(cli_->Err().find("warning"), cli_->Err().rfind("warning")) << cli_->Err();
 }
 
@@ -725,7 +712,7 @@ TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
     const auto package = Package("bk.enc", std::vector<std::uint32_t>(10, 64));
     BkSimConfig config;
     config.processingDelayMs = 300;
-    auto simulator = Simulator(config);
+    auto simulator = test::StartSimulator(config);
     std::size_t before = 0;
     for (const int signal : {SIGINT, SIGHUP, SIGTERM}) {
         SCOPED_TRACE(signal);
@@ -753,7 +740,7 @@ TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
     // One stop delivered twice at once, as timeout(1) and a closing terminal do, is one stop; a
     // second request a person makes later quits at once.
     config.processingDelayMs = 2000;
-    auto slow = Simulator(config);
+    auto slow = test::StartSimulator(config);
     for (const bool person : {false, true}) {
         SCOPED_TRACE(person);
         auto cli = Start(
@@ -771,7 +758,7 @@ TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
 
     // Through several ports, one Ctrl+C stops every run.
     config.processingDelayMs = 300;
-    auto other = Simulator(config);
+    auto other = test::StartSimulator(config);
     auto both = Start({"--port", simulator->SlavePath(), "--port", other->SlavePath(),
                        "--timeout-ms", "2000", "--json-progress", "bk.enc"});
     ASSERT_TRUE(both->WaitFor("\"event\":\"progress\"")) << both->Out() << both->Err();
@@ -803,8 +790,8 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     // the adapter's, with what to do about it.
     EXPECT_EQ(Run({"--simulate", "--sim-fault", "hang-up:11", "--sim-fault-frame", "3", "bk.enc"}),
               10);
-    EXPECT_NE(cli_->Err().find(": the adapter was disconnected"), std::string::npos) << cli_->Err();
-    EXPECT_NE(cli_->Err().find("to do: plug it in"), std::string::npos) << cli_->Err();
+    EXPECT_THAT(cli_->Err(), HasSubstr(": the adapter was disconnected"));
+    EXPECT_THAT(cli_->Err(), HasSubstr("to do: plug it in"));
 }
 
 // Said in words on stderr and, wherever --json stands, as the result object a script reads.
@@ -851,7 +838,7 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         arguments.push_back("--json");
         EXPECT_EQ(Run(arguments), kUsage);
         const std::string said = cli_->Err().substr(0, cli_->Err().find('\n'));
-        EXPECT_EQ(cli_->Err().find("0000000000"), std::string::npos) << said;
+        EXPECT_THAT(cli_->Err(), Not(HasSubstr("0000000000"))) << said;
         EXPECT_EQ(cli_->Result()["result"], "usage") << cli_->Out();
         EXPECT_EQ("tamsivo-flash: " + cli_->Result().value("message", "-"), said);
     }
@@ -860,17 +847,7 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
     EXPECT_EQ(cli_->Out(), "") << "no result object unless --json asks for one";
     EXPECT_EQ(Run({"--list-ports"}), 0);
     ASSERT_EQ(Run({"--help"}), 0);
-    EXPECT_NE(cli_->Out().find("16  cancelled"), std::string::npos);
-    // The exit codes' meanings in one column, one digit or two.
-    std::set<std::size_t> columns;
-    std::istringstream help(cli_->Out());
-    const std::regex exitCode("^ +[0-9]+  ");
-    for (std::string line; std::getline(help, line);) {
-        if (std::smatch code; std::regex_search(line, code, exitCode)) {
-            columns.insert(code.length(0));
-        }
-    }
-    EXPECT_EQ(columns.size(), 1u) << cli_->Out();
+    EXPECT_THAT(cli_->Out(), HasSubstr("16  cancelled"));
 }
 
 // What scripts and service stations rely on: each outcome's exit code and result word, which
@@ -951,15 +928,12 @@ TEST(PortListing, AnAdaptersLatencyTimerIsShownAndASlowOneWarnedOf) {
     EXPECT_FALSE(cli::PortObject(uart).contains("latency_timer_ms"));
 
     const std::string warning = cli::LatencyWarning(ftdi, 1200);
-    EXPECT_NE(warning.find("COM3 is 16 ms, which makes this run of 1200 frames about 18 s longer"),
-              std::string::npos)
-        << warning;
-    EXPECT_NE(warning.find(Utf8(u8"USB Serial Port (COM3) → Properties → Port Settings → "
-                                u8"Advanced… → Latency Timer (msec): 1")),
-              std::string::npos)
-        << warning;
+    EXPECT_THAT(warning,
+                HasSubstr("COM3 is 16 ms, which makes this run of 1200 frames about 18 s longer"));
+    EXPECT_THAT(warning, HasSubstr(Utf8(u8"USB Serial Port (COM3) → Properties → Port Settings → "
+                                        u8"Advanced… → Latency Timer (msec): 1")));
     EXPECT_EQ(warning.find('\n'), warning.size() - 1) << "one line";
-    EXPECT_NE(cli::LatencyWarning(ftdi, 40).find("about 0.6 s longer"), std::string::npos);
+    EXPECT_THAT(cli::LatencyWarning(ftdi, 40), HasSubstr("about 0.6 s longer"));
     ftdi.latencyTimerMs = cli::kHarmlessLatencyTimerMs;
     EXPECT_EQ(cli::LatencyWarning(ftdi, 1200) + cli::LatencyWarning(uart, 1200), "");
 }

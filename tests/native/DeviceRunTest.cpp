@@ -2,9 +2,12 @@
 // computer on a pseudo-terminal: what arrives, each device fault, and the simulator's own
 // answer scripts.
 #include "BkSimulator.h"
+#include "PosixHelpers.h"
+#include "ScratchDir.h"
 #include "TestPackage.h"
 #include "flash/FlashRun.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,6 +23,8 @@
 
 namespace tamsivo {
 namespace {
+
+using ::testing::HasSubstr;
 
 using sim::BkSimConfig;
 using sim::BkSimulator;
@@ -37,23 +42,8 @@ public:
 
 class DeviceRun : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tamsivo-device-" + std::to_string(::getpid()) +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_ / "updates");
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     Bytes WritePackage(const std::vector<std::uint32_t>& payloads, const Bytes& pattern) {
         return test::WritePackage(dir_ / "updates" / "bk.enc", payloads, pattern);
-    }
-
-    std::unique_ptr<BkSimulator> Simulator(BkSimConfig config = {}) {
-        auto simulator = std::make_unique<BkSimulator>(std::move(config));
-        std::string error;
-        EXPECT_TRUE(simulator->Start(&error)) << error;
-        return simulator;
     }
 
     // How a run of the package through the simulator's port ended.
@@ -68,7 +58,7 @@ protected:
         return stats_.end.outcome;
     }
 
-    std::filesystem::path dir_;
+    const test::ScratchDir dir_{"device"};
     RunControl control_;
     Unheard observer_;
     FlashRun::Statistics stats_;
@@ -80,7 +70,7 @@ TEST_F(DeviceRun, DeliversExactlyThePackageAndTheSimulatorRecordsIt) {
         WritePackage({1, 300, 0, 4096, 17}, {0x00, 0x0A, 0x0D, 0x11, 0x13, 0xFF, 0x7F, 0x03});
     BkSimConfig config;
     config.recordPath = (dir_ / "record").string();
-    auto simulator = Simulator(config);
+    auto simulator = test::StartSimulator(config);
     EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
     EXPECT_EQ(stats_.end.sent, package.size());
     EXPECT_EQ(simulator->Accepted(), package);
@@ -94,11 +84,9 @@ TEST_F(DeviceRun, ARecordThatCannotBeWrittenIsTheSimulatorsOwnFailure) {
     WritePackage({4}, {0x42});
     BkSimConfig config;
     config.recordPath = "/dev/full";
-    auto simulator = Simulator(config);
+    auto simulator = test::StartSimulator(config);
     EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
-    EXPECT_NE(simulator->ServeError().find("cannot write the record file /dev/full"),
-              std::string::npos)
-        << simulator->ServeError();
+    EXPECT_THAT(simulator->ServeError(), HasSubstr("cannot write the record file /dev/full"));
 }
 
 // The simulator's fixed name for its port (a Wine prefix's COM port): made at the start in
@@ -109,12 +97,12 @@ TEST_F(DeviceRun, TheSimulatorsLinkNamesItsPortWhileItRuns) {
     config.linkPath = (dir_ / "com5").string();
     fs::create_symlink("/dev/null", config.linkPath); // left by a simulator that was killed
     {
-        auto simulator = Simulator(config);
+        auto simulator = test::StartSimulator(config);
         EXPECT_EQ(fs::read_symlink(config.linkPath), simulator->SlavePath());
     }
     EXPECT_FALSE(fs::exists(fs::symlink_status(config.linkPath)));
     {
-        auto simulator = Simulator(config);
+        auto simulator = test::StartSimulator(config);
         fs::remove(config.linkPath);
         fs::create_symlink("/dev/zero", config.linkPath);
     }
@@ -124,7 +112,7 @@ TEST_F(DeviceRun, TheSimulatorsLinkNamesItsPortWhileItRuns) {
     BkSimulator refused(config);
     std::string error;
     EXPECT_FALSE(refused.Start(&error));
-    EXPECT_NE(error.find("exists and is not a symbolic link"), std::string::npos) << error;
+    EXPECT_THAT(error, HasSubstr("exists and is not a symbolic link"));
     std::ifstream kept(config.linkPath);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "mine");
 }
@@ -136,7 +124,7 @@ TEST_F(DeviceRun, ResendsAndWaitsFollowTheScriptAndEachFrameIsAcceptedOnce) {
     // Through a latency timer a wait and the answer after it reach the host together.
     for (const std::uint32_t latencyMs : {0u, 16u}) {
         config.latencyMs = latencyMs;
-        auto simulator = Simulator(config);
+        auto simulator = test::StartSimulator(config);
         EXPECT_EQ(RunAgainst(*simulator), Outcome::Done) << latencyMs << " ms";
         EXPECT_EQ(simulator->Accepted(), package);
         EXPECT_EQ(simulator->FramesReceived(), 6u);
@@ -183,7 +171,7 @@ TEST_F(DeviceRun, EachDeviceFaultEndsWithItsOwnNotificationNeverWithSuccess) {
         config.answers = c.answers;
         config.baud = c.baud;
         config.latencyMs = c.latencyMs;
-        auto simulator = Simulator(config);
+        auto simulator = test::StartSimulator(config);
         EXPECT_EQ(RunAgainst(*simulator), c.expected);
         if (c.accepted != 0) {
             EXPECT_EQ(simulator->Accepted().size(), c.accepted);
@@ -209,7 +197,7 @@ TEST_F(DeviceRun, TheLastVerdictIsConfirmedWhateverHappensMeanwhile) {
         config.faultDelayMs = c.refusalMs;
         config.answers = "ok,22";
         config.baud = kFlashBaudRate;
-        EXPECT_EQ(RunAgainst(*Simulator(config), c.timeoutMs), Outcome::LineError);
+        EXPECT_EQ(RunAgainst(*test::StartSimulator(config), c.timeoutMs), Outcome::LineError);
         EXPECT_EQ(stats_.end.lineError, 0);
     }
     BkSimConfig vanishing;
@@ -220,7 +208,7 @@ TEST_F(DeviceRun, TheLastVerdictIsConfirmedWhateverHappensMeanwhile) {
     for (const std::uint32_t latencyMs : {0u, 150u}) {
         SCOPED_TRACE(std::to_string(latencyMs) + " ms");
         vanishing.latencyMs = latencyMs;
-        EXPECT_EQ(RunAgainst(*Simulator(vanishing)), Outcome::LineError);
+        EXPECT_EQ(RunAgainst(*test::StartSimulator(vanishing)), Outcome::LineError);
         EXPECT_TRUE(IsVanishedDeviceError(stats_.end.lineError)) << stats_.end.lineError;
     }
 }
@@ -235,7 +223,7 @@ TEST_F(DeviceRun, TheLargestFramesGoThroughAnAdapterThatEchoesAsItReceives) {
             BkSimConfig config;
             config.baud = baud;
             config.echoBuffer = buffer;
-            auto simulator = Simulator(config);
+            auto simulator = test::StartSimulator(config);
             EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
             EXPECT_EQ(simulator->Accepted(), package);
         }
@@ -247,7 +235,7 @@ TEST_F(DeviceRun, ADroppedAdapterFailsTheRunAtOnceNotAfterTheTimeout) {
     BkSimConfig config;
     config.fault = Fault::DropLine;
     config.faultFrame = 2;
-    auto simulator = Simulator(config);
+    auto simulator = test::StartSimulator(config);
     const auto start = std::chrono::steady_clock::now();
     const Outcome end = RunAgainst(*simulator, 5000);
     EXPECT_TRUE(end == Outcome::NoEcho || end == Outcome::NoAnswer) << RowOf(end).key;
@@ -276,10 +264,8 @@ TEST(BkSimulatorLatency, EchoAndAnswerReachTheHostInPacketsNoSoonerThanTheChipLe
         BkSimConfig config;
         config.baud = 9600;
         config.latencyMs = c.latencyMs;
-        BkSimulator simulator(config);
-        std::string error;
-        ASSERT_TRUE(simulator.Start(&error)) << error;
-        const int host = ::open(simulator.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const auto simulator = test::StartSimulator(config);
+        const int host = ::open(simulator->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         ASSERT_GE(host, 0);
         Bytes frame = test::MakePackage({c.frameBytes - 2}, {0x5A}).bytes;
         const auto start = std::chrono::steady_clock::now();

@@ -2,6 +2,7 @@
 // stream, a stop at any point, and every way the start can fail; which of its reports reach a
 // window.
 #include "flash/FlashRun.h"
+#include "ScratchDir.h"
 #include "flash/Sha256.h"
 #include "ui/ProgressFilter.h"
 
@@ -161,14 +162,7 @@ const Bytes kFrame2 = {0x00, 0x00};
 
 class FlashRunTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tamsivo-run-" + std::to_string(::getpid()) +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_ / "updates");
-        inputs_ = FlashInputs{dir_ / "updates" / "bk.enc", "bk.enc", "ttyFAKE", nullptr};
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void SetUp() override { std::filesystem::create_directories(dir_ / "updates"); }
 
     void WritePackage(const std::string& text) {
         std::ofstream(dir_ / "updates" / "bk.enc", std::ios::binary) << text;
@@ -225,9 +219,9 @@ protected:
         std::int64_t stopAt_;
     };
 
-    std::filesystem::path dir_;
+    const test::ScratchDir dir_{"run"};
     RunControl control_;
-    FlashInputs inputs_;
+    FlashInputs inputs_{dir_ / "updates" / "bk.enc", "bk.enc", "ttyFAKE", nullptr};
     LineLog log_;
     std::vector<Report> reports_;
     FlashRun::Statistics stats_;
@@ -490,31 +484,18 @@ TEST_F(FlashRunTest, ARunGivenThePackageSendsItAndOpensNoFile) {
     loaded->read = {PackageRead::Status::Read};
     ASSERT_EQ(loaded->image.Decode(kThreeFrames), PackageError::None);
     WritePackage("0002 5AA5"); // the file changed since
-    FlashInputs inputs = inputs_;
-    inputs.package = loaded;
-    LineLog log;
-    FlashRun::Options options;
-    options.makeLine = [&] {
-        return std::make_unique<ScriptedLine>(log, Device{{0x11, 0x11, 0x11}});
-    };
-    Reporter reporter(*this, -1);
-    control_.runAllowed = 1;
-    FlashRun run(control_, reporter, options);
-    run.Run(inputs);
-    EXPECT_EQ(reports_.back(), End(Outcome::Done, 9));
-    EXPECT_EQ(log.writes, (std::vector<Bytes>{kFrame0, kFrame1, kFrame2}));
+    inputs_.package = loaded;
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(Outcome::Done, 9));
+    EXPECT_EQ(log_.writes, (std::vector<Bytes>{kFrame0, kFrame1, kFrame2}));
     Sha256 sha256;
     sha256.Update(kThreeFrames.data(), kThreeFrames.size());
-    EXPECT_EQ(run.Stats().packageSha256, sha256.HexDigest());
-    EXPECT_EQ(run.Stats().packageBytes, kThreeFrames.size());
+    EXPECT_EQ(stats_.packageSha256, sha256.HexDigest());
+    EXPECT_EQ(stats_.packageBytes, kThreeFrames.size());
     // Refused once, refused for every port, after the port was found to work.
     loaded->read = {PackageRead::Status::Refused, PackageError::FrameOverrun};
-    log = {};
-    reports_.clear();
-    FlashRun(control_, reporter, options).Run(inputs);
-    EXPECT_EQ(reports_, std::vector<Report>{End(Outcome::PackageError, 4)});
-    EXPECT_TRUE(log.openAttempted);
-    EXPECT_TRUE(log.writes.empty());
+    EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}), std::vector<Report>{End(Outcome::PackageError, 4)});
+    EXPECT_TRUE(log_.openAttempted);
+    EXPECT_TRUE(log_.writes.empty());
 }
 
 // Nothing escapes a run: a failure of the program itself is an ending like any other.

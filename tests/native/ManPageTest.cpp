@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -51,13 +52,16 @@ TEST(ManPage, DescribesEveryOptionAndExitCodeThatHelpLists) {
 
     // --help: "  9  checksum error (...)"; the page: ".B 9", then the same words.
     std::map<int, std::string> helpTable;
+    std::set<long> columns; // of the meanings, after codes of one digit or two alike
     std::istringstream helpRows(help.substr(exitCodes));
     const std::regex helpRow(R"(^ +(\d+)  (.+)$)");
     for (std::string line; std::getline(helpRows, line);) {
         if (std::regex_match(line, match, helpRow)) {
             helpTable[std::stoi(match.str(1))] = match.str(2);
+            columns.insert(match.position(2));
         }
     }
+    EXPECT_EQ(columns.size(), 1u) << help;
     std::map<int, std::string> pageTable;
     const std::size_t section = page.find(".SH EXIT STATUS");
     std::istringstream pageRows(page.substr(section, page.find("\n.SH ", section + 1) - section));

@@ -1,10 +1,13 @@
 // The run log: SHA-256, the record as a JSON line, the log file shared by
 // threads and processes, where it lives, the time it gives and the history table.
+#include "PosixHelpers.h"
+#include "ScratchDir.h"
 #include "flash/Sha256.h"
 #include "record/FormatHistory.h"
 #include "record/LocalTime.h"
 #include "record/RunLog.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,6 +30,9 @@
 
 namespace tamsivo {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace fs = std::filesystem;
 
@@ -59,15 +65,6 @@ private:
 
 class RecordTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tamsivo-record-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     static RunRecord Record(const std::string& package) {
         RunRecord record;
         record.time = "2026-12-07T14:03:12+03:00";
@@ -87,7 +84,7 @@ protected:
         return record;
     }
 
-    fs::path dir_;
+    const test::ScratchDir dir_{"record"};
 };
 
 TEST(Sha256, StandardVectorsFedWholeOrInAwkwardPieces) {
@@ -146,8 +143,8 @@ TEST_F(RecordTest, RecordsComeBackAsTheyWereWrittenInAFixedLineFormat) {
                         "\"frames\":7,\"resends\":3,\"waits\":1,\"sent\":130,\"seconds\":2.5,"
                         "\"answers\":[{\"ms\":12034,\"byte\":\"44\"},"
                         "{\"ms\":4294967295,\"byte\":\"AB\"}]}");
-    EXPECT_NE(bareLine.find("\"package_bytes\":null,\"sha256\":null,"), std::string::npos);
-    EXPECT_EQ(bareLine.find("reason"), std::string::npos);
+    EXPECT_THAT(bareLine, HasSubstr("\"package_bytes\":null,\"sha256\":null,"));
+    EXPECT_THAT(bareLine, Not(HasSubstr("reason")));
     foreign.package = Utf8(u8"б\uFFFD.enc");
     std::string error = "stale";
     EXPECT_EQ(log.Last(5, &error), (std::vector<RunRecord>{Record("bk.enc"), bare, foreign}));
@@ -167,7 +164,8 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     std::ofstream(dir_ / "runs.jsonl", std::ios::binary)
         << line("a") << "{\"time\":\"2026-12-07T1" /* a writer died here */ << line("b")
         << "not json\n{\"event\":\"progress\",\"sent\":5}\n[]\n\n"
-        << negative << huge << portless << unlisted << "{" << line("c") << std::string(3 << 20, 'x') << "\n"
+        << negative << huge << portless << unlisted << "{" << line("c") << std::string(3 << 20, 'x')
+        << "\n"
         << line("d") << line("e").substr(0, 60);
     const RunLog log(dir_ / "runs.jsonl");
     struct Case {
@@ -196,40 +194,32 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     EXPECT_TRUE(RunLog(dir_ / "missing.jsonl").Last(5, &error).empty());
     EXPECT_EQ(error, "");
     EXPECT_TRUE(RunLog(dir_).Last(5, &error).empty());
-    EXPECT_NE(error.find("not a plain file"), std::string::npos) << error;
+    EXPECT_THAT(error, HasSubstr("not a plain file"));
 }
 
 TEST_F(RecordTest, AnUnwritableLogFailsWithTheReason) {
     std::ofstream(dir_ / "file") << "x";
     for (const fs::path& path :
-         {dir_ / "file" / "runs.jsonl", dir_ / "file" / "a" / "runs.jsonl", dir_}) {
+         {dir_ / "file" / "runs.jsonl", dir_ / "file" / "a" / "runs.jsonl", fs::path(dir_)}) {
         SCOPED_TRACE(path);
         std::string error;
         EXPECT_FALSE(RunLog(path).Append(Record("bk.enc"), &error));
-        EXPECT_NE(error.find(path.parent_path().string()), std::string::npos) << error;
-        EXPECT_NE(error.find(": "), std::string::npos) << error;
+        EXPECT_THAT(error, HasSubstr(path.parent_path().string()));
+        EXPECT_THAT(error, HasSubstr(": "));
     }
     std::string error;
     EXPECT_FALSE(RunLog("/dev/null").Append(Record("bk.enc"), &error));
     EXPECT_EQ(error, "cannot open /dev/null: not a plain file");
     // The disk fills while the record is written (a file size limit stands in for it).
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    EXPECT_TRUE(test::InChild([&] {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{100, 100};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         std::string error;
-        const bool appended = RunLog(dir_ / "runs.jsonl").Append(Record("bk.enc"), &error);
-        ::_exit(!appended && error == "cannot write " + (dir_ / "runs.jsonl").string() +
-                                          ": No space left on device"
-                    ? 0
-                    : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "a short write passed for a record";
+        return !RunLog(dir_ / "runs.jsonl").Append(Record("bk.enc"), &error) &&
+               error ==
+                   "cannot write " + (dir_ / "runs.jsonl").string() + ": No space left on device";
+    })) << "a short write passed for a record";
 }
 
 // Threads of one program and another program append at once: every line stays whole.
@@ -343,12 +333,13 @@ TEST_F(RecordTest, HistoryColumnsLineUpByCharacters) {
     // Numbers to the right: every line ends in the same column.
     EXPECT_EQ(width(lines[1]), width(lines[0]));
     EXPECT_EQ(width(lines[2]), width(lines[0]));
-    EXPECT_NE(lines[1].find("  65536     23.0     256"), std::string::npos) << lines[1];
+    EXPECT_THAT(lines[1], HasSubstr("  65536     23.0     256"));
     // Words to the left, the time first.
     EXPECT_EQ(column(lines[0], "Time"), 0);
     EXPECT_EQ(column(lines[1], "done"), column(lines[0], "Outcome"));
-    EXPECT_EQ(column(lines[2], "b?k.enc"), column(lines[0], "Package")) << lines[2];
-    EXPECT_NE(lines[2].find("  2.5  "), std::string::npos) << lines[2];
+    EXPECT_EQ(column(lines[2], "b?k.enc"), column(lines[1], Utf8(u8"прошивка").c_str()))
+        << lines[2];
+    EXPECT_THAT(lines[2], HasSubstr("  2.5  "));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "CliReporter.h"
 #include "PortRun.h"
 #include "ProgressBoard.h"
+#include "ScratchDir.h"
 #include "TestPackage.h"
 
 #include <gtest/gtest.h>
@@ -116,8 +117,6 @@ private:
 class StayAwakeOnABus : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tamsivo-bus-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
         int address[2];
         ASSERT_EQ(::pipe(address), 0);
         posix_spawn_file_actions_t actions;
@@ -145,10 +144,9 @@ protected:
             ::kill(daemon_, SIGTERM);
             ::waitpid(daemon_, nullptr, 0);
         }
-        fs::remove_all(dir_);
     }
 
-    fs::path dir_;
+    const test::ScratchDir dir_{"bus"};
     pid_t daemon_ = -1;
 };
 

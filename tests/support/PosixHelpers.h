@@ -1,0 +1,37 @@
+#pragma once
+
+#include "BkSimulator.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+// What the native suites share beyond packages: a child process, and a running simulator.
+namespace tamsivo::test {
+
+// Runs `body` in a forked child, which may take other ids or limits without changing this
+// process; true when it returned true there.
+inline bool InChild(const std::function<bool()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// A simulated adapter and computer serving a new pseudo-terminal; a failed start fails the test.
+inline std::unique_ptr<sim::BkSimulator> StartSimulator(sim::BkSimConfig config = {}) {
+    auto simulator = std::make_unique<sim::BkSimulator>(std::move(config));
+    std::string error;
+    EXPECT_TRUE(simulator->Start(&error)) << error;
+    return simulator;
+}
+
+} // namespace tamsivo::test
