@@ -130,6 +130,9 @@ TEST_F(RecordTest, RecordsComeBackAsTheyWereWrittenInAFixedLineFormat) {
         std::string error;
         ASSERT_TRUE(log.Append(record, &error)) << error;
     }
+    // A log to read and append to, never to run.
+    const fs::perms exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    EXPECT_EQ(fs::status(log.Path()).permissions() & exec, fs::perms::none);
     std::ifstream file(log.Path());
     std::string full;
     std::string bareLine;
