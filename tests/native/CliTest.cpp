@@ -786,6 +786,9 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     EXPECT_TRUE(dropped == 8 || dropped == 13) << dropped; // no echo or no answer, by when
     EXPECT_EQ(
         Run({"--simulate", "--sim-fault", "early-answer", "--sim-fault-frame", "2", "bk.enc"}), 10);
+    EXPECT_EQ(Run({"--simulate", "--sim-fault", "no-answer", "--sim-fault-frame", "2",
+                   "--timeout-ms", kTimeout, "bk.enc"}),
+              13);
     // The adapter vanishes after a stray byte that looked like the last verdict: the reason is
     // the adapter's, with what to do about it.
     EXPECT_EQ(Run({"--simulate", "--sim-fault", "hang-up:11", "--sim-fault-frame", "3", "bk.enc"}),
