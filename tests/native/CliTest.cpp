@@ -344,6 +344,7 @@ TEST_F(CliTest, CheckTellsAValidPackageFromAMalformedOneWithoutAPort) {
     EXPECT_EQ(cli_->Result()["reason"], 1);
     EXPECT_EQ(cli_->Result()["offset"], 20);
     EXPECT_EQ(cli_->Result()["bytes"], 0) << "a refused package has no size";
+    EXPECT_EQ(cli_->Result()["seconds"], 0.0) << "and took no time on a line";
     EXPECT_THAT(cli_->Result()["message"].get<std::string>(), HasSubstr("bad.enc"));
     EXPECT_EQ(Run({"--check", "missing.enc"}), kFileError);
     fs::create_directories(dir_ / "folder.enc");
@@ -568,6 +569,7 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
         << trace.failures.back();
     EXPECT_THAT(trace.notes, HasSubstr("SHA-256 " + Digest("bk.enc")));
     EXPECT_THAT(trace.notes, HasSubstr("# outcome no_echo (exit code 8)"));
+    EXPECT_THAT(trace.notes, HasSubstr(" written, 1 resend, 0 waits")); // each word its number's
     EXPECT_THAT(trace.notes, Not(HasSubstr("left out"))) << "a short trace keeps every line";
     EXPECT_THAT(trace.notes, Not(HasSubstr("waiting unread 0"))) << "silence is no line";
     // A line begins with its time to the microsecond; the port's opening is the first.
