@@ -572,6 +572,7 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
     EXPECT_THAT(trace.notes, HasSubstr(" written, 1 resend, 0 waits")); // each word its number's
     EXPECT_THAT(trace.notes, Not(HasSubstr("left out"))) << "a short trace keeps every line";
     EXPECT_THAT(trace.notes, Not(HasSubstr("waiting unread 0"))) << "silence is no line";
+    EXPECT_TRUE(std::regex_search(trace.notes, std::regex("\n[0-9.]+ close\n#"))) << trace.notes;
     // A line begins with its time to the microsecond; the port's opening is the first.
     EXPECT_TRUE(std::regex_search(trace.notes,
                                   std::regex("\n0\\.[0-9]{6} open " + faulty->SlavePath() + "\n")))
