@@ -218,7 +218,6 @@ TEST_F(RecordTest, AnUnwritableLogFailsWithTheReason) {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{100, 100};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::string error;
         return !RunLog(dir_ / "runs.jsonl").Append(Record("bk.enc"), &error) &&
                error ==
                    "cannot write " + (dir_ / "runs.jsonl").string() + ": No space left on device";

@@ -600,15 +600,17 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     // Held with a flock: the kernel's own /proc/locks, copied into the tree, names the holder.
     // The kernel's table of terminal drivers claims each by its number alone, not by a range.
     std::string drivers;
-    const auto claimed = [&](std::string path) {
+    // Returns the device's number.
+    const auto claim = [&](const std::string& path) {
         struct stat node {};
         EXPECT_EQ(::stat(path.c_str(), &node), 0);
         drivers += "pty_slave /dev/pts " + std::to_string(major(node.st_rdev)) + " " +
                    std::to_string(minor(node.st_rdev)) + " pty:slave\n";
         Put("proc/tty/drivers", drivers);
-        return path;
+        return node.st_rdev;
     };
-    const std::string pty = claimed(Pty());
+    const std::string pty = Pty();
+    claim(pty);
     SerialLine held;
     ASSERT_TRUE(held.Open(pty.c_str(), kBaud, 300));
     // Only this process's own lines: others' locks on pseudo-terminals come and go meanwhile.
@@ -626,20 +628,19 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
               "the port is in use by process " + pid + " (tamsivo-flash)");
     // A UUCP lock file names the device as the kernel does, which sysfs tells by its number;
     // its process's command hidden, the pid alone is said.
-    const std::string aliased = claimed(Pty());
-    struct stat node {};
-    ASSERT_EQ(::stat(aliased.c_str(), &node), 0);
-    Link("sys/dev/char/" + std::to_string(major(node.st_rdev)) + ":" +
-             std::to_string(minor(node.st_rdev)),
+    const std::string aliased = Pty();
+    const dev_t aliasedNumber = claim(aliased);
+    Link("sys/dev/char/" + std::to_string(major(aliasedNumber)) + ":" +
+             std::to_string(minor(aliasedNumber)),
          "../../devices/virtual/tty/ttyUSB3");
     Put("run/lock/LCK..ttyUSB3", std::to_string(::getppid()) + "\n");
     EXPECT_EQ(ExplainPortError(aliased, EBUSY, root_).reason,
               "the port is in use by process " + std::to_string(::getppid()));
     // Where sysfs knows no such number, the node's own name in dev/ names the lock file.
     const std::string direct = root_ + "/dev/ttyACM7";
-    ASSERT_EQ(::stat(claimed(Pty()).c_str(), &node), 0);
+    const dev_t directNumber = claim(Pty());
     if (::geteuid() == 0) {
-        ASSERT_EQ(::mknod(direct.c_str(), S_IFCHR | 0600, node.st_rdev), 0) << errno;
+        ASSERT_EQ(::mknod(direct.c_str(), S_IFCHR | 0600, directNumber), 0) << errno;
         Put("run/lock/LCK..ttyACM7", std::to_string(::getppid()) + "\n");
         EXPECT_THAT(ExplainPortError(direct, EBUSY, root_).reason, HasSubstr("by process"));
     }

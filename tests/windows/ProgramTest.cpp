@@ -182,8 +182,8 @@ TEST(Program, CancelsEvenRightAfterTheStart) {
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(program.WaitText(main, IDC_PORT_NAME, "COM5"));
     Program::Press(main, IDC_START_BUTTON);
-    ::Sleep(
-        static_cast<DWORD>(std::stoul(after))); // the user's reaction, not a wait for the program
+    // The user's reaction, not a wait for the program.
+    ::Sleep(static_cast<DWORD>(std::stoul(after)));
     Program::Press(main, IDC_STOP_BUTTON);
     EXPECT_TRUE(program.WaitText(main, IDC_TITLE, kCp1251<"ОТМЕНА">)) << TextOf(main, IDC_TITLE);
     EXPECT_EQ(TextOf(main, IDC_MESSAGE), kCp1251<"Обновление отменено пользователем">);
