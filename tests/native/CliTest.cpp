@@ -787,8 +787,12 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     const int dropped =
         Run({"--simulate", "--sim-fault", "drop", "--sim-fault-frame", "2", "bk.enc"});
     EXPECT_TRUE(dropped == 8 || dropped == 13) << dropped; // no echo or no answer, by when
-    EXPECT_EQ(
-        Run({"--simulate", "--sim-fault", "early-answer", "--sim-fault-frame", "2", "bk.enc"}), 10);
+    EXPECT_EQ(Run({"--simulate", "--sim-fault", "early-answer", "--sim-fault-frame", "2", "--trace",
+                   "bk.trace", "bk.enc"}),
+              10);
+    // The answer came where the frame's last byte was to be echoed.
+    EXPECT_EQ(ReadTraceFile(dir_ / "bk.trace").failures.at(0),
+              "the echo differs from byte 32 on, 32 of 32 bytes echoed");
     EXPECT_EQ(Run({"--simulate", "--sim-fault", "no-answer", "--sim-fault-frame", "2",
                    "--timeout-ms", kTimeout, "bk.enc"}),
               13);

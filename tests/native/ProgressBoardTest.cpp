@@ -114,5 +114,11 @@ TEST_F(ProgressOnATerminal, PlainLinesComeOncePerTenthOfThePackage) {
     EXPECT_EQ(lines.back(), '\n');
 }
 
+// 1 KiB a second so far and 240.6 s of bytes left: the nearest second, in minutes and seconds.
+TEST(ProgressBoard, TellsTheRateAndTheTimeLeftToTheSecond) {
+    EXPECT_EQ(ProgressBoard::Describe(2048, 2048 + 240 * 1024 + 600, 2.0),
+              "  0%  2048/248408 bytes  1.0 KiB/s  4:01 left");
+}
+
 } // namespace
 } // namespace tamsivo

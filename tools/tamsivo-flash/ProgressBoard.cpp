@@ -74,7 +74,7 @@ void ProgressBoard::Update(std::size_t row, std::uint32_t sentBytes) {
     case ProgressStyle::Lines:
         if (percent / 10 != r.lastTenth) {
             r.lastTenth = percent / 10;
-            Emit((labelled_ ? r.port + ": " : "") + Describe(r, sentBytes, seconds) + '\n');
+            Emit((labelled_ ? r.port + ": " : "") + Describe(sentBytes, r.total, seconds) + '\n');
         }
         return;
     case ProgressStyle::Terminal:
@@ -84,7 +84,7 @@ void ProgressBoard::Update(std::size_t row, std::uint32_t sentBytes) {
         }
         r.lastPercent = percent;
         r.lastDraw = now;
-        r.text = Describe(r, sentBytes, seconds);
+        r.text = Describe(sentBytes, r.total, seconds);
         Draw();
         return;
     }
@@ -132,17 +132,18 @@ void ProgressBoard::Finish() {
     drawn_ = false;
 }
 
-std::string ProgressBoard::Describe(const Row& row, std::uint32_t sentBytes, double seconds) const {
+std::string ProgressBoard::Describe(std::uint32_t sentBytes, std::uint32_t totalBytes,
+                                    double seconds) {
     char text[128];
-    const int percent = PercentOf(sentBytes, row.total);
+    const int percent = PercentOf(sentBytes, totalBytes);
     const double rate = seconds > 0 ? sentBytes / seconds : 0.0; // bytes a second
     if (rate <= 0) {
-        std::snprintf(text, sizeof text, "%3d%%  %u/%u bytes", percent, sentBytes, row.total);
+        std::snprintf(text, sizeof text, "%3d%%  %u/%u bytes", percent, sentBytes, totalBytes);
         return text;
     }
-    const auto left = static_cast<unsigned long>((row.total - sentBytes) / rate + 0.5);
+    const auto left = static_cast<unsigned long>((totalBytes - sentBytes) / rate + 0.5);
     std::snprintf(text, sizeof text, "%3d%%  %u/%u bytes  %.1f KiB/s  %lu:%02lu left", percent,
-                  sentBytes, row.total, rate / 1024, left / 60, left % 60);
+                  sentBytes, totalBytes, rate / 1024, left / 60, left % 60);
     return text;
 }
 

@@ -36,6 +36,10 @@ public:
     // Leaves the rows drawn so far as they are and the cursor below them.
     void Finish();
 
+    // A row's words for `sentBytes` of `totalBytes` gone in `seconds`: the rate and the time
+    // left once there is a rate to go by.
+    static std::string Describe(std::uint32_t sentBytes, std::uint32_t totalBytes, double seconds);
+
 private:
     using Clock = std::chrono::steady_clock;
     struct Row {
@@ -48,7 +52,6 @@ private:
         std::string text; // what the terminal shows of it
     };
 
-    std::string Describe(const Row& row, std::uint32_t sentBytes, double seconds) const;
     void Draw();
     void Emit(const std::string& text);
 
