@@ -474,6 +474,7 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
         Put(adapter + "/" + file, std::string(text) + "\n");
     }
     Link("sys/class/tty/ttyUSB10/device", root_ + "/" + adapter + "/1-2:1.0/ttyUSB10");
+    Put("sys/class/tty/ttyACM1/device/latency_timer", "1000\n"); // no timer the chips have
     // Holders: a program with ttyS2 open; UUCP lock files of a live process, in ASCII and as a
     // binary int; a stale one, whose process is gone; this process's own descriptor.
     Link("proc/4242/fd/3", root_ + "/dev/ttyS2");

@@ -276,11 +276,20 @@ TEST_F(Wine, TheLargestFramesGoThroughAnAdapterThatEchoesAsItReceives) {
     const tamsivo::test::TestPackage package =
         tamsivo::test::MakePackage({0xFFFF, 3, 0xFFFF}, tamsivo::test::AwkwardBytes());
     std::string output;
-    EXPECT_EQ(Flash("largest", {"--port", "COM5", "--no-log", PackageFile("largest", package)},
+    std::ofstream(kWork / "largest.trace") << std::string(1 << 20, '~'); // an older, longer one
+    EXPECT_EQ(Flash("largest",
+                    {"--port", "COM5", "--no-log", "--trace", WindowsPath(kWork / "largest.trace"),
+                     PackageFile("largest", package)},
                     &output),
               0)
         << output;
     EXPECT_EQ(simulator.Accepted(), package.bytes);
+    // The trace, through the Windows file calls, replaced the older one: from its header to the
+    // run's outcome.
+    const std::string trace = ReadText(kWork / "largest.trace");
+    EXPECT_EQ(trace.rfind("# tamsivo-flash ", 0), 0u);
+    EXPECT_EQ(trace.find('~'), std::string::npos);
+    EXPECT_NE(trace.find("\n# outcome done (exit code 0)"), std::string::npos);
 }
 
 // A stray byte taken for the last verdict, then the adapter is gone: no success, and the
