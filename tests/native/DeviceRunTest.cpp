@@ -151,6 +151,7 @@ TEST_F(DeviceRun, EachDeviceFaultEndsWithItsOwnNotificationNeverWithSuccess) {
         {Fault::ShortEcho, 0, "", 0, Outcome::NoEcho},
         {Fault::NoAnswer, 0, "", 0, Outcome::NoAnswer},
         {Fault::Answer, 0x44, "", 0, Outcome::SignatureError},
+        {Fault::Answer, ANSWER_WAIT, "", 0, Outcome::NoAnswer}, // a wait, and nothing after it
         {Fault::EarlyAnswer, 0, "ok,44", kFlashBaudRate, Outcome::LineError, 0},
         {Fault::ExtraEcho, 0x11, "ok,44", kFlashBaudRate, Outcome::LineError, 0},
         {Fault::ExtraEcho, 0x11, "ok,44", 0, Outcome::LineError, 0},

@@ -616,12 +616,12 @@ bool BkSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
     const Fault fault = frameFault_;
     const bool heldBack = complete && (fault == Fault::ShortEcho || fault == Fault::EarlyAnswer);
     if (fault != Fault::NoEcho && !heldBack) {
-        out_.push_back(OutByte{Depart(arrival), byte, false, nullptr});
+        out_.push_back(OutByte{Depart(arrival), byte, nullptr});
     }
     if (complete) {
         FrameComplete();
         if (fault == Fault::EarlyAnswer) {
-            out_.push_back(OutByte{Depart(arrival), byte, false, nullptr});
+            out_.push_back(OutByte{Depart(arrival), byte, nullptr});
         }
     }
     return true;
@@ -645,7 +645,7 @@ void BkSimulator::FrameComplete() {
         return;
     case Fault::ExtraEcho: {
         const Clock::time_point stray = Depart(LineFree());
-        out_.push_back(OutByte{stray, config_.faultAnswer, false, nullptr});
+        out_.push_back(OutByte{stray, config_.faultAnswer, nullptr});
         ScheduleAnswer(NextScriptAnswer(), true,
                        std::max(earliest, stray + std::chrono::milliseconds(config_.faultDelayMs)),
                        std::move(frame));
@@ -653,7 +653,7 @@ void BkSimulator::FrameComplete() {
     }
     case Fault::HangUp: {
         const Clock::time_point stray = Depart(LineFree());
-        out_.push_back(OutByte{stray, config_.faultAnswer, false, nullptr});
+        out_.push_back(OutByte{stray, config_.faultAnswer, nullptr});
         // Counted from when the adapter has passed the stray byte on at the latest: a terminal
         // that hangs up discards what its reader has not taken yet.
         OutByte hangUp;
@@ -665,8 +665,8 @@ void BkSimulator::FrameComplete() {
     case Fault::Noise:
         ScheduleAnswer(NextScriptAnswer(), true, earliest, std::move(frame));
         // After the host has the answer, which the adapter may hold for its timer.
-        out_.push_back(OutByte{Depart(LineFree() + Latency() + kNoiseDelay), config_.faultAnswer,
-                               false, nullptr});
+        out_.push_back(
+            OutByte{Depart(LineFree() + Latency() + kNoiseDelay), config_.faultAnswer, nullptr});
         return;
     case Fault::EarlyAnswer:
     case Fault::None:
@@ -680,7 +680,7 @@ void BkSimulator::ScheduleAnswer(std::uint8_t answer, bool scripted, Clock::time
     // The frame rides along only where it is needed again: to be recorded on OK, or to be
     // answered once more after a scripted wait.
     const bool keep = answer == ANSWER_OK || (scripted && answer == ANSWER_WAIT);
-    out_.push_back(OutByte{Depart(earliest), answer, scripted, keep ? std::move(frame) : nullptr});
+    out_.push_back(OutByte{Depart(earliest), answer, keep ? std::move(frame) : nullptr});
 }
 
 std::uint8_t BkSimulator::NextScriptAnswer() {

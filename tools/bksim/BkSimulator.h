@@ -119,7 +119,6 @@ private:
     struct OutByte {
         Clock::time_point due;
         std::uint8_t byte = 0;
-        bool scripted = false;
         std::shared_ptr<const std::vector<std::uint8_t>> frame;
         bool hangUp = false; // no byte: the adapter vanishes when this is due
     };
