@@ -227,6 +227,11 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
             // The worker sends only what is worth a repaint (ProgressFilter): it is shown.
             dialog.Send(WM_FLASH_PROGRESS, 0, 3);
             EXPECT_EQ(dialog.Position(), 3);
+            // In words on the bar ("Выполнено : 0%"), grey where no bar is below them yet.
+            const HWND bar = dialog.GetDlgItem(IDC_PROGRESS);
+            RECT box{};
+            ::GetClientRect(bar, &box);
+            EXPECT_GT(Picture(bar).Count(RGB(64, 64, 64), box), 20);
             state.busy = 0; // every end clears it before its notification
             EXPECT_EQ(dialog.Send(ending.notification, 0, ending.lParam), 1);
             const OutcomeRow& outcome = RowOf(ending.outcome);
@@ -393,6 +398,10 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
         EXPECT_EQ(dialog.Text(IDC_PACKAGE_NAME), "one.enc");
         state.exeDir = L"C:\\no-such-folder";
         ModalStep box([](HWND message) { Click(message, IDOK); });
+        state.idle = 0; // the running look before the worker's first step: the package stays
+        dialog.Press(IDC_PACKAGE_NAME);
+        EXPECT_FALSE(box.Saw());
+        state.idle = 1;
         dialog.Press(IDC_PACKAGE_NAME);
         EXPECT_TRUE(box.Saw());
         EXPECT_EQ(state.firmwareName, std::filesystem::path(L"one.enc"));
