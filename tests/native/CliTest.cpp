@@ -783,7 +783,12 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     EXPECT_EQ(cli_->Result()["caption"], Utf8(u8"ОШИБКА"));
     EXPECT_EQ(cli_->Result()["sent"], 96); // the third frame went out, then was refused
     EXPECT_EQ(Run({"--simulate", "--sim-answers", "22*", "--timeout-ms", kTimeout, "bk.enc"}), 9);
-    EXPECT_EQ(Run({"--simulate", "--sim-fault", "extra-echo:11", "bk.enc"}), 10);
+    EXPECT_EQ(
+        Run({"--simulate", "--sim-fault", "extra-echo:11", "--trace", "extra.trace", "bk.enc"}),
+        10);
+    // The stray byte was taken for the verdict; the true one came in the next frame's echo.
+    EXPECT_THAT(ReadTraceFile(dir_ / "extra.trace").failures.at(0),
+                ::testing::StartsWith("the echo differs from byte 1 on, "));
     const int dropped =
         Run({"--simulate", "--sim-fault", "drop", "--sim-fault-frame", "2", "bk.enc"});
     EXPECT_TRUE(dropped == 8 || dropped == 13) << dropped; // no echo or no answer, by when
