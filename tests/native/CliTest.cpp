@@ -555,6 +555,8 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
         << cli_->Err();
 
     const ReadTrace trace = ReadTraceFile(dir_ / "bk.trace");
+    EXPECT_EQ(fs::status(dir_ / "bk.trace").permissions() & fs::perms::others_exec,
+              fs::perms::none);
     std::vector<std::uint8_t> sent = first;
     sent.insert(sent.end(), first.begin(), first.end());
     sent.insert(sent.end(), second.begin(), second.end());
