@@ -955,5 +955,20 @@ TEST(PortListing, AnAdaptersLatencyTimerIsShownAndASlowOneWarnedOf) {
     EXPECT_EQ(cli::LatencyWarning(ftdi, 1200) + cli::LatencyWarning(uart, 1200), "");
 }
 
+// A run left to choose its port and finding none free names those there, and why each is no
+// choice; the console is none.
+TEST(PortListing, WithoutAFreePortARunSaysWhichAreThereAndWhy) {
+    SerialPortInfo console, held, theirs;
+    console.name = "ttyS0";
+    console.console = true;
+    held.name = "ttyUSB0";
+    held.state = PortState::Busy;
+    theirs.name = "ttyS1";
+    theirs.state = PortState::NoPermission;
+    EXPECT_EQ(cli::NoFreePort({console, held, theirs}),
+              "no free serial port: ttyUSB0 is in use, ttyS1 is not yours to use.");
+    EXPECT_THAT(cli::NoFreePort({console}), HasSubstr("no free serial port found; connect"));
+}
+
 } // namespace
 } // namespace tamsivo

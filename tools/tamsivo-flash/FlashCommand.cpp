@@ -5,6 +5,7 @@
 #include "LatencyWarning.h"
 #include "PackageChooser.h"
 #include "PlatformText.h"
+#include "PortListing.h"
 #include "PortRun.h"
 #include "ProgressBoard.h"
 #include "ResultPrinter.h"
@@ -209,26 +210,14 @@ bool FlashCommand::ResolvePorts(CliResult* failure) {
         ports_ = {PlatformText::NameFromEngine(port)};
         return true;
     }
-    // Said as it is: an adapter that is there but held, or not the user's, needs no connecting.
-    std::string unusable;
-    const SerialPortInfo* first = nullptr;
-    for (const SerialPortInfo& candidate : listed) {
-        if (candidate.console) {
-            continue;
-        }
-        unusable += (first == nullptr ? "" : ", ") + PlatformText::NameFromEngine(candidate.name) +
-                    (candidate.state == PortState::Busy ? " is in use" : " is not yours to use");
-        first = first == nullptr ? &candidate : first;
+    *failure = Failure(EndOf(Outcome::PortError), NoFreePort(listed));
+    const auto first =
+        std::find_if(listed.begin(), listed.end(),
+                     [](const SerialPortInfo& candidate) { return !candidate.console; });
+    if (first != listed.end()) {
+        failure->port = PlatformText::NameFromEngine(first->name);
+        failure->portProblem = ExplainPortState(*first);
     }
-    if (first == nullptr) {
-        *failure = Failure(EndOf(Outcome::PortError),
-                           "no free serial port found; connect the adapter or name a port with "
-                           "--port (tamsivo-flash --list-ports shows them all).");
-        return false;
-    }
-    *failure = Failure(EndOf(Outcome::PortError), "no free serial port: " + unusable + '.');
-    failure->port = PlatformText::NameFromEngine(first->name);
-    failure->portProblem = ExplainPortState(*first);
     return false;
 }
 

@@ -1,5 +1,7 @@
 #include "PortListing.h"
 
+#include "PlatformText.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -79,6 +81,19 @@ std::string PortTable(const std::vector<SerialPortInfo>& ports) {
         text += line + '\n';
     }
     return text;
+}
+
+std::string NoFreePort(const std::vector<SerialPortInfo>& ports) {
+    std::string unusable;
+    for (const SerialPortInfo& port : ports) {
+        if (!port.console) {
+            unusable += (unusable.empty() ? "" : ", ") + PlatformText::NameFromEngine(port.name) +
+                        (port.state == PortState::Busy ? " is in use" : " is not yours to use");
+        }
+    }
+    return unusable.empty() ? "no free serial port found; connect the adapter or name a port with "
+                              "--port (tamsivo-flash --list-ports shows them all)."
+                            : "no free serial port: " + unusable + '.';
 }
 
 } // namespace tamsivo::cli
