@@ -104,6 +104,7 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
             ::ReleaseDC(dialog, dc);
             ::GetObjectW(background, sizeof brush, &brush);
             EXPECT_EQ(TextOf(dialog), kCp1251<"Выбор файла">);
+            EXPECT_NE(::SendMessageW(dialog, WM_GETICON, ICON_BIG, 0), 0) << "for the task bar";
             c.act(dialog);
         });
         EXPECT_EQ(ChooseFirmware(), c.chosen);
