@@ -91,6 +91,10 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
             for (int x = 0; x < 12; ++x) {
                 EXPECT_EQ(ok.At(x, 2), cancel.At(x, 2)) << x;
             }
+            RECT key{}; // both captions in the labels' light grey
+            ::GetClientRect(::GetDlgItem(dialog, IDOK), &key);
+            EXPECT_GT(ok.Count(RGB(192, 192, 192), key), 0);
+            EXPECT_GT(cancel.Count(RGB(192, 192, 192), key), 0);
             const HWND list = ::GetDlgItem(dialog, IDC_FIRMWARE_LIST);
             for (int i = 0; i < ::SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
                 wchar_t text[64] = {};
