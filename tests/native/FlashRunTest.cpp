@@ -2,6 +2,7 @@
 // stream, a stop at any point, and every way the start can fail; which of its reports reach a
 // window.
 #include "flash/FlashRun.h"
+#include "PosixHelpers.h"
 #include "ScratchDir.h"
 #include "flash/Sha256.h"
 #include "ui/ProgressFilter.h"
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -45,8 +45,7 @@ struct Device {
 // What the line saw.
 struct LineLog {
     std::vector<Bytes> writes;
-    int purges = 0;
-    int purgesBeforeFirstWrite = 0;
+    std::vector<std::size_t> purgedAfter; // so many writes
     std::uint32_t timeoutMs = 0;
     std::vector<std::uint32_t> laterTimeouts; // set on the open line
     bool openAttempted = false;
@@ -72,8 +71,7 @@ public:
         return true;
     }
     bool Purge() override {
-        ++log_.purges;
-        log_.purgesBeforeFirstWrite += log_.writes.empty() ? 1 : 0;
+        log_.purgedAfter.push_back(log_.writes.size());
         input_.clear();
         return true;
     }
@@ -162,10 +160,8 @@ const Bytes kFrame2 = {0x00, 0x00};
 
 class FlashRunTest : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir_ / "updates"); }
-
     void WritePackage(const std::string& text) {
-        std::ofstream(dir_ / "updates" / "bk.enc", std::ios::binary) << text;
+        test::WriteWhole(dir_ / "updates" / "bk.enc", text);
     }
 
     // One run; `stopAt` clears runAllowed when the progress reaches that many bytes, and
@@ -295,10 +291,8 @@ TEST_F(FlashRunTest, AnswersDecideWhatIsSentAndHowTheRunEnds) {
         const std::size_t from = c.answers.size() - std::min<std::size_t>(16, c.answers.size());
         EXPECT_EQ(kept, std::vector<int>(c.answers.begin() + from, c.answers.end()));
         // Purged before the first frame only: later anything waiting is a fault, not litter.
-        EXPECT_EQ(log_.purges, 1);
-        EXPECT_EQ(log_.purgesBeforeFirstWrite, 1);
+        EXPECT_EQ(log_.purgedAfter, std::vector<std::size_t>{0});
         EXPECT_EQ(log_.timeoutMs, 321u);
-        EXPECT_TRUE(log_.closed);
     }
 }
 
@@ -445,7 +439,7 @@ TEST_F(FlashRunTest, FailuresAtTheStartAreReportedEvenAfterAStop) {
     EXPECT_FALSE(log_.openAttempted);
 
     // A folder named like a package, and a FIFO, which would block the run, are no packages.
-    std::filesystem::create_directory(dir_ / "updates" / "bk.enc");
+    std::filesystem::create_directories(dir_ / "updates" / "bk.enc");
     EXPECT_EQ(Run(Device{}), fileError);
     std::filesystem::remove(dir_ / "updates" / "bk.enc");
     ASSERT_EQ(::mkfifo((dir_ / "updates" / "bk.enc").c_str(), 0600), 0);
@@ -462,13 +456,11 @@ TEST_F(FlashRunTest, FailuresAtTheStartAreReportedEvenAfterAStop) {
     EXPECT_FALSE(log_.openAttempted);
     inputs_.portName = "ttyFAKE";
 
-    // A malformed package is refused before anything is sent, whatever the image held before.
+    // A malformed package is refused before anything is sent, whatever the image held before,
+    // with the reader's reason (which the package tests pin for each kind).
     EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(Outcome::Done, 9));
     for (const auto& [text, reason] : std::vector<std::pair<std::string, PackageError>>{
-             {"", PackageError::Empty},
-             {"0001AA\r\n0002BB", PackageError::FrameOverrun},
-             {"0001AA\r\nzz", PackageError::InvalidCharacter},
-             {"0001AA\r\n000", PackageError::TruncatedByte}}) {
+             {"", PackageError::Empty}, {"0001AA\r\n0002BB", PackageError::FrameOverrun}}) {
         WritePackage(text);
         EXPECT_EQ(Run(Device{{0x11, 0x11}}),
                   (std::vector<Report>{End(Outcome::PackageError, static_cast<int>(reason))}));
@@ -514,7 +506,6 @@ TEST_F(FlashRunTest, FailureOfTheProgramEndsWithInternalError) {
         }
     };
     EXPECT_EQ(Run(Device{{0x11, 0x11, 0x11}}).back(), End(Outcome::InternalError));
-    EXPECT_TRUE(log_.closed);
     EXPECT_EQ(log_.writes.size(), 1u);
 }
 

@@ -17,7 +17,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -25,7 +24,6 @@
 
 #include <pwd.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tamsivo {
@@ -35,10 +33,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace fs = std::filesystem;
-
-std::string Utf8(const char8_t* text) {
-    return reinterpret_cast<const char*>(text);
-}
+using test::Utf8;
 
 // Sets an environment variable for the length of a scope; null unsets it.
 class ScopedEnv {
@@ -190,8 +185,7 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     ASSERT_EQ(last.size(), 2u);
     EXPECT_EQ(last[0].package + last[1].package, "df");
     // Whole lines for every other reader of the log (jq, grep) too.
-    std::ifstream file(dir_ / "runs.jsonl", std::ios::binary);
-    const std::string text(std::istreambuf_iterator<char>(file), {});
+    const std::string text = test::ReadWhole(dir_ / "runs.jsonl");
     EXPECT_EQ(text.substr(text.size() - line("f").size() - 1), "\n" + line("f"));
     std::string error;
     EXPECT_TRUE(RunLog(dir_ / "missing.jsonl").Last(5, &error).empty());
@@ -235,18 +229,17 @@ TEST_F(RecordTest, ConcurrentWritersNeverSplitALine) {
             RunLog(path).Append(record, nullptr);
         }
     };
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        write('p');
-        ::_exit(0);
-    }
+    std::thread child([&] {
+        EXPECT_TRUE(test::InChild([&] {
+            write('p');
+            return true;
+        }));
+    });
     std::thread first(write, 'a');
     std::thread second(write, 'b');
+    child.join();
     first.join();
     second.join();
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
     std::map<char, int> lines;
     std::ifstream file(path);
     for (std::string line; std::getline(file, line);) {

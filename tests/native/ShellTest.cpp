@@ -1,5 +1,6 @@
 // The application shell's portable parts: port discovery on the shared state and the
 // generated resources.
+#include "PosixHelpers.h"
 #include "app/AppState.h"
 #include "skingen/ResourceFiles.h"
 #include "text/Cp1251Literal.h"
@@ -8,8 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -53,17 +53,13 @@ TEST(PortDiscovery, ShowsTheRememberedPortOnlyWhenItIsFreeByExactName) {
     EXPECT_EQ(*bare.portNames, StringList{"COM4"});
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The skin, the icon and the cursor are drawn by our own generator and committed with the
 // resource script, which is stored in Windows-1251 as the resource compiler reads it.
 TEST(Resources, CommittedPicturesAreWhatTheGeneratorDrawsAndTheScriptIsWindows1251) {
-    const std::string script = ReadFile(std::string(TAMSIVO_RESOURCE_DIR) + "/Tamsivo.rc");
+    const std::filesystem::path resources = TAMSIVO_RESOURCE_DIR;
+    const std::string script = test::ReadWhole(resources / "Tamsivo.rc");
     for (const skingen::ResourceFiles::File& file : skingen::ResourceFiles::generate()) {
-        const std::string committed = ReadFile(std::string(TAMSIVO_RESOURCE_DIR) + "/" + file.name);
+        const std::string committed = test::ReadWhole(resources / file.name);
         EXPECT_TRUE(
             std::equal(committed.begin(), committed.end(), file.bytes.begin(), file.bytes.end(),
                        [](char c, std::uint8_t u) { return static_cast<std::uint8_t>(c) == u; }))

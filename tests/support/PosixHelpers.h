@@ -4,14 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-// What the native suites share beyond packages: a child process, and a running simulator.
+// What the native suites share beyond packages: a child process, a running simulator, files
+// read and written whole, and texts spelled in UTF-8.
 namespace tamsivo::test {
 
 // Runs `body` in a forked child, which may take other ids or limits without changing this
@@ -32,6 +36,22 @@ inline std::unique_ptr<sim::BkSimulator> StartSimulator(sim::BkSimConfig config 
     std::string error;
     EXPECT_TRUE(simulator->Start(&error)) << error;
     return simulator;
+}
+
+// The file's bytes; empty when it cannot be read.
+inline std::string ReadWhole(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// Writes `text` as the file's bytes, making the folders it needs.
+inline void WriteWhole(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::string Utf8(const char8_t* text) {
+    return reinterpret_cast<const char*>(text);
 }
 
 } // namespace tamsivo::test
