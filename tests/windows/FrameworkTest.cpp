@@ -5,6 +5,7 @@
 #include "WinSupport.h"
 
 #include "framework/DataExchange.h"
+#include "framework/GdiObject.h"
 #include "framework/HandlerError.h"
 #include "framework/ListBox.h"
 #include "framework/Window.h"
@@ -176,6 +177,16 @@ TEST(Framework, DataExchangeBindsEachControlOnceAndMovesTheListSelectionBothWays
     EXPECT_EQ(dialog.DoModal(), MapDialog::kScenarioDone);
 }
 
+// A GDI object changes owner whole: a paint pass's bitmap is deleted once, by its last owner.
+TEST(Framework, AGdiObjectMovedByAssignmentHasOneOwner) {
+    GdiObject<HBRUSH> first(::CreateSolidBrush(RGB(1, 2, 3)));
+    const HBRUSH brush = first.Get();
+    GdiObject<HBRUSH> second;
+    second = std::move(first);
+    EXPECT_EQ(second.Get(), brush);
+    EXPECT_FALSE(first);
+}
+
 // A window taken over keeps its own procedure for what no entry takes, and gets it back.
 TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
     const HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr,
@@ -186,8 +197,8 @@ TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
     ASSERT_TRUE(first.SubclassWindow(edit));
     EXPECT_FALSE(first.SubclassWindow(edit));
     EXPECT_FALSE(second.SubclassWindow(edit)) << "a window has one object";
-    first.SetText(kCp1251<"Тест">);
-    EXPECT_EQ(first.Text(), kCp1251<"Тест">) << "the edit's own procedure keeps the text";
+    first.SetText(kCp1251<"Ж">);
+    EXPECT_EQ(first.Text(), kCp1251<"Ж">) << "the edit's own procedure keeps the text";
     // A frame that changes shows at once: the border narrows the client area.
     RECT before{};
     RECT after{};
