@@ -428,6 +428,10 @@ TEST_F(CliTest, APortATerminalProgramHoldsIsRefusedWithItsNameAndNeverOpened) {
 
 TEST_F(CliTest, WithoutAPackageTakesTheOnlyOneInUpdatesAndNeverGuesses) {
     EXPECT_EQ(Run({"--check"}), kNoPackage);
+    Text("updates", "a file in the folder's place");
+    EXPECT_EQ(Run({"--check"}), kNoPackage);
+    EXPECT_THAT(cli_->Err(), HasSubstr("cannot read the folder updates: Not a directory"));
+    fs::remove(dir_ / "updates");
     Text("updates/readme.txt", "not a package");
     Text("updates/bk.enc.bak", "00 00");
     EXPECT_EQ(Run({"--check"}), kNoPackage);
