@@ -109,6 +109,7 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
             ::GetObjectW(background, sizeof brush, &brush);
             EXPECT_EQ(TextOf(dialog), kCp1251<"Выбор файла">);
             EXPECT_NE(::SendMessageW(dialog, WM_GETICON, ICON_BIG, 0), 0) << "for the task bar";
+            EXPECT_EQ(::GetFocus(), ::GetDlgItem(dialog, IDC_FIRMWARE_LIST)) << "keys choose";
             c.act(dialog);
         });
         EXPECT_EQ(ChooseFirmware(), c.chosen);
@@ -215,6 +216,7 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
             EXPECT_EQ(state.runAllowed.load(), 1);
             EXPECT_EQ(dialog.Text(IDC_TITLE), kCp1251<"ОБНОВЛЕНИЕ">);
             EXPECT_TRUE(dialog.Shown(IDC_PROGRESS));
+            EXPECT_FALSE(::IsWindowEnabled(dialog.GetDlgItem(IDC_PACKAGE_NAME)));
             EXPECT_TRUE(dialog.Looks(true));
             EXPECT_TRUE(dialog.Focused(IDC_STOP_BUTTON));
             // The running look refuses start, help and exit, before the worker's first step
@@ -237,6 +239,9 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
             RECT box{};
             ::GetClientRect(bar, &box);
             EXPECT_GT(Picture(bar).Count(RGB(64, 64, 64), box), 20);
+            POINT centre{box.right / 2, box.bottom / 2}; // above every label it lies over
+            ::MapWindowPoints(bar, dialog.Hwnd(), &centre, 1);
+            EXPECT_EQ(::ChildWindowFromPointEx(dialog.Hwnd(), centre, CWP_SKIPINVISIBLE), bar);
             state.busy = 0; // every end clears it before its notification
             EXPECT_EQ(dialog.Send(ending.notification, 0, ending.lParam), 1);
             const OutcomeRow& outcome = RowOf(ending.outcome);
