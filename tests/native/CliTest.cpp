@@ -816,6 +816,7 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         {"--check", ""},
         {"--simulate", "--sim-fault", "no-echo", "--sim-fault-frame", "0", "bk.enc"},
         {"--history", "0"},
+        {"--history", "3", "4"}, // one number only
         {"--history", "99999999999999999999"},
         {"--history="},
         {"--history", ""},
