@@ -969,6 +969,8 @@ TEST(PortListing, AnAdaptersLatencyTimerIsShownAndASlowOneWarnedOf) {
                                         u8"Advanced… → Latency Timer (msec): 1")));
     EXPECT_EQ(warning.find('\n'), warning.size() - 1) << "one line";
     EXPECT_THAT(cli::LatencyWarning(ftdi, 40), HasSubstr("about 0.6 s longer"));
+    ftdi.latencyTimerMs = 11; // whole seconds from 10 s on
+    EXPECT_THAT(cli::LatencyWarning(ftdi, 1000), HasSubstr("about 10 s longer"));
     ftdi.latencyTimerMs = cli::kHarmlessLatencyTimerMs;
     EXPECT_EQ(cli::LatencyWarning(ftdi, 1200) + cli::LatencyWarning(uart, 1200), "");
 }
