@@ -74,7 +74,8 @@ const std::string kTimeout = "300"; // ms; the product's 10 s would only slow th
 // One run of the CLI with its standard output and error captured through pipes.
 class Cli {
 public:
-    Cli(const std::vector<std::string>& arguments, const fs::path& cwd) {
+    Cli(const std::vector<std::string>& arguments, const fs::path& cwd,
+        const char* input = "/dev/null") {
         int out[2];
         int err[2];
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
@@ -83,7 +84,7 @@ public:
         }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input, O_RDONLY | O_NOCTTY, 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
         posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
@@ -451,7 +452,16 @@ TEST_F(CliTest, WithoutAPackageTakesTheOnlyOneInUpdatesAndNeverGuesses) {
     fs::create_directories(dir_ / "updates" / "C.enc");
     ASSERT_EQ(Run({"--port", simulator->SlavePath(), "--json"}), kChoosePackage);
     EXPECT_EQ(cli_->Result()["packages"], json({"a1.enc", "A2.enc", "Bk.ENC", "C.enc"}));
-    ASSERT_EQ(Run({"--port", simulator->SlavePath()}), kChoosePackage);
+    // A terminal to answer from, but the question would go where nobody sees it (2>file).
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    cli_ = std::make_unique<Cli>(std::vector<std::string>{"--port", simulator->SlavePath()}, dir_,
+                                 ::ttyname(slave));
+    ASSERT_EQ(::write(master, "1\n", 2), 2); // an answer, were the question asked
+    ASSERT_EQ(cli_->Finish(), kChoosePackage);
+    ::close(master);
+    ::close(slave);
     EXPECT_THAT(cli_->Err(), HasSubstr("  1) a1.enc\n  2) A2.enc\n  3) Bk.ENC\n  4) C.enc\n"));
     EXPECT_THAT(cli_->Err(), Not(HasSubstr("Package ("))) << "nobody to ask";
     EXPECT_EQ(simulator->Accepted(), package) << "nothing more was sent";
