@@ -71,6 +71,7 @@ TEST_F(DeviceRun, DeliversExactlyThePackageAndTheSimulatorRecordsItOrSaysWhyNot)
     EXPECT_EQ(RunAgainst(*simulator), Outcome::Done);
     EXPECT_EQ(simulator->Accepted(), package);
     EXPECT_EQ(test::ReadWhole(config.recordPath), std::string(package.begin(), package.end()));
+    EXPECT_EQ(simulator->ServeError(), "");
 
     // The computer takes what it was sent even where the simulator cannot keep its record: it
     // says why instead.

@@ -133,6 +133,7 @@ TEST(Package, ReadsAFileInPiecesAndStopsAsSoonAsItIsRefused) {
     EXPECT_EQ(reused.ReadFile("/no/such/bk.enc").status, PackageRead::Status::NotOpened);
     EXPECT_EQ(Image(reused), Image(FirmwarePackage()));
     EXPECT_EQ(reused.TextBytes(), 0u);
+    EXPECT_EQ(reused.TextSha256(), "");
 }
 
 } // namespace
