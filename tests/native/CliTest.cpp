@@ -907,6 +907,8 @@ TEST(Outcomes, TheReadMesExitCodesAreTheProgramsOwn) {
 TEST(ManPage, DescribesEveryOptionAndExitCodeThatHelpLists) {
     Cli run({"--help"}, fs::temp_directory_path());
     ASSERT_EQ(run.Finish(), 0);
+    Cli version({"--version"}, fs::temp_directory_path());
+    EXPECT_EQ(version.Finish(), 0);
     const std::string& help = run.Out();
     // troff's escaped hyphens ("\-") as plain ones.
     const std::string page =
