@@ -459,7 +459,7 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
                                      {"manufacturer", "FTDI  "}, // padded, as some are
                                      {"product", "FT232R USB UART"},
                                      {"serial", "A10KX3"},
-                                     {"1-2:1.0/ttyUSB10/latency_timer", "16"}}) {
+                                     {"1-2:1.0/ttyUSB10/latency_timer", "10"}}) {
         Put(adapter + "/" + file, std::string(text) + "\n");
     }
     Link("sys/class/tty/ttyUSB10/device", root_ + "/" + adapter + "/1-2:1.0/ttyUSB10");
@@ -507,7 +507,7 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
     EXPECT_EQ(seen, (std::vector<std::string>{
                         "ttyACM0 busy usb" + byCu, "ttyACM1 usb", "ttyCH343USB0 usb",
                         "ttyUSB2 busy usb" + byCu,
-                        "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3 16 ms", "ttyXRUSB0 usb",
+                        "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3 10 ms", "ttyXRUSB0 usb",
                         "rfcomm0 busy by 1 (init)", "ttyS0 console", "ttyS2 busy by 4242 (minicom)",
                         "ttyS10"}));
     alignas(inotify_event) char events[4096];
