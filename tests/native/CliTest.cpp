@@ -525,6 +525,7 @@ TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
     EXPECT_THAT(cli_->Out(), HasSubstr(missing + ": port_error\n"));
     EXPECT_THAT(cli_->Err(), HasSubstr("1 of 2 ports flashed"));
     EXPECT_THAT(cli_->Err(), HasSubstr(missing + "  port_error"));
+    EXPECT_THAT(cli_->Err(), HasSubstr(missing + ": " + Utf8(u8"ОШИБКА") + ": ")); // whose failure
     // A name that is no port is said to be none, with what to give instead.
     ASSERT_EQ(Run({"--port", "../etc/passwd", "bk.enc"}), kPortError);
     EXPECT_THAT(cli_->Err(), HasSubstr("../etc/passwd: not a port name"));
