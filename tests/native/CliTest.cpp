@@ -996,10 +996,15 @@ TEST(PortListing, WithoutAFreePortARunSaysWhichAreThereAndWhy) {
     console.console = true;
     held.name = "ttyUSB0";
     held.state = PortState::Busy;
+    held.holder = "812 (minicom)";
     theirs.name = "ttyS1";
     theirs.state = PortState::NoPermission;
     EXPECT_EQ(cli::NoFreePort({console, held, theirs}),
               "no free serial port: ttyUSB0 is in use, ttyS1 is not yours to use.");
+    EXPECT_EQ(cli::PortTable({console, held, theirs}), "ttyS0    free, system console\n"
+                                                       "ttyUSB0  busy (812 (minicom))\n"
+                                                       "ttyS1    no permission\n");
+    EXPECT_EQ(cli::PortObject(theirs)["state"], "no permission");
     EXPECT_THAT(cli::NoFreePort({console}), HasSubstr("no free serial port found; connect"));
 }
 

@@ -32,6 +32,8 @@ TEST(Cp1251, LiteralsAndRunTimeConversionsFollowTheChart) {
     EXPECT_EQ(Utf16ToCp1251(u"" UPPER_HALF), chart);
     EXPECT_EQ(Utf8ToCp1251("Grüße \xD0 \xF0\x9F\x98\x80!"), "Gr??e ? ?!")
         << "no Windows-1251 byte, or not UTF-8";
+    // A stray continuation byte, NUL, and a sequence the text ends inside.
+    EXPECT_EQ(Utf8ToCp1251(std::string("\x80z\0\xD0", 4)), std::string("?z\0?", 4));
     // A surrogate pair is one character, outside the code page; a lone surrogate is one too.
     EXPECT_EQ(Utf16ToCp1251(u"a\xD800\xDC00\x0431\xDBFF\xDFFF\xDC00"), "a?\xE1??");
 }
