@@ -79,7 +79,7 @@ PackageRead FirmwarePackage::ReadFile(const std::filesystem::path& path) {
         return {PackageRead::Status::NotOpened};
     }
     const PackageError error = ReadFrom(file.get());
-    // A folder opens on POSIX but cannot be read; that is no empty package.
+    // A read that fails (a dying disk says EIO) is no empty package.
     if (std::ferror(file.get()) != 0) {
         Clear();
         return {PackageRead::Status::Unreadable};

@@ -134,6 +134,11 @@ TEST(Package, ReadsAFileInPiecesAndStopsAsSoonAsItIsRefused) {
     EXPECT_EQ(Image(reused), Image(FirmwarePackage()));
     EXPECT_EQ(reused.TextBytes(), 0u);
     EXPECT_EQ(reused.TextSha256(), "");
+    // A plain file whose reading fails (a dying disk's EIO; this process's unmapped address 0
+    // stands in for it): no package, and none kept either.
+    ASSERT_EQ(reused.Decode("0001AA"), PackageError::None);
+    EXPECT_EQ(reused.ReadFile("/proc/self/mem").status, PackageRead::Status::Unreadable);
+    EXPECT_EQ(Image(reused), Image(FirmwarePackage()));
 }
 
 } // namespace
