@@ -813,6 +813,7 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         {"--sim-fault", "no-echo", "bk.enc"}, // needs --simulate
         {"--simulate", "--sim-fault", "sparks", "bk.enc"},
         {"--simulate", "--sim-fault", "no-echo:11", "bk.enc"}, // takes no byte
+        {"--simulate", "--sim-fault", "answer:+1", "bk.enc"},  // two hexadecimal digits
         {"--simulate", "--sim-answers", "zz", "bk.enc"},
         {"--timeout-ms", "0", "bk.enc"},
         {"a.enc", "b.enc"},

@@ -193,6 +193,9 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     EXPECT_EQ(error, "");
     EXPECT_TRUE(RunLog(dir_).Last(5, &error).empty());
     EXPECT_THAT(error, HasSubstr("not a plain file"));
+    // A plain file that cannot be read through (this process's memory seeks from its start only).
+    EXPECT_TRUE(RunLog("/proc/self/mem").Last(5, &error).empty());
+    EXPECT_THAT(error, HasSubstr("cannot open /proc/self/mem: "));
 }
 
 TEST_F(RecordTest, AnUnwritableLogFailsWithTheReason) {
