@@ -312,6 +312,9 @@ TEST(ButtonFaces, TheDialogsButtonsWearATintedPillowSizedByTheButton) {
     EXPECT_GT(RedOf(faces.Hover().PaletteColor(128)), RedOf(face));
     EXPECT_EQ(faces.FocusHorizontal().PaletteColor(0), Rgb(128, 128, 128));
     EXPECT_EQ(faces.FocusHorizontal().PaletteColor(255), Rgb(255, 255, 255));
+    // Dotted: every other pixel along each strip.
+    EXPECT_NE(faces.FocusHorizontal().PixelIndex(0, 0), faces.FocusHorizontal().PixelIndex(1, 0));
+    EXPECT_NE(faces.FocusVertical().PixelIndex(0, 0), faces.FocusVertical().PixelIndex(0, 1));
     // A pillow lit from the top left: light there, dark at the bottom right, flat between.
     const DibSurface& n = faces.Normal();
     EXPECT_EQ(n.PixelIndex(0, 0), 255);
