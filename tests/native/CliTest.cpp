@@ -954,6 +954,18 @@ TEST(ManPage, DescribesEveryOptionAndExitCodeThatHelpLists) {
     }
     EXPECT_FALSE(helpTable.empty());
     EXPECT_EQ(pageTable, helpTable);
+
+    // The simulated faults, and which of them take a byte: "extra-echo:HH", ".BI extra-echo: HH".
+    ASSERT_TRUE(std::regex_search(help, match, std::regex("fault to simulate: (.+)")));
+    std::istringstream faults(match.str(1));
+    for (std::string fault; std::getline(faults >> std::ws, fault, ',');) {
+        const std::size_t colon = fault.find(':');
+        EXPECT_TRUE(std::regex_search(
+            page, std::regex(colon == std::string::npos ? "\\.BR? " + fault + " ?,?\n"
+                                                        : "\\.BI " + fault.substr(0, colon) +
+                                                              ": HH")))
+            << fault;
+    }
 }
 
 // What --list-ports tells of an FTDI adapter as Windows describes it, and the warning its slow
