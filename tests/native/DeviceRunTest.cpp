@@ -227,11 +227,14 @@ TEST_F(DeviceRun, ADroppedAdapterFailsTheRunAtOnceNotAfterTheTimeout) {
     BkSimConfig config;
     config.fault = Fault::DropLine;
     config.faultFrame = 2;
+    config.linkPath = (dir_ / "com5").string();
     auto simulator = test::StartSimulator(config);
     const auto start = std::chrono::steady_clock::now();
     const Outcome end = RunAgainst(*simulator, 5000);
     EXPECT_TRUE(end == Outcome::NoEcho || end == Outcome::NoAnswer) << RowOf(end).key;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    // The port's name went with the adapter, before the host saw it go.
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(config.linkPath)));
 }
 
 // A USB adapter's chip passes what the line brings on in packets: a full one at once, a partial
