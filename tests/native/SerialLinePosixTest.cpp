@@ -521,8 +521,8 @@ TEST_F(FakeSystem, PortsComeUsbFirstWithStateHolderAndAdapterAndNoneIsOpened) {
 // Numbers by their value, whatever order the folder lists them in; a leading zero changes no
 // value (a udev rule's name), so such a name comes next to its equal.
 TEST_F(FakeSystem, PortsComeInTheOrderOfTheirNumbers) {
-    for (const char* name : {"ttyUSB11", "ttyUSB2", "ttyUSB10", "ttyUSB0", "ttyUSB20", "ttyUSB9",
-                             "ttyUSB1", "ttyUSB3", "ttyUSB100", "ttyUSB02"}) {
+    for (const char* name : {"ttyUSB007", "ttyUSB11", "ttyUSB2", "ttyUSB10", "ttyUSB0",
+                             "ttyUSB20", "ttyUSB9", "ttyUSB1", "ttyUSB3", "ttyUSB100", "ttyUSB02"}) {
         Port(name);
     }
     std::vector<std::string> names;
@@ -531,8 +531,8 @@ TEST_F(FakeSystem, PortsComeInTheOrderOfTheirNumbers) {
     }
     EXPECT_EQ(names,
               (std::vector<std::string>{"ttyUSB0", "ttyUSB1", "ttyUSB02", "ttyUSB2", "ttyUSB3",
-                                        "ttyUSB9", "ttyUSB10", "ttyUSB11", "ttyUSB20",
-                                        "ttyUSB100"}));
+                                        "ttyUSB007", "ttyUSB9", "ttyUSB10", "ttyUSB11",
+                                        "ttyUSB20", "ttyUSB100"}));
 }
 
 // access(2) tells a port the user may not use, still without opening it.
