@@ -250,11 +250,13 @@ TEST(DibSurface, IsHeaderPaletteAndPaddedRowsStoredBottomUp) {
     EXPECT_EQ(surface.ColorCount(), 256);
     EXPECT_EQ(surface.LineWidth(), 8u);
     EXPECT_EQ(surface.BlockSize(), 40u + 256 * 4 + 24);
-    // GDI reads the block's start as a BITMAPINFOHEADER: its size, then one plane of 8 bits.
+    // GDI reads the block's start as a BITMAPINFOHEADER: its size, then one plane of 8 bits,
+    // uncompressed (BI_RGB).
     const auto* header = reinterpret_cast<const std::uint8_t*>(surface.Header());
     EXPECT_EQ(header[0], 40);
     EXPECT_EQ(header[12] | header[13] << 8, 1);
     EXPECT_EQ(header[14] | header[15] << 8, 8);
+    EXPECT_EQ(header[16] | header[17] | header[18] | header[19], 0);
     surface.Clear(0);
     surface.SetPixelIndex(1, 0, 0xA5); // the top row, stored last
     EXPECT_EQ(surface.Bits()[16 + 1], 0xA5);
