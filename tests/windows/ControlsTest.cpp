@@ -5,6 +5,7 @@
 #include "HarnessDialog.h"
 #include "WinSupport.h"
 
+#include "controls/ButtonFaces.h"
 #include "controls/ProgressStyle.h"
 #include "controls/TextureStyle.h"
 #include "controls/win32/BufferedDC.h"
@@ -274,6 +275,24 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
         EXPECT_NE(d.button.SetCaptionColor(kRed), kRed);
         const Picture idle(d.button.Hwnd());
         EXPECT_GT(idle.Count(kRed, RECT{0, 0, 108, 35}), 20) << "the caption in its colour";
+        // The faces made for its size, the system's colours and the texture, each drawn from
+        // the button's corner; held down, the lit face one pixel lower and further right. Rows
+        // 5 to 8 lie below the focus rectangle's top and above the caption.
+        ButtonFaces faces;
+        faces.Build(108, 35, 4,
+                    {::GetSysColor(COLOR_BTNHIGHLIGHT), ::GetSysColor(COLOR_BTNFACE),
+                     ::GetSysColor(COLOR_BTNSHADOW)},
+                    {TextureSoftBump, 0, 10, 90, RGB(10, 10, 10)});
+        const auto facePixelsDiffer = [](const Picture& picture, const DibSurface& face, int at) {
+            int differ = 0;
+            for (int y = 5; y <= 8; ++y) {
+                for (int x = 6; x <= 100; ++x) {
+                    differ += picture.At(x + at, y + at) != face.PaletteColor(face.PixelIndex(x, y));
+                }
+            }
+            return differ;
+        };
+        EXPECT_EQ(facePixelsDiffer(idle, faces.Normal(), 0), 0);
         EXPECT_LT(GetRValue(idle.At(8, 17)), 60) << "a near-black face";
         // The pointer over the button lights its face until it leaves.
         ::SendMessageW(d.button.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
@@ -288,6 +307,7 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
         const HWND hwnd = d.button.Hwnd();
         ::SendMessageW(hwnd, BM_CLICK, 0, 0);
         ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        EXPECT_EQ(facePixelsDiffer(Picture(hwnd), faces.Pressed(), 1), 0);
         ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
         ::SendMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
         ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
