@@ -287,7 +287,8 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
             int differ = 0;
             for (int y = 5; y <= 8; ++y) {
                 for (int x = 6; x <= 100; ++x) {
-                    differ += picture.At(x + at, y + at) != face.PaletteColor(face.PixelIndex(x, y));
+                    const Color expected = face.PaletteColor(face.PixelIndex(x, y));
+                    differ += picture.At(x + at, y + at) != expected;
                 }
             }
             return differ;
