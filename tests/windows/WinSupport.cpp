@@ -141,4 +141,9 @@ void Click(HWND dialog, int controlId) {
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, controlId)));
 }
 
+void PostClick(HWND dialog, int controlId) {
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, controlId)));
+}
+
 } // namespace tamsivo::test

@@ -13,8 +13,7 @@ namespace tamsivo::test {
 // returns done().
 bool PumpUntil(const std::function<bool()>& done, DWORD deadlineMs = 10000);
 
-// An environment variable as Windows-1251 text; empty when unset.
-// An environment variable as the system keeps it; empty when unset.
+// An environment variable as the system keeps it, or as Windows-1251 text; empty when unset.
 std::wstring WideEnvironment(const wchar_t* name);
 std::string Environment(const wchar_t* name);
 // TAMSIVO_TEST_PORT: the simulator's COM port, or empty.
@@ -62,5 +61,7 @@ std::string TextOf(HWND window);
 std::string TextOf(HWND dialog, int controlId);
 // Presses a button or notifies a click on a static control, as a click by the user does.
 void Click(HWND dialog, int controlId);
+// Queues the command of such a click, as a click on a busy window does, and returns at once.
+void PostClick(HWND dialog, int controlId);
 
 } // namespace tamsivo::test
