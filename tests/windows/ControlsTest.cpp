@@ -222,12 +222,22 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
             .SetBackgroundColor(kBlue)
             .SetText(kCp1251<"ТЕСТ">)
             .FlashText(true);
-        const int shown = Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20});
+        const auto ink = [&] { return Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20}); };
+        const int shown = ink();
         d.label.Send(WM_TIMER, SkinLabel::kFlashTimerId);
-        const int afterTick = Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20});
-        EXPECT_NE(shown == 0, afterTick == 0);
+        EXPECT_NE(shown == 0, ink() == 0);
         d.label.FlashText(false);
-        EXPECT_GT(Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20}), 10);
+        EXPECT_GT(ink(), 10);
+
+        // The font's setters change the letters: underlined, larger and bold, each more ink.
+        d.label.SetFontSize(8).SetFontBold(false);
+        for (const std::function<void()>& more : std::vector<std::function<void()>>{
+                 [&] { d.label.SetFontUnderline(true); }, [&] { d.label.SetFontSize(11); },
+                 [&] { d.label.SetFontBold(true); }}) {
+            const int before = ink();
+            more();
+            EXPECT_GT(ink(), before);
+        }
 
         // Every change of look shows at once: the label is painted before the setter returns.
         static HWND painted = nullptr;
