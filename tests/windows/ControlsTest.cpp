@@ -211,6 +211,12 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
         d.label.SetMailLink(true, false).SetText("support@example.test");
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        // A link takes the clicks on it; a plain label lets them through to what lies beneath.
+        const RECT on = d.label.GetWindowRect();
+        EXPECT_EQ(d.label.Send(WM_NCHITTEST, 0, MAKELPARAM(on.left + 2, on.top + 2)), HTCLIENT);
+        d.label.SetMailLink(false, false);
+        EXPECT_EQ(d.label.Send(WM_NCHITTEST, 0, MAKELPARAM(on.left + 2, on.top + 2)),
+                  HTTRANSPARENT);
         d.label.SetLink(true, true);
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONUP, 0, 0);
@@ -258,7 +264,9 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
                  [&] { d.label.SetFontSize(9); }, [&] { d.label.SetText3D(true, true); },
                  [&] { d.label.SetRotationAngle(90, false); },
                  [&] { d.label.SetText3DColor(kBlue); }, [&] { d.label.SetLogFont(LOGFONTW{}); },
-                 [&] { d.label.SetTransparent(false); }}) {
+                 [&] { d.label.SetTransparent(false); }, [&] { d.label.FlashText(true); },
+                 [&] { d.label.Send(WM_TIMER, SkinLabel::kFlashTimerId); },
+                 [&] { d.label.FlashText(false); }}) {
             const int before = paints;
             change();
             EXPECT_GT(paints, before);
