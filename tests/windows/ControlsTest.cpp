@@ -234,6 +234,12 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         EXPECT_NE(shown == 0, ink() == 0);
         d.label.FlashText(false);
         EXPECT_GT(ink(), 10);
+        // Flashing the background swaps the colours: blue letters on white, every other tick.
+        d.label.FlashBackground(true);
+        const Picture swapped(d.label.Hwnd());
+        EXPECT_EQ(swapped.At(119, 0), kWhite);
+        EXPECT_GT(swapped.Count(kBlue, RECT{0, 0, 120, 20}), 10);
+        d.label.FlashBackground(false);
 
         // The font's setters change the letters: underlined, larger and bold, each more ink.
         d.label.SetFontSize(8).SetFontBold(false);
