@@ -792,6 +792,11 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     // The answer came where the frame's last byte was to be echoed.
     EXPECT_EQ(ReadTraceFile(dir_ / "bk.trace").failures.at(0),
               "the echo differs from byte 32 on, 32 of 32 bytes echoed");
+    EXPECT_EQ(Run({"--simulate", "--sim-fault", "no-answer", "--timeout-ms", kTimeout, "--trace",
+                   "bk.trace", "bk.enc"}),
+              13);
+    EXPECT_EQ(ReadTraceFile(dir_ / "bk.trace").failures.at(0),
+              "timeout: nothing more within " + kTimeout + " ms, 0 of 1 bytes received");
     // The adapter vanishes after a stray byte that looked like the last verdict: the reason is
     // the adapter's, with what to do about it.
     EXPECT_EQ(Run({"--simulate", "--sim-fault", "hang-up:11", "--sim-fault-frame", "3", "bk.enc"}),
