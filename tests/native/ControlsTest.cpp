@@ -142,6 +142,7 @@ TEST(BarText, IsCentredAndChangesColourExactlyAtTheEndOfTheBar) {
 TEST(BounceSegment, RunsOutAndComesBackFromTheEndItLeftBy) {
     // The standard control underneath clamps the position to its range.
     BounceSegment segment(40);
+    EXPECT_EQ(segment.Tail(), 0) << "a new segment starts at the bar's start";
     int position = 0;
     std::vector<int> values;
     std::vector<int> tails;
