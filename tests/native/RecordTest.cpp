@@ -132,8 +132,12 @@ TEST_F(RecordTest, RecordsComeBackAsTheyWereWrittenInAFixedLineFormat) {
     std::ifstream file(log.Path());
     std::string full;
     std::string bareLine;
+    std::string foreignLine;
     std::getline(file, full);
     std::getline(file, bareLine);
+    std::getline(file, foreignLine);
+    // Names as UTF-8 text, not \u escapes: grep finds them.
+    EXPECT_THAT(foreignLine, HasSubstr(Utf8(u8"\"package\":\"б\uFFFD.enc\"")));
     EXPECT_EQ(full, "{\"time\":\"2026-12-07T14:03:12+03:00\",\"program\":\"tamsivo-flash\","
                     "\"package\":\"bk.enc\",\"package_bytes\":196,\"sha256\":\"" +
                         std::string(64, 'e') +
