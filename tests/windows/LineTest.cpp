@@ -9,6 +9,7 @@
 #include "flash/Platform.h"
 #include "flash/SerialLine.h"
 #include "flash/SerialPorts.h"
+#include "flash/StayAwake.h"
 #include "flash/win32/ExecutionStateSetter.h"
 #include "framework/WideText.h"
 #include "ui/FlashNotifications.h"
@@ -244,6 +245,16 @@ std::vector<StateCall> stateCalls;
 EXECUTION_STATE WINAPI RecordState(EXECUTION_STATE state) {
     stateCalls.emplace_back(::GetCurrentThreadId(), state);
     return ES_CONTINUOUS;
+}
+
+// A hold the system refused is not released: the thread's state is left as it was.
+TEST(StayAwakeWin32, AHoldTheSystemRefusedIsNotReleased) {
+    stateCalls.clear();
+    const ExecutionStateSetter system = ReplaceExecutionStateSetter(
+        [](EXECUTION_STATE state) -> EXECUTION_STATE { return RecordState(state) & 0; });
+    { const StayAwake refused("tamsivo-flash", "bk.enc", "COM3"); }
+    ReplaceExecutionStateSetter(system);
+    EXPECT_EQ(stateCalls.size(), 1u);
 }
 
 // The product's own thread start with the product's timeouts. Asleep, the computer would cut a
