@@ -250,8 +250,11 @@ EXECUTION_STATE WINAPI RecordState(EXECUTION_STATE state) {
 // A hold the system refused is not released: the thread's state is left as it was.
 TEST(StayAwakeWin32, AHoldTheSystemRefusedIsNotReleased) {
     stateCalls.clear();
-    const ExecutionStateSetter system = ReplaceExecutionStateSetter(
-        [](EXECUTION_STATE state) -> EXECUTION_STATE { return RecordState(state) & 0; });
+    const ExecutionStateSetter system =
+        ReplaceExecutionStateSetter([](EXECUTION_STATE state) -> EXECUTION_STATE {
+            RecordState(state);
+            return 0; // refused
+        });
     { const StayAwake refused("tamsivo-flash", "bk.enc", "COM3"); }
     ReplaceExecutionStateSetter(system);
     EXPECT_EQ(stateCalls.size(), 1u);
