@@ -1,21 +1,20 @@
 #!/bin/sh
 # bksim, given its other arguments, names its port on stdout and, stopped by SIGTERM, says
 # what it took and ends with 0. Its port's name on stdout says that the stop signals are taken
-# from then on.
+# from then on, so the name is read through a pipe before the signal goes.
 bksim=$1
 shift
-out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-"$bksim" "$@" >"$out" &
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+trap 'rm -f "$fifo"' EXIT
+"$bksim" "$@" >"$fifo" &
 pid=$!
-i=0
-while [ ! -s "$out" ] && [ $i -lt 1000 ]; do
-    sleep 0.01
-    i=$((i + 1))
-done
+exec 3<"$fifo"
+read -r port <&3
 kill -TERM $pid
+counts=$(cat <&3)
 wait $pid
 status=$?
-grep -q '^/dev/pts/' "$out" || { echo "no port named"; cat "$out"; exit 1; }
-grep -qx 'frames received: 0, frames accepted: 0' "$out" || { echo "no counts"; cat "$out"; exit 1; }
+case $port in /dev/pts/*) ;; *) echo "no port named: $port"; exit 1 ;; esac
+[ "$counts" = 'frames received: 0, frames accepted: 0' ] || { echo "no counts: $counts"; exit 1; }
 [ $status -eq 0 ] || { echo "exit status $status"; exit 1; }
