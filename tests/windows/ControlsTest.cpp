@@ -108,15 +108,12 @@ void InDialog(const std::function<void(ControlsDialog&)>& scenario) {
 TEST(PercentProgressBar, TheBarGrowsFromItsEndAcrossItsBordersAndRange) {
     InDialog([](ControlsDialog& d) {
         d.PlainBar(50, 0);
-        const Picture across(d.bar.Hwnd());
+        const Picture across(d.bar.Hwnd()); // unframed: from the very corners
+        EXPECT_EQ(across.At(0, 0), kRed);
+        EXPECT_EQ(across.At(0, 19), kRed);
         EXPECT_EQ(across.At(99, 10), kRed);
         EXPECT_EQ(across.At(100, 10), kWhite);
-        d.PlainBar(50, kProgressVertical | PPB_REVERSE); // from the top down
-        const Picture down(d.bar.Hwnd());
-        EXPECT_EQ(down.At(100, 9), kRed);
-        EXPECT_EQ(down.At(100, 10), kWhite);
         // The text is drawn through clips, so that its colour changes exactly at the bar's end.
-        d.PlainBar(50, 0);
         d.bar.SetTextFormat("%d%%%d%%%d%%", PPB_TEXT_PERCENT); // wide, to straddle the edge
         d.bar.SetTextColors(kWhite, kBlack);
         const Picture text(d.bar.Hwnd());
@@ -311,7 +308,6 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
             return differ;
         };
         EXPECT_EQ(facePixelsDiffer(idle, faces.Normal(), 0), 0);
-        EXPECT_LT(GetRValue(idle.At(8, 17)), 60) << "a near-black face";
         // The pointer over the button lights its face until it leaves.
         ::SendMessageW(d.button.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         EXPECT_GT(GetRValue(Picture(d.button.Hwnd()).At(8, 17)), GetRValue(idle.At(8, 17)));

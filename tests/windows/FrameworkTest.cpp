@@ -102,12 +102,9 @@ TEST(Framework, MessagesReachTheirHandlerByIdCodeAndSenderAndNothingElseDoes) {
     dialog.AddStep([&] {
         ::SendMessageW(dialog.GetDlgItem(IDC_RUN), BM_CLICK, 0, 0);
         ::SendMessageW(dialog.GetDlgItem(IDC_OTHER), BM_CLICK, 0, 0); // no entry
-        // A press left of the label: coordinates are signed. The plain static lacks
-        // SS_NOTIFY, so its press is no command.
+        // A press left of the label: coordinates are signed.
         ::SendMessageW(dialog.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-3, 5));
         ::SendMessageW(dialog.label.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(-3, 5));
-        ::SendMessageW(dialog.GetDlgItem(IDC_PLAIN), WM_LBUTTONDOWN, MK_LBUTTON, 0);
-        ::SendMessageW(dialog.GetDlgItem(IDC_PLAIN), WM_LBUTTONUP, 0, 0);
         const HWND list = dialog.GetDlgItem(IDC_LIST);
         dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_SELCHANGE),
                     reinterpret_cast<LPARAM>(list));

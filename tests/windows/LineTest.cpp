@@ -46,13 +46,11 @@ TEST(SerialLineWin32, ClosedOrAbsentLinesRefuseEverythingAndSayWhy) {
     EXPECT_FALSE(line.SetTimeouts(kTimeoutMs));
     std::uint32_t waiting = 0;
     EXPECT_FALSE(line.BytesWaiting(&waiting));
-    EXPECT_TRUE(line.Close());
     EXPECT_FALSE(line.Open("\\\\.\\COM200", kFlashBaudRate, kTimeoutMs));
     EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND);
     // The system's own words, converted whole: a failed conversion would leave NULs.
     EXPECT_TRUE(!line.LastErrorMessage().empty() &&
                 line.LastErrorMessage().find('\0') == std::string::npos);
-    EXPECT_FALSE(line.IsOpen());
     EXPECT_FALSE(line.Open("\\\\.\\COM200", kFlashBaudRate, kTimeoutMs));
     EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND) << "the failed open kept its claim";
 }
@@ -208,35 +206,6 @@ public:
     std::function<void(unsigned, LPARAM)> onNotice;
 };
 
-class FlashThreadOnPort : public SerialLineOnPort {
-protected:
-    void SetUp() override {
-        SerialLineOnPort::SetUp();
-        const std::filesystem::path updates = std::filesystem::temp_directory_path() / L"updates";
-        std::filesystem::create_directories(updates);
-        std::ofstream(updates / L"bk.enc", std::ios::binary) << WindowsPackage().text;
-        inputs_ = FlashInputs{updates / L"bk.enc", "bk.enc", TestPort(), nullptr};
-        TheAppState().runAllowed = 1;
-        TheAppState().busy = 0;
-    }
-    FlashInputs inputs_;
-    RunWindow window_;
-};
-
-// The harness sets the simulator up to fail in some way and names the ending it expects
-// (TAMSIVO_EXPECT_END) and how many frames go out before it (TAMSIVO_EXPECT_PROGRESS).
-TEST_F(FlashThreadOnPort, FaultEndsAsTheSimulatorDictates) {
-    const OutcomeRow* end = RowWithKey(Environment(L"TAMSIVO_EXPECT_END"));
-    ASSERT_NE(end, nullptr) << "TAMSIVO_EXPECT_END names the expected ending";
-    // On this thread, which owns the window: the run's sends reach it without a pump.
-    RunFlashToWindow(window_.hwnd, inputs_, kFrameEnds.back(),
-                     {.timeoutMs = kTimeoutMs, .makeLine = {}}); // the Windows line
-    ASSERT_FALSE(window_.notices.empty());
-    EXPECT_EQ(window_.notices.back().message, end->notification);
-    EXPECT_EQ(window_.notices.back().busy, 0);
-    EXPECT_EQ(window_.notices.size() - 2, std::stoul(Environment(L"TAMSIVO_EXPECT_PROGRESS")));
-}
-
 // What StayAwake asked of the system's execution state, and on which thread. The worker writes
 // it only before a report, which it sends and waits on, or before it ends: never while read.
 using StateCall = std::pair<DWORD, EXECUTION_STATE>;
@@ -265,7 +234,12 @@ TEST(StayAwakeWin32, AHoldTheSystemRefusedIsNotReleased) {
 // it sleep again however the run ends. A whole run, for a bar of a pixel a byte, reports its
 // size, one progress per frame with the running total, and done; the port is free again by the
 // time the end is shown.
-TEST_F(FlashThreadOnPort, TheWorkerReportsTheRunAndKeepsTheComputerAwakeThroughEveryEnding) {
+TEST_F(SerialLineOnPort, TheWorkerReportsTheRunAndKeepsTheComputerAwakeThroughEveryEnding) {
+    const std::filesystem::path package = std::filesystem::temp_directory_path() / L"bk.enc";
+    std::ofstream(package, std::ios::binary) << WindowsPackage().text;
+    FlashInputs inputs{package, "bk.enc", TestPort(), nullptr};
+    RunWindow window;
+    TheAppState().busy = 0;
     struct Ending {
         const char* what;
         std::string port;
@@ -278,9 +252,9 @@ TEST_F(FlashThreadOnPort, TheWorkerReportsTheRunAndKeepsTheComputerAwakeThroughE
         SCOPED_TRACE(ending.what);
         stateCalls.clear();
         std::vector<StateCall> atFirstReport;
-        window_.notices.clear();
-        window_.onNotice = [&](unsigned message, LPARAM) {
-            if (window_.notices.size() == 1) {
+        window.notices.clear();
+        window.onNotice = [&](unsigned message, LPARAM) {
+            if (window.notices.size() == 1) {
                 atFirstReport = stateCalls;
             }
             if (message == WM_FLASH_DONE) {
@@ -289,8 +263,8 @@ TEST_F(FlashThreadOnPort, TheWorkerReportsTheRunAndKeepsTheComputerAwakeThroughE
             }
         };
         TheAppState().runAllowed = ending.runAllowed;
-        inputs_.portName = ending.port;
-        const HANDLE thread = StartFlashThread(window_.hwnd, inputs_, kFrameEnds.back());
+        inputs.portName = ending.port;
+        const HANDLE thread = StartFlashThread(window.hwnd, inputs, kFrameEnds.back());
         EXPECT_TRUE(
             PumpUntil([&] { return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 120000));
         const DWORD worker = ::GetThreadId(thread);
@@ -302,7 +276,7 @@ TEST_F(FlashThreadOnPort, TheWorkerReportsTheRunAndKeepsTheComputerAwakeThroughE
         EXPECT_EQ(stateCalls, (std::vector{awake, StateCall{worker, ES_CONTINUOUS}}));
     }
     ReplaceExecutionStateSetter(system);
-    const std::vector<RunWindow::Notice>& notices = window_.notices;
+    const std::vector<RunWindow::Notice>& notices = window.notices;
     ASSERT_EQ(notices.size(), kFrameEnds.size() + 2);
     EXPECT_EQ(notices.front().message, WM_FLASH_SIZE);
     for (std::size_t i = 0; i < kFrameEnds.size(); ++i) {
