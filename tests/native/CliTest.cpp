@@ -621,6 +621,7 @@ TEST_F(CliTest, RecordsEveryRealRunAndShowsTheNewest) {
     ASSERT_EQ(Run({"--history", "1"}), 0) << cli_->Err();
     EXPECT_THAT(cli_->Out(), HasSubstr(bad->SlavePath()));
     EXPECT_THAT(cli_->Out(), Not(HasSubstr(good->SlavePath())));
+    EXPECT_EQ(Run({"--history", "1000000"}), 0) << cli_->Err(); // the usage's upper bound
 
     // A log that cannot be written is said once and changes no outcome.
     auto refuses = test::StartSimulator(refusing);

@@ -398,7 +398,7 @@ TEST_F(FakeSystem, PortsComeUsbFirstByNumberWithStateHolderAndAdapterAndNoneIsOp
     std::vector<std::string> nodes;
     for (const char* name :
          {"ttyS10", "ttyS0", "ttyS2", "ttyS3", "ttyUSB10", "ttyUSB2", "ttyACM0", "rfcomm0",
-          "ttyACM1", "ttyXRUSB0", "ttyCH343USB0", "ttyUSB007", "ttyUSB02"}) {
+          "ttyACM1", "ttyXRUSB0", "ttyCH343USB0", "ttyUSB007", "ttyUSB02", "ttySAC0"}) {
         nodes.push_back(Port(name));
     }
     std::filesystem::create_directories(root_ + "/sys/class/tty/ttyUSB9"); // node unplugged
@@ -421,8 +421,7 @@ TEST_F(FakeSystem, PortsComeUsbFirstByNumberWithStateHolderAndAdapterAndNoneIsOp
     Put("sys/class/tty/ttyACM1/device/latency_timer", "1000\n"); // no timer the chips have
     // Holders: a program with ttyS2 open; UUCP lock files of a live process, in ASCII and as a
     // binary int; a stale one, whose process is gone; this process's own descriptor.
-    Link("proc/4242/fd/3", root_ + "/dev/ttyS2");
-    Put("proc/4242/comm", "minicom\n");
+    Link("proc/1/fd/3", root_ + "/dev/ttyS2"); // in a container process 1 may be anything
     const int live = ::getppid();
     char ascii[16];
     std::snprintf(ascii, sizeof ascii, "%10d\n", live);
@@ -463,8 +462,8 @@ TEST_F(FakeSystem, PortsComeUsbFirstByNumberWithStateHolderAndAdapterAndNoneIsOp
                         "ttyACM0 busy usb" + byCu, "ttyACM1 usb", "ttyCH343USB0 usb",
                         "ttyUSB02 usb", "ttyUSB2 busy usb" + byCu, "ttyUSB007 usb",
                         "ttyUSB10 usb 0403:6001 FTDI/FT232R USB UART/A10KX3 10 ms", "ttyXRUSB0 usb",
-                        "rfcomm0 busy by 1 (init)", "ttyS0 console", "ttyS2 busy by 4242 (minicom)",
-                        "ttyS10"}));
+                        "rfcomm0 busy by 1 (init)", "ttyS0 console", "ttyS2 busy by 1 (init)",
+                        "ttyS10", "ttySAC0"}));
     // To another user access(2) tells the ports (pseudo-terminals, their owner's and their
     // group's alone) that are not theirs, explained as a run through one would be told.
     if (::geteuid() == 0) {
