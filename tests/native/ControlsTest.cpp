@@ -35,8 +35,6 @@ TEST(BarLayout, TheFilledPartScalesThePositionAndGrowsFromItsEnd) {
         BarRange expected;
     };
     for (const Fill& f : std::vector<Fill>{
-             {0, 0, 100, {0, 0}},
-             {50, 0, 100, {0, 100}},
              {100, 0, 100, {0, 200}},
              {50, 0, 99, {0, 101}}, // 101.01 pixels, truncated
              {-50, -100, 100, {0, 50}},
@@ -57,14 +55,10 @@ TEST(BarLayout, TheFilledPartScalesThePositionAndGrowsFromItsEnd) {
         Rect expected;
     };
     for (const Place& p : std::vector<Place>{
-             {kWide, 0, {0, 50}, {5, 3, 55, 23}},
              {kWide, 0, {10, 40}, {15, 3, 45, 23}},
-             {kWide, PPB_REVERSE, {0, 50}, {155, 3, 205, 23}},
              {kWide, PPB_REVERSE, {10, 40}, {165, 3, 195, 23}},
-             {kTall, kProgressVertical, {0, 30}, {2, 74, 22, 104}},
              {kTall, kProgressVertical, {10, 40}, {2, 64, 22, 94}},
              {kTall, kProgressVertical | PPB_REVERSE, {10, 40}, {2, 14, 22, 44}},
-             {kTall, kProgressVertical, {0, 100}, kTall},
          }) {
         const BarLayout layout(p.inner, p.style);
         EXPECT_EQ(layout.RangeToRect(p.range), p.expected) << p.style << " " << p.range.right;
@@ -81,7 +75,6 @@ TEST(BarText, SaysThePercentOrThePositionInItsFormat) {
     };
     for (const Case& c : std::vector<Case>{
              {PPB_TEXT_PERCENT, "", 50, 0, 99, "50%"}, // 50.5 % truncates
-             {PPB_TEXT_PERCENT, "", 98, 0, 99, "98%"},
              {PPB_TEXT_PERCENT, "", 99, 0, 99, "100%"},
              {PPB_TEXT_PERCENT, "", 150, 100, 200, "50%"},
              {PPB_TEXT_PERCENT, "", 5, 5, 5, "0%"},
@@ -112,31 +105,32 @@ TEST(BarText, SaysThePercentOrThePositionInItsFormat) {
 // the colour changes exactly at the end of the bar.
 TEST(BarText, IsCentredAndChangesColourExactlyAtTheEndOfTheBar) {
     using Pieces = std::vector<BarText::Piece>;
+    // A text 60 wide and 14 high, turned by `angle`, over the bar filled to `filled`.
+    const auto place = [](const BarLayout& bar, BarRange filled, int angle = 0, bool same = false) {
+        return BarText::Place(bar, bar.FullRange(), filled, BarText::BoxFor(angle, 60, 14), same);
+    };
     const BarLayout layout(kWide, PPB_TEXT_PERCENT);
-    const BarRange full = layout.FullRange();
-    const BarText::Box box = BarText::BoxFor(0, 60, 14);
-    const auto split = BarText::Place(layout, full, {0, 80}, box, false);
+    const auto split = place(layout, {0, 80});
     EXPECT_EQ(split.pieces, (Pieces{{{0, 80}, true}, {{80, 200}, false}}));
     // Anchored at the text's bottom centre, in the middle of the bar both ways.
     EXPECT_EQ(split.viewportOrigin.x, 105);
     EXPECT_EQ(split.viewportOrigin.y, 20);
-    EXPECT_EQ(BarText::Place(layout, full, {0, 0}, box, false).pieces, (Pieces{{{0, 200}, false}}));
-    EXPECT_EQ(BarText::Place(layout, full, {0, 200}, box, false).pieces,
-              (Pieces{{{0, 200}, true}}));
-    EXPECT_EQ(BarText::Place(layout, full, {40, 120}, box, false).pieces,
+    EXPECT_EQ(place(layout, {0, 0}).pieces, (Pieces{{{0, 200}, false}}));
+    EXPECT_EQ(place(layout, {0, 200}).pieces, (Pieces{{{0, 200}, true}}));
+    EXPECT_EQ(place(layout, {40, 120}).pieces,
               (Pieces{{{40, 120}, true}, {{120, 200}, false}, {{0, 40}, false}}));
-    EXPECT_EQ(BarText::Place(layout, full, {0, 80}, box, true).pieces, (Pieces{{{0, 200}, true}}));
+    EXPECT_EQ(place(layout, {0, 80}, 0, true).pieces, (Pieces{{{0, 200}, true}}))
+        << "both text colours the same: one piece";
 
     // On the bar the text shows only once it fits, centred on the filled part.
     const BarLayout onBar(kWide, PPB_TEXT_PERCENT | PPB_TEXT_ON_BAR);
-    EXPECT_TRUE(BarText::Place(onBar, full, {0, 59}, box, false).pieces.empty());
-    const auto fits = BarText::Place(onBar, full, {0, 60}, box, false);
+    EXPECT_TRUE(place(onBar, {0, 59}).pieces.empty());
+    const auto fits = place(onBar, {0, 60});
     EXPECT_EQ(fits.pieces, (Pieces{{{0, 60}, true}}));
     EXPECT_EQ(fits.viewportOrigin.x, 35);
     const BarLayout tall(kTall, kProgressVertical | PPB_TEXT_ON_BAR | PPB_TEXT_PERCENT);
-    const BarText::Box turned = BarText::BoxFor(90, 60, 14);
-    EXPECT_TRUE(BarText::Place(tall, tall.FullRange(), {0, 59}, turned, false).pieces.empty());
-    EXPECT_EQ(BarText::Place(tall, tall.FullRange(), {0, 60}, turned, false).pieces.size(), 1u);
+    EXPECT_TRUE(place(tall, {0, 59}, 90).pieces.empty());
+    EXPECT_EQ(place(tall, {0, 60}, 90).pieces.size(), 1u);
 }
 
 TEST(BounceSegment, RunsOutAndComesBackFromTheEndItLeftBy) {
@@ -186,8 +180,6 @@ TEST(Gradients, BandsCoverTheirWidthAndStepTheColoursTowardsTheEnd) {
     const auto thirds = LabelGradient::Bands(0, 3, Rgb(0, 0, 0), Rgb(255, 0, 0));
     EXPECT_EQ(thirds, (std::vector<LabelGradient::Band>{
                           {0, 1, Rgb(0, 0, 0)}, {1, 2, Rgb(85, 0, 0)}, {2, 3, Rgb(170, 0, 0)}}));
-    EXPECT_EQ(LabelGradient::Bands(0, 2, Rgb(0, 0, 0), Rgb(200, 0, 0)),
-              (std::vector<LabelGradient::Band>{{0, 1, Rgb(0, 0, 0)}, {1, 2, Rgb(100, 0, 0)}}));
     const auto falling = LabelGradient::Bands(0, 4, Rgb(250, 40, 3), Rgb(10, 40, 243));
     EXPECT_EQ(falling.back().color, Rgb(70, 40, 183));
     EXPECT_EQ(LabelGradient::Bands(0, 3, Rgb(200, 0, 0), 0)[1].color, Rgb(133, 0, 0));
