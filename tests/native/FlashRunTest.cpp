@@ -458,43 +458,32 @@ TEST_F(FlashRunTest, FailureOfTheProgramEndsWithInternalError) {
     EXPECT_EQ(log_.writes.size(), 1u);
 }
 
+// The amounts sent, of those given in order, that the filter lets through to the window.
+std::vector<std::uint32_t> Passed(ProgressFilter& filter, const std::vector<std::uint32_t>& sent) {
+    std::vector<std::uint32_t> passed;
+    for (const std::uint32_t amount : sent) {
+        if (filter.Passes(amount)) {
+            passed.push_back(amount);
+        }
+    }
+    return passed;
+}
+
 // Only progress that moves the bar's drawn edge or its percentage (both rounded down, as the
 // bar draws them) reaches the window; the first and the whole package sent always do.
 TEST(ProgressFilter, PassesWhatChangesTheBarAndEveryMilestone) {
-    struct Step {
-        std::int64_t sent; // -1: a new run of 1000 bytes starts
-        bool passes;
-    };
-    const std::vector<std::pair<std::uint32_t, std::vector<Step>>> cases = {
-        // 10 pixels for 1000 bytes: the percentage moves before the edge; a resent frame
-        // repeats its total; a resent last frame is the whole package again; a new run starts
-        // afresh.
-        {10,
-         {{-1, true},
-          {3, true},
-          {9, false},
-          {10, true},
-          {19, false},
-          {100, true},
-          {100, false},
-          {1000, true},
-          {1000, true},
-          {-1, true},
-          {3, true}}},
-        // 400 pixels: nothing sent yet is shown once; the edge moves before the percentage.
-        {400, {{-1, true}, {0, true}, {0, false}, {2, false}, {3, true}, {4, false}}},
-    };
-    for (const auto& [extent, steps] : cases) {
-        ProgressFilter filter(extent);
-        for (std::size_t i = 0; i < steps.size(); ++i) {
-            if (steps[i].sent < 0) {
-                filter.Start(1000);
-                continue;
-            }
-            EXPECT_EQ(filter.Passes(static_cast<std::uint32_t>(steps[i].sent)), steps[i].passes)
-                << extent << " pixels, step " << i;
-        }
-    }
+    using Sent = std::vector<std::uint32_t>;
+    // 10 pixels for 1000 bytes: the percentage moves before the edge; a resent frame repeats
+    // its total; a resent last frame is the whole package again; a new run starts afresh.
+    ProgressFilter narrow(10);
+    narrow.Start(1000);
+    EXPECT_EQ(Passed(narrow, {3, 9, 10, 19, 100, 100, 1000, 1000}), (Sent{3, 10, 100, 1000, 1000}));
+    narrow.Start(1000);
+    EXPECT_EQ(Passed(narrow, {3}), Sent{3});
+    // 400 pixels: nothing sent yet is shown once; the edge moves before the percentage.
+    ProgressFilter wide(400);
+    wide.Start(1000);
+    EXPECT_EQ(Passed(wide, {0, 0, 2, 3, 4}), (Sent{0, 3}));
 }
 
 } // namespace
