@@ -30,12 +30,13 @@ TEST(Cp1251, LiteralsAndRunTimeConversionsFollowTheChart) {
     EXPECT_EQ(Cp1251ToUtf8(chart), UPPER_HALF);
     EXPECT_EQ(Cp1251ToUtf16(chart), u"" UPPER_HALF);
     EXPECT_EQ(Utf16ToCp1251(u"" UPPER_HALF), chart);
-    EXPECT_EQ(Utf8ToCp1251("Grüße \xD0 \xF0\x9F\x98\x80!"), "Gr??e ? ?!")
-        << "no Windows-1251 byte, or not UTF-8";
+    EXPECT_EQ(Utf8ToCp1251("Grüße \xD0 \xF0\x9F\x98\x80!\u0080"), "Gr??e ? ?!?")
+        << "no Windows-1251 byte (U+0080 is a C1 control, not Ђ), or not UTF-8";
     // A stray continuation byte, NUL, and a sequence the text ends inside.
     EXPECT_EQ(Utf8ToCp1251(std::string("\x80z\0\xD0", 4)), std::string("?z\0?", 4));
     // A surrogate pair is one character, outside the code page; a lone surrogate is one too.
-    EXPECT_EQ(Utf16ToCp1251(u"a\xD800\xDC00\x0431\xDBFF\xDFFF\xDC00"), "a?\xE1??");
+    EXPECT_EQ(Utf16ToCp1251(u"a\xD800\xDC00\x0431\xDBFF\xDFFF\xDC00\xD83D\xDE00\xFF01"),
+              "a?\xE1????");
 }
 
 } // namespace
