@@ -262,9 +262,10 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
             nullptr, ::GetCurrentThreadId());
         for (const std::function<void()>& change : std::vector<std::function<void()>>{
                  [&] { d.label.SetTextColor(kRed); }, [&] { d.label.SetText("A"); },
-                 [&] { d.label.SetFontBold(true); }, [&] { d.label.SetFontName("Arial", 0); },
-                 [&] { d.label.SetFontUnderline(true); }, [&] { d.label.SetFontItalic(true); },
-                 [&] { d.label.SetFontSize(9); }, [&] { d.label.SetText3D(true, true); },
+                 [&] { d.label.SetBackgroundColor(kWhite); }, [&] { d.label.SetFontBold(true); },
+                 [&] { d.label.SetFontName("Arial", 0); }, [&] { d.label.SetFontUnderline(true); },
+                 [&] { d.label.SetFontItalic(true); }, [&] { d.label.SetFontSize(9); },
+                 [&] { d.label.SetText3D(true, true); },
                  [&] { d.label.SetRotationAngle(90, false); },
                  [&] { d.label.SetText3DColor(kBlue); }, [&] { d.label.SetLogFont(LOGFONTW{}); },
                  [&] { d.label.SetTransparent(false); }, [&] { d.label.FlashText(true); },
