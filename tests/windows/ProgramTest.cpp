@@ -142,6 +142,7 @@ TEST(Program, CancelsEvenRightAfterTheStart) {
     const HWND main = program.Window(kMainTitle);
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(program.WaitText(main, IDC_PORT_NAME, "COM5"));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(main, IDC_START_BUTTON))) << "one port is enough";
     PostClick(main, IDC_START_BUTTON);
     // The user's reaction, not a wait for the program.
     ::Sleep(static_cast<DWORD>(std::stoul(after)));
