@@ -20,6 +20,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tamsivo::test {
@@ -309,9 +310,18 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
             return differ;
         };
         EXPECT_EQ(facePixelsDiffer(idle, faces.Normal(), 0), 0);
-        // The pointer over the button lights its face until it leaves.
+        // The pointer over the button lights its face until it leaves; a flat one it raises on a
+        // thin frame, lit along the top and left and shadowed along the others.
+        d.button.SetFlat(true);
         ::SendMessageW(d.button.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-        EXPECT_GT(GetRValue(Picture(d.button.Hwnd()).At(8, 17)), GetRValue(idle.At(8, 17)));
+        const Picture raised(d.button.Hwnd());
+        EXPECT_GT(GetRValue(raised.At(8, 17)), GetRValue(idle.At(8, 17)));
+        for (const auto& [x, y, part] : {std::tuple{50, 0, COLOR_BTNHIGHLIGHT},
+                                         {0, 17, COLOR_BTNHIGHLIGHT},
+                                         {107, 17, COLOR_BTNSHADOW},
+                                         {50, 34, COLOR_BTNSHADOW}}) {
+            EXPECT_EQ(raised.At(x, y), ::GetSysColor(part)) << x << "," << y;
+        }
         ::SendMessageW(d.button.Hwnd(), WM_MOUSELEAVE, 0, 0);
         EXPECT_EQ(Picture(d.button.Hwnd()).At(8, 17), idle.At(8, 17));
         d.button.EnableWindow(false);
