@@ -232,6 +232,7 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         EXPECT_NE(shown == 0, ink() == 0);
         d.label.FlashText(false);
         EXPECT_GT(ink(), 10);
+        EXPECT_FALSE(::KillTimer(d.label.Hwnd(), SkinLabel::kFlashTimerId)) << "a timer left";
         // Flashing the background swaps the colours: blue letters on white, every other tick.
         d.label.FlashBackground(true);
         const Picture swapped(d.label.Hwnd());
