@@ -65,6 +65,9 @@ public:
     }
     bool SetTimeouts(std::uint32_t timeoutMs) override {
         log_.laterTimeouts.push_back(timeoutMs);
+        // Only the quiet wait after the last verdict sets them: what is late comes in meanwhile.
+        input_.insert(input_.end(), late_.begin(), late_.end());
+        late_.clear();
         return true;
     }
     bool Purge() override {
@@ -345,6 +348,7 @@ TEST_F(FlashRunTest, StreamOutOfStepIsALineErrorNeverSuccess) {
         // With no frame after it the noise cannot shift anything: the verdict stands.
         {"noise, refused", {0x11, 0x11, 0x44}, noise, kLine, Outcome::SignatureError},
         {"stray byte after a verdict", {0x11, 0x11, 0x11}, trailing, kLine, kLine},
+        {"a byte during the quiet wait", {0x11, 0x11, 0x11}, noise, kLine, kLine},
     };
     for (const Case& c : cases) {
         for (const bool oneFrame : {false, true}) {
