@@ -44,23 +44,6 @@ std::uint8_t BlendChannel(std::uint8_t channel, std::uint8_t target, unsigned pe
 
 } // namespace
 
-DibSurface::DibSurface(DibSurface&& other) noexcept
-    : block_(std::move(other.block_)), header_(other.header_), lineWidth_(other.lineWidth_),
-      colorCount_(other.colorCount_) {
-    other.Release();
-}
-
-DibSurface& DibSurface::operator=(DibSurface&& other) noexcept {
-    if (this != &other) {
-        block_ = std::move(other.block_);
-        header_ = other.header_;
-        lineWidth_ = other.lineWidth_;
-        colorCount_ = other.colorCount_;
-        other.Release();
-    }
-    return *this;
-}
-
 void DibSurface::Release() {
     block_.reset();
     header_ = DibHeader{};

@@ -19,8 +19,8 @@ public:
     DibSurface() = default;
     DibSurface(const DibSurface&) = delete;
     DibSurface& operator=(const DibSurface&) = delete;
-    DibSurface(DibSurface&& other) noexcept;
-    DibSurface& operator=(DibSurface&& other) noexcept;
+    DibSurface(DibSurface&&) = delete;
+    DibSurface& operator=(DibSurface&&) = delete;
     ~DibSurface() = default;
 
     // Replaces any earlier picture. The bit count is rounded up to 1, 4, 8 or 24. The colour

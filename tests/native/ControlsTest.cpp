@@ -264,6 +264,9 @@ TEST(DibSurface, IsHeaderPaletteAndPaddedRowsStoredBottomUp) {
     EXPECT_NE(surface.Create(0, 0, 8), nullptr) << "a control shrunk to nothing still paints";
     EXPECT_EQ(surface.Create(-1, 3, 8), nullptr);
     EXPECT_FALSE(surface.IsValid());
+    EXPECT_EQ(surface.BlockSize(), 0u);
+    ASSERT_NE(surface.Create(4, 1, 32), nullptr);
+    EXPECT_EQ(surface.BlockSize(), 40u + 12) << "24 bits a pixel at most, and no colour table";
 
     // Fewer bits a pixel: the leftmost pixel in the high bits of its byte, as GDI reads them.
     for (const int bits : {4, 1}) {
