@@ -6,7 +6,7 @@
 
 namespace tamsivo {
 
-// A window's client-area context (GetDC), released with ReleaseDC. Move-only.
+// A window's client-area context (GetDC), released with ReleaseDC.
 class ClientDC {
 public:
     ClientDC() = default;
@@ -14,8 +14,8 @@ public:
     ~ClientDC();
     ClientDC(const ClientDC&) = delete;
     ClientDC& operator=(const ClientDC&) = delete;
-    ClientDC(ClientDC&& other) noexcept;
-    ClientDC& operator=(ClientDC&& other) noexcept;
+    ClientDC(ClientDC&&) = delete;
+    ClientDC& operator=(ClientDC&&) = delete;
 
     DCView View() const noexcept { return DCView(dc_); }
     operator DCView() const noexcept { return View(); }
