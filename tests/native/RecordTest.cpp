@@ -2,6 +2,7 @@
 // threads and processes, where it lives, the time it gives and the history table.
 #include "PosixHelpers.h"
 #include "ScratchDir.h"
+#include "Trace.h"
 #include "flash/Sha256.h"
 #include "record/FormatHistory.h"
 #include "record/LocalTime.h"
@@ -30,6 +31,7 @@
 namespace tamsivo {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -48,11 +50,7 @@ public:
 
 private:
     void Set(const char* value) {
-        if (value != nullptr) {
-            ::setenv(name_, value, 1);
-        } else {
-            ::unsetenv(name_);
-        }
+        value != nullptr ? ::setenv(name_, value, 1) : ::unsetenv(name_);
         ::tzset();
     }
     const char* name_;
@@ -130,12 +128,8 @@ TEST_F(RecordTest, RecordsComeBackAsTheyWereWrittenInAFixedLineFormat) {
     const fs::perms exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
     EXPECT_EQ(fs::status(log.Path()).permissions() & exec, fs::perms::none);
     std::ifstream file(log.Path());
-    std::string full;
-    std::string bareLine;
-    std::string foreignLine;
-    std::getline(file, full);
-    std::getline(file, bareLine);
-    std::getline(file, foreignLine);
+    std::string full, bareLine, foreignLine;
+    std::getline(std::getline(std::getline(file, full), bareLine), foreignLine);
     // Names as UTF-8 text, not \u escapes: grep finds them.
     EXPECT_THAT(foreignLine, HasSubstr(Utf8(u8"\"package\":\"б\uFFFD.enc\"")));
     EXPECT_EQ(full, "{\"time\":\"2026-12-07T14:03:12+03:00\",\"program\":\"tamsivo-flash\","
@@ -156,32 +150,31 @@ TEST_F(RecordTest, RecordsComeBackAsTheyWereWrittenInAFixedLineFormat) {
 
 TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     const auto line = [](const char* package) { return RunRecordToJsonLine(Record(package)); };
-    std::string negative = line("negative");
-    negative.replace(negative.find("\"frames\":7"), 10, "\"frames\":-7");
-    std::string huge = line("huge"); // more frames than a count of them can hold
-    huge.replace(huge.find("\"frames\":7"), 10, "\"frames\":4294967296");
-    std::string portless = line("portless");
-    portless.replace(portless.find("\"port\":"), 7, "\"plug\":");
-    std::string unlisted = line("unlisted"); // the last answers, but not as a list
-    unlisted = unlisted.substr(0, unlisted.find("\"answers\":")) + "\"answers\":\"44\"}\n";
+    const auto spoilt = [&](const char* package, const std::string& what, const char* with) {
+        std::string text = line(package);
+        return text.replace(text.find(what), what.size(), with);
+    };
     std::ofstream(dir_ / "runs.jsonl", std::ios::binary)
         << line("a") << "{\"time\":\"2026-12-07T1" /* a writer died here */ << line("b")
         << "not json\n{\"event\":\"progress\",\"sent\":5}\n[]\n\n"
-        << negative << huge << portless << unlisted << "{" << line("c") << std::string(3 << 20, 'x')
-        << "\n"
+        << spoilt("negative", "\"frames\":7", "\"frames\":-7")
+        // more frames than a count of them can hold
+        << spoilt("huge", "\"frames\":7", "\"frames\":4294967296")
+        << spoilt("portless", "\"port\":", "\"plug\":")
+        // the last answers, but not as a list; an answer that is no two hexadecimal digits
+        << spoilt("unlisted", "\"answers\":", "\"answers\":\"44\",\"x\":")
+        << spoilt("one digit", "\"44\"", "\"4\"") << spoilt("no digit", "\"44\"", "\"4G\"") << "{"
+        << line("c") << std::string(3 << 20, 'x') << "\n"
         << line("d") << line("e").substr(0, 60);
     const RunLog log(dir_ / "runs.jsonl");
-    struct Case {
-        std::size_t n;
-        std::vector<std::string> packages;
-    };
-    for (const Case& c : std::vector<Case>{{2, {"c", "d"}}, {99, {"a", "b", "c", "d"}}, {0, {}}}) {
+    for (const auto& [n, expected] : std::vector<std::pair<int, std::vector<std::string>>>{
+             {2, {"c", "d"}}, {99, {"a", "b", "c", "d"}}, {0, {}}}) {
         std::string error;
         std::vector<std::string> packages;
-        for (const RunRecord& record : log.Last(c.n, &error)) {
+        for (const RunRecord& record : log.Last(n, &error)) {
             packages.push_back(record.package);
         }
-        EXPECT_EQ(packages, c.packages);
+        EXPECT_EQ(packages, expected);
         EXPECT_EQ(error, "");
     }
     // The record after a line cut short starts a line of its own, for every reader of the log
@@ -192,35 +185,54 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     std::string error;
     EXPECT_TRUE(RunLog(dir_ / "missing.jsonl").Last(5, &error).empty());
     EXPECT_EQ(error, "");
+    // A folder; plain files that cannot be read through: this process's memory seeks from its
+    // start only, and the loopback's link speed has a size but no text, as a bad sector.
     EXPECT_TRUE(RunLog(dir_).Last(5, &error).empty());
     EXPECT_THAT(error, HasSubstr("not a plain file"));
-    // A plain file that cannot be read through (this process's memory seeks from its start only).
     EXPECT_TRUE(RunLog("/proc/self/mem").Last(5, &error).empty());
     EXPECT_THAT(error, HasSubstr("cannot open /proc/self/mem: "));
+    EXPECT_TRUE(RunLog("/sys/class/net/lo/speed").Last(5, &error).empty());
+    EXPECT_EQ(error, "cannot read /sys/class/net/lo/speed: Invalid argument");
 }
 
 TEST_F(RecordTest, AnUnwritableLogFailsWithTheReason) {
+    // Why the record could not be appended; that it was is no answer.
+    const auto append = [&](const fs::path& path) {
+        std::string error;
+        return RunLog(path).Append(Record("bk.enc"), &error) ? "appended" : error;
+    };
     std::ofstream(dir_ / "file") << "x";
     for (const fs::path& path :
          {dir_ / "file" / "runs.jsonl", dir_ / "file" / "a" / "runs.jsonl", fs::path(dir_)}) {
-        SCOPED_TRACE(path);
-        std::string error;
-        EXPECT_FALSE(RunLog(path).Append(Record("bk.enc"), &error));
-        EXPECT_THAT(error, HasSubstr(path.parent_path().string()));
-        EXPECT_THAT(error, HasSubstr(": "));
+        EXPECT_THAT(append(path), AllOf(HasSubstr(path.parent_path().string()), HasSubstr(": ")));
     }
+    // A device is no log, nor a trace.
+    EXPECT_EQ(append("/dev/null"), "cannot open /dev/null: not a plain file");
     std::string error;
-    EXPECT_FALSE(RunLog("/dev/null").Append(Record("bk.enc"), &error));
-    EXPECT_EQ(error, "cannot open /dev/null: not a plain file");
-    // The disk fills while the record is written (a file size limit stands in for it).
-    EXPECT_TRUE(test::InChild([&] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{100, 100};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        return !RunLog(dir_ / "runs.jsonl").Append(Record("bk.enc"), &error) &&
-               error ==
-                   "cannot write " + (dir_ / "runs.jsonl").string() + ": No space left on device";
-    })) << "a short write passed for a record";
+    EXPECT_FALSE(cli::TraceFile().Create("/dev/null", &error));
+    EXPECT_EQ(error, "not a plain file");
+    // The disk fills (a file size limit stands in for it): what does not fit whole fails, and so
+    // does the next write, at the limit. Nothing is said meanwhile: stdout may be a file too.
+    const std::string log = (dir_ / "runs.jsonl").string();
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit full{100, limit.rlim_max};
+    const auto fatal = ::signal(SIGXFSZ, SIG_IGN); // the write fails instead
+    ::setrlimit(RLIMIT_FSIZE, &full);
+    const std::vector<std::string> said = {
+        append(log), append(log),
+        cli::Trace(dir_ / "bk.trace", "bk.enc", {}, "ttyUSB0", 300).Error()};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, fatal);
+    EXPECT_EQ(said, (std::vector<std::string>{"cannot write " + log + ": No space left on device",
+                                              "cannot write " + log + ": File too large",
+                                              "File too large"}));
+    // A file system that takes the bytes but cannot put them on a disk, as a full network share,
+    // fails at the sync (a thread's name takes bytes and has no disk).
+    std::thread([&] {
+        EXPECT_EQ(append("/proc/thread-self/comm"),
+                  "cannot write /proc/thread-self/comm: Invalid argument");
+    }).join();
 }
 
 // Threads of one program and another program append at once: every line stays whole.
@@ -265,12 +277,10 @@ TEST_F(RecordTest, ConcurrentWritersNeverSplitALine) {
 TEST(RunLogPath, StateHomeWhenAbsoluteElseHome) {
     const ScopedEnv home("HOME", "/home/tech");
     const std::string fallback = "/home/tech/.local/state/tamsivo/runs.jsonl";
-    const std::vector<std::pair<const char*, std::string>> cases = {
-        {"/var/state", "/var/state/tamsivo/runs.jsonl"},
-        {"state", fallback},
-        {nullptr, fallback},
-    };
-    for (const auto& [state, path] : cases) {
+    for (const auto& [state, path] : std::vector<std::pair<const char*, std::string>>{
+             {"/var/state", "/var/state/tamsivo/runs.jsonl"},
+             {"state", fallback},
+             {nullptr, fallback}}) {
         const ScopedEnv xdg("XDG_STATE_HOME", state);
         EXPECT_EQ(RunLog::DefaultPath(), path);
     }
@@ -294,8 +304,7 @@ TEST(LocalTime, IsoTextWithTheZonesOffset) {
         const std::time_t after = std::time(nullptr);
         std::tm fields{};
         char sign = 0;
-        int hours = 0;
-        int minutes = 0;
+        int hours = 0, minutes = 0;
         ASSERT_EQ(std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%2d:%2d", &fields.tm_year,
                               &fields.tm_mon, &fields.tm_mday, &fields.tm_hour, &fields.tm_min,
                               &fields.tm_sec, &sign, &hours, &minutes),
@@ -322,9 +331,7 @@ TEST_F(RecordTest, HistoryColumnsLineUpByCharacters) {
     cyrillic.frames = 256;
     std::istringstream table(FormatHistory({cyrillic, other}));
     std::string lines[3];
-    for (std::string& line : lines) {
-        std::getline(table, line);
-    }
+    std::getline(std::getline(std::getline(table, lines[0]), lines[1]), lines[2]);
     const auto width = [](const std::string& text) {
         return std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
     };
