@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,11 +21,16 @@
 namespace tamsivo::test {
 
 // Runs `body` in a forked child, which may take other ids or limits without changing this
-// process; true when it returned true there.
-inline bool InChild(const std::function<bool()>& body) {
+// process; true when it returned true there. `namespaces` of its own (root only), CLONE_NEWNS
+// among them, let it lay a fake over a system file or folder, unseen by every other process.
+inline bool InChild(const std::function<bool()>& body, int namespaces = 0) {
     const pid_t child = ::fork();
     if (child == 0) {
-        ::_exit(body() ? 0 : 1);
+        // Private mounts: a mount of its own propagates to nobody.
+        const bool apart =
+            namespaces == 0 || (::unshare(namespaces) == 0 &&
+                                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0);
+        ::_exit(apart && body() ? 0 : 1);
     }
     int status = 0;
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
