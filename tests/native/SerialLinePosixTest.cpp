@@ -23,6 +23,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -30,14 +31,11 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
-#include <sched.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -80,10 +78,9 @@ Bytes ReadAll(int fd, std::size_t count) {
 int OpenPseudoTerminal(std::string* slavePath) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     char name[PATH_MAX] = {};
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
-        ::ptsname_r(master, name, sizeof name) != 0) {
-        ADD_FAILURE() << "no pseudo-terminal";
-    }
+    EXPECT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0 &&
+                ::ptsname_r(master, name, sizeof name) == 0)
+        << "no pseudo-terminal";
     *slavePath = name;
     return master;
 }
@@ -111,8 +108,7 @@ struct FakeSerialDriver {
         }
         return 0;
     }
-    static inline int flags = 0;
-    static inline int refusal = 0;
+    static inline int flags = 0, refusal = 0;
     SerialStructRequest saved = serialStructIoctl;
 };
 
@@ -140,8 +136,7 @@ protected:
         return line.Open(path_.c_str(), kBaud, timeoutMs);
     }
 
-    int master_ = -1;
-    int slave_ = -1;
+    int master_ = -1, slave_ = -1;
     std::string path_;
     SerialLine line_;
 };
@@ -202,16 +197,14 @@ TEST_F(SerialLinePosix, OpenMakesACookedTerminalRawSoEveryBytePassesUnchanged) {
     cooked.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
     cooked.c_cflag = (cooked.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB | CRTSCTS;
     ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &cooked), 0);
-    // A driver that keeps a setting of its own (as root can lock one) fails the open, which
-    // leaves the port free.
+    // A driver that keeps its settings (as root can lock them) fails the open, which leaves
+    // the port free.
     if (::geteuid() == 0) {
-        termios locked{};
-        locked.c_lflag = ICANON;
-        ASSERT_EQ(::ioctl(slave_, TIOCSLCKTRMIOS, &locked), 0);
+        ASSERT_EQ(::ioctl(slave_, TIOCSLCKTRMIOS, &cooked), 0);
         EXPECT_FALSE(Open(line_));
         EXPECT_EQ(line_.LastError(), EINVAL);
         EXPECT_EQ(Exclusive(), 0);
-        ASSERT_EQ(::ioctl(slave_, TIOCSLCKTRMIOS, &(locked = {})), 0);
+        ASSERT_EQ(::ioctl(slave_, TIOCSLCKTRMIOS, &(cooked = {})), 0); // none locked
     }
 
     ASSERT_TRUE(Open(line_));
@@ -382,11 +375,7 @@ TEST_F(SerialLinePosix, LowLatencyIsOnWhileOpenAndTheDriversFlagsComeBackOnClose
 // holds links to pseudo-terminals as their nodes, proc/ and the lock folders who holds them.
 class FakeSystem : public ::testing::Test {
 protected:
-    void TearDown() override {
-        for (const int master : masters_) {
-            ::close(master);
-        }
-    }
+    void TearDown() override { std::for_each(masters_.begin(), masters_.end(), ::close); }
     std::string Pty() {
         std::string path;
         masters_.push_back(OpenPseudoTerminal(&path));
@@ -450,13 +439,8 @@ TEST_F(FakeSystem, PortsComeUsbFirstByNumberWithStateHolderAndAdapterAndNoneIsOp
     Put("run/lock/LCK..ttyUSB2", ascii);
     Put("var/lock/LCK..ttyACM0", std::string(reinterpret_cast<const char*>(&live), sizeof live));
     Put("proc/" + std::to_string(live) + "/comm", "cu\n");
-    const pid_t gone = ::fork();
-    if (gone == 0) {
-        ::_exit(0);
-    }
-    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
-    Put("run/lock/LCK..ttyS10", std::to_string(gone) + "\n");
-    Put("run/lock/LCK..rfcomm0", "1\n"); // the first process is as alive as any
+    Put("run/lock/LCK..ttyS10", "4194304\n"); // above any pid_max: no process has it
+    Put("run/lock/LCK..rfcomm0", "1\n");      // the first process is as alive as any
     Put("proc/1/comm", "init\n");
     Link("proc/" + std::to_string(::getpid()) + "/fd/7", root_ + "/dev/ttyS10");
 
@@ -505,10 +489,10 @@ TEST_F(FakeSystem, PortsComeUsbFirstByNumberWithStateHolderAndAdapterAndNoneIsOp
         // Offered for a run: the free ports but the console, by name. Seen with the tree as "/",
         // where its nodes lead to the same ports (and this process's link, by the full path, to
         // none).
-        const std::string pts = root_ + "/dev/pts";
-        std::filesystem::create_directories(pts);
         const auto offered = [&] {
-            return ::mount("/dev/pts", pts.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+            const std::string pts = root_ + "/dev/pts";
+            return std::filesystem::create_directory(pts) &&
+                   ::mount("/dev/pts", pts.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
                    ::chroot(root_.c_str()) == 0 &&
                    FreeSerialPorts() == std::vector<std::string>{
                                             "/dev/ttyACM1",  "/dev/ttyCH343USB0", "/dev/ttyS10",
@@ -543,12 +527,9 @@ TEST(SerialPortChoice, TheAutomaticPortIsTheFirstFreeOneThatIsNotTheConsole) {
 TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     const std::string device = root_ + "/dev/ttyUSB0";
     Put("dev/ttyUSB0", "");
-    struct Row {
-        int error;
-        std::string reason; // a part of each
-        std::string remedy;
-    };
-    for (const Row& row : std::vector<Row>{
+    // A part of each reason and remedy.
+    for (const auto& [error, reason, remedy] :
+         std::vector<std::tuple<int, std::string, std::string>>{
              {ENOENT, "no such device", "connect the adapter"},
              {ENODEV, "no such device", "--list-ports"},
              {ENXIO, "no such device", "--list-ports"},
@@ -556,10 +537,10 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
              {EBUSY, "in use by another program", "choose another port"}, // nobody says who
              {EIO, SystemErrorText(EIO), ""},
          }) {
-        const PortProblem problem = ExplainPortError(device, row.error, root_);
-        EXPECT_THAT(problem.reason, HasSubstr(row.reason));
-        EXPECT_THAT(problem.remedy, HasSubstr(row.remedy));
-        EXPECT_EQ(problem.remedy.empty(), row.remedy.empty()) << problem.remedy;
+        const PortProblem problem = ExplainPortError(device, error, root_);
+        EXPECT_THAT(problem.reason, HasSubstr(reason));
+        EXPECT_THAT(problem.remedy, HasSubstr(remedy));
+        EXPECT_EQ(problem.remedy.empty(), remedy.empty()) << problem.remedy;
     }
 
     // Held with a flock: the kernel's own /proc/locks, copied into the tree, names the holder.
@@ -580,12 +561,9 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
     ASSERT_TRUE(held.Open(pty.c_str(), kBaud, 300));
     // Only this process's own lines: others' locks on pseudo-terminals come and go meanwhile.
     const std::string pid = std::to_string(::getpid());
-    std::ifstream kernelLocks("/proc/locks");
-    std::string locks;
-    for (std::string line; std::getline(kernelLocks, line);) {
-        if (line.find(" " + pid + " ") != std::string::npos) {
-            locks += line + '\n';
-        }
+    std::string locks, line;
+    for (std::ifstream kernel("/proc/locks"); std::getline(kernel, line);) {
+        locks += line.find(" " + pid + " ") != std::string::npos ? line + '\n' : "";
     }
     Put("proc/locks", locks);
     Put("proc/" + pid + "/comm", "tamsivo-flash\n");
