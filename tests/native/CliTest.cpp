@@ -72,12 +72,13 @@ constexpr int kPortError = 7;
 constexpr int kCancelled = 16;
 const std::string kTimeout = "300"; // ms; the product's 10 s would only slow the faults down
 
-// One run of the CLI with its standard output and error captured through pipes.
+// One run of the CLI with its standard output and error captured through pipes; `all` may begin
+// with a command that sets the run's limits or view of the system, then runs the rest.
 class Cli {
 public:
     Cli(const std::vector<std::string>& arguments, const fs::path& cwd,
-        const char* input = "/dev/null") {
-        std::vector<std::string> all{TAMSIVO_FLASH_EXE};
+        const char* input = "/dev/null", std::vector<std::string> all = {}) {
+        all.push_back(TAMSIVO_FLASH_EXE);
         all.insert(all.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& a : all) {
@@ -127,7 +128,8 @@ public:
         return ReadUntil([&] { return (inErr ? Err() : Out()).find(text) != std::string::npos; });
     }
 
-    // Reads everything, then reaps the child: its exit status, or -1.
+    // Reads everything, then reaps the child: its exit status, 128 + the signal that ended it
+    // (as a shell says), or -1.
     int Finish() {
         ReadUntil([] { return false; });
         int status = 0;
@@ -136,7 +138,7 @@ public:
             return -1;
         }
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
     // Every line of stdout, each of which must be a JSON object; parsing also proves it valid
@@ -251,11 +253,12 @@ protected:
         rest.insert(rest.begin(), {"--port", simulator.SlavePath(), "--timeout-ms", kTimeout});
         return rest;
     }
-    std::unique_ptr<Cli> Start(const std::vector<std::string>& arguments) {
-        return std::make_unique<Cli>(arguments, dir_);
+    std::unique_ptr<Cli> Start(const std::vector<std::string>& arguments,
+                               std::vector<std::string> wrapper = {}) {
+        return std::make_unique<Cli>(arguments, dir_, "/dev/null", std::move(wrapper));
     }
-    int Run(const std::vector<std::string>& arguments) {
-        cli_ = Start(arguments);
+    int Run(const std::vector<std::string>& arguments, std::vector<std::string> wrapper = {}) {
+        cli_ = Start(arguments, std::move(wrapper));
         return cli_->Finish();
     }
     // A run of bk.enc sent `signal` once its first frame is through.
@@ -291,6 +294,9 @@ TEST_F(CliTest, FlashesThePackageAndSaysSoToPeopleAndScripts) {
     auto headless = Start(run);
     headless->CloseOutput();
     EXPECT_EQ(headless->Finish(), 0) << headless->Err();
+    // A thread the system cannot make (its stack past the address space) is an internal error.
+    EXPECT_EQ(Run(run, {"/usr/bin/prlimit", "--stack=200000000000000", "--"}), 17);
+    EXPECT_THAT(cli_->Err(), HasSubstr("internal error: Resource temporarily unavailable"));
     EXPECT_EQ(simulator->Accepted().size(), 3 * package.size());
 }
 
@@ -303,11 +309,15 @@ TEST_F(CliTest, CheckTellsAValidPackageFromAMalformedOneWithoutAPort) {
     ASSERT_EQ(Run({"--check", "good.enc"}), 0);
     EXPECT_THAT(cli_->Out(), HasSubstr("3 frames"));
 
-    // The reader's reason and where it stopped, as the package tests pin them for each kind.
-    test::WriteWhole(dir_ / "bad.enc", "00 02 AA BB\r\n00 01 C\xD0\x96");
-    ASSERT_EQ(Run({"--check", "--json", "bad.enc"}), kPackageError);
-    EXPECT_EQ(cli_->Result()["reason"], 1);
-    EXPECT_EQ(cli_->Result()["offset"], 20);
+    // The reader's reason and where it stopped, as the package tests pin them for each kind: in
+    // the text for a character, in the image for a frame past its end.
+    for (const auto& [text, reason, offset] :
+         {std::tuple{"00 02 AA BB\r\n00 01 C\xD0\x96", 1, 20}, std::tuple{"0001AA 00", 4, 3}}) {
+        test::WriteWhole(dir_ / "bad.enc", text);
+        ASSERT_EQ(Run({"--check", "--json", "bad.enc"}), kPackageError);
+        EXPECT_EQ(cli_->Result()["reason"], reason);
+        EXPECT_EQ(cli_->Result()["offset"], offset);
+    }
     EXPECT_EQ(cli_->Result()["bytes"], 0) << "a refused package has no size";
     EXPECT_EQ(cli_->Result()["seconds"], 0.0) << "and took no time on a line";
     EXPECT_THAT(cli_->Result()["message"].get<std::string>(), HasSubstr("bad.enc"));
@@ -355,6 +365,38 @@ TEST_F(CliTest, APortThatDoesNotOpenIsToldWithTheSystemsReasonAndRemedy) {
     EXPECT_EQ(::poll(&opened, 1, 0), 0) << "another open than the holder's";
     EXPECT_EQ(simulator->FramesReceived(), 0u);
     ::close(opens);
+}
+
+// Left to choose, a run takes the first free port that is not the console; with none free it
+// names the first and what holds it. It sees a fake system tree in a mount namespace of its own,
+// so that no port of this machine is ever the choice.
+TEST_F(CliTest, WithoutAPortTakesTheFirstFreeOneButNeverTheConsole) {
+    if (std::system("/usr/bin/unshare --mount --map-root-user true") != 0) {
+        GTEST_SKIP() << "no mount namespace to fake the ports in";
+    }
+    const auto package = Package("bk.enc", {30, 30});
+    auto simulator = test::StartSimulator();
+    // ttyUSB0, the console, is /dev/null, ttyUSB9 the simulator's port; lock/ holds the lock files.
+    const char* const fake = R"(mkdir -p tty/ttyUSB0 tty/ttyUSB9 tty/console dev lock &&
+        echo ttyUSB0 >tty/console/active && touch dev/ttyUSB0 dev/ttyUSB9 &&
+        mount --bind tty /sys/class/tty && mount --bind /dev/null dev/ttyUSB0 &&
+        mount --bind "$0" dev/ttyUSB9 && mount --rbind dev /dev && mount --bind lock /run/lock &&
+        exec "$@")";
+    const std::vector<std::string> faked{
+        "/usr/bin/unshare",    "--mount", "--map-root-user", "/bin/sh", "-c", fake,
+        simulator->SlavePath()};
+    const std::vector<std::string> run{"--json", "--timeout-ms", kTimeout, "bk.enc"};
+    ASSERT_EQ(Run(run, faked), 0) << cli_->Err();
+    EXPECT_EQ(cli_->Result()["port"], "ttyUSB9");
+    EXPECT_EQ(simulator->Accepted(), package);
+
+    // Held by a terminal program's lock file: none is free.
+    test::WriteWhole(dir_ / "lock/LCK..ttyUSB9", std::to_string(::getpid()) + '\n');
+    EXPECT_EQ(Run(run, faked), kPortError) << cli_->Err();
+    EXPECT_EQ(cli_->Result()["message"], "no free serial port: ttyUSB9 is in use.");
+    EXPECT_EQ(cli_->Result()["port"], "ttyUSB9");
+    EXPECT_THAT(cli_->Result().value("reason", ""),
+                HasSubstr("in use by process " + std::to_string(::getpid())));
 }
 
 TEST_F(CliTest, WithoutAPackageTakesTheOnlyOneInUpdatesAndNeverGuesses) {
@@ -671,8 +713,8 @@ TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
         if (person) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1100)); // the person's pause
         }
-        ASSERT_EQ(::kill(cli->Pid(), SIGTERM), 0);
-        EXPECT_EQ(cli->Finish(), person ? -1 : kCancelled) << cli->Out() << cli->Err();
+        ASSERT_EQ(::kill(cli->Pid(), person ? SIGINT : SIGTERM), 0); // of another kind alike
+        EXPECT_EQ(cli->Finish(), person ? 128 + SIGINT : kCancelled) << cli->Out() << cli->Err();
     }
 
     // Through several ports, one Ctrl+C stops every run.
@@ -713,6 +755,10 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
               10);
     EXPECT_THAT(cli_->Err(), HasSubstr(": the adapter was disconnected"));
     EXPECT_THAT(cli_->Err(), HasSubstr("to do: plug it in"));
+    // No descriptor left for the pseudo-terminal: a failure with the system's reason.
+    EXPECT_EQ(Run({"--simulate", "bk.enc"}, {"/usr/bin/prlimit", "--nofile=4", "--"}), 17);
+    EXPECT_THAT(cli_->Err(), ::testing::ContainsRegex(
+                                 "simulator: cannot open /dev/pts/[0-9]+: Too many open files"));
 }
 
 // Said in words on stderr and, wherever --json stands, as the result object a script reads.
