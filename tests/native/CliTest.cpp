@@ -95,6 +95,8 @@ public:
             posix_spawn_file_actions_adddup2(&actions, ends[i][1], STDOUT_FILENO + i);
             fds_[i] = ends[i][0];
         }
+        // Only the three standard descriptors, whatever the test's own runner left open.
+        posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
             pid_ = -1;
             ADD_FAILURE() << "cannot start " << argv[0];
@@ -113,7 +115,8 @@ public:
         }
     }
 
-    pid_t Pid() const { return pid_; }
+    // Never to another process: kill(-1) would signal every process there is.
+    bool Signal(int signal) const { return pid_ > 0 && ::kill(pid_, signal) == 0; }
     // Stops reading the standard output, as "| head" does once it has its lines.
     void CloseOutput() {
         ::close(fds_[0]);
@@ -266,7 +269,7 @@ protected:
         arguments.insert(arguments.end(), {"--json-progress", "bk.enc"});
         auto cli = Start(arguments);
         EXPECT_TRUE(cli->WaitFor("\"event\":\"progress\"")) << cli->Out() << cli->Err();
-        EXPECT_EQ(::kill(cli->Pid(), signal), 0);
+        EXPECT_TRUE(cli->Signal(signal));
         return cli;
     }
 
@@ -709,7 +712,7 @@ TEST_F(CliTest, SignalsStopAfterTheFrameInFlightAndFreeThePort) {
         if (person) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1100)); // the person's pause
         }
-        ASSERT_EQ(::kill(cli->Pid(), person ? SIGINT : SIGTERM), 0); // of another kind alike
+        ASSERT_TRUE(cli->Signal(person ? SIGINT : SIGTERM)); // of another kind alike
         EXPECT_EQ(cli->Finish(), person ? 128 + SIGINT : kCancelled) << cli->Out() << cli->Err();
     }
 
