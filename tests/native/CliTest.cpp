@@ -70,6 +70,7 @@ constexpr int kPackageError = 5;
 constexpr int kFileError = 6;
 constexpr int kPortError = 7;
 constexpr int kCancelled = 16;
+constexpr int kInternalError = 17;
 const std::string kTimeout = "300"; // ms; the product's 10 s would only slow the faults down
 
 // One run of the CLI with its standard output and error captured through pipes; `all` may begin
@@ -298,7 +299,7 @@ TEST_F(CliTest, FlashesThePackageAndSaysSoToPeopleAndScripts) {
     headless->CloseOutput();
     EXPECT_EQ(headless->Finish(), 0) << headless->Err();
     // A thread the system cannot make (its stack past the address space) is an internal error.
-    EXPECT_EQ(Run(run, {"/usr/bin/prlimit", "--stack=200000000000000", "--"}), 17);
+    EXPECT_EQ(Run(run, {"/usr/bin/prlimit", "--stack=200000000000000"}), kInternalError);
     EXPECT_THAT(cli_->Err(), HasSubstr("internal error: Resource temporarily unavailable"));
     EXPECT_EQ(simulator->Accepted().size(), 3 * package.size());
 }
@@ -755,7 +756,7 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     EXPECT_THAT(cli_->Err(), HasSubstr(": the adapter was disconnected"));
     EXPECT_THAT(cli_->Err(), HasSubstr("to do: plug it in"));
     // No descriptor left for the pseudo-terminal: a failure with the system's reason.
-    EXPECT_EQ(Run({"--simulate", "bk.enc"}, {"/usr/bin/prlimit", "--nofile=4", "--"}), 17);
+    EXPECT_EQ(Run({"--simulate", "bk.enc"}, {"/usr/bin/prlimit", "--nofile=4"}), kInternalError);
     EXPECT_THAT(cli_->Err(), ::testing::ContainsRegex(
                                  "simulator: cannot open /dev/pts/[0-9]+: Too many open files"));
 }
