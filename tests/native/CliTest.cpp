@@ -299,7 +299,9 @@ TEST_F(CliTest, FlashesThePackageAndSaysSoToPeopleAndScripts) {
     headless->CloseOutput();
     EXPECT_EQ(headless->Finish(), 0) << headless->Err();
     // A thread the system cannot make (its stack past the address space) is an internal error.
-    EXPECT_EQ(Run(run, {"/usr/bin/prlimit", "--stack=200000000000000"}), kInternalError);
+    const std::vector<std::string> noRoom{"/usr/bin/prlimit", "--stack=200000000000000"};
+    EXPECT_EQ(Run(Through(*simulator, {"--json", "bk.enc"}), noRoom), kInternalError);
+    EXPECT_EQ(cli_->Result()["result"], "internal_error") << cli_->Out();
     EXPECT_THAT(cli_->Err(), HasSubstr("internal error: Resource temporarily unavailable"));
     EXPECT_EQ(simulator->Accepted().size(), 3 * package.size());
 }

@@ -260,7 +260,18 @@ int Run(int argc, char** argv) {
             return printer.Usage(error);
         }
     }
-    return tamsivo::cli::FlashCommand(std::move(options)).Execute();
+    try {
+        return tamsivo::cli::FlashCommand(std::move(options)).Execute();
+    } catch (const std::exception& e) {
+        // A script with --json reads the result object of this end too; main() says it in words.
+        if (json) {
+            tamsivo::cli::CliResult failure;
+            failure.end = tamsivo::cli::EndOf(tamsivo::Outcome::InternalError);
+            failure.message = std::string("internal error: ") + e.what();
+            printer.Print(failure);
+        }
+        throw;
+    }
 }
 
 } // namespace
