@@ -377,7 +377,7 @@ TEST_F(CliTest, APortThatDoesNotOpenIsToldWithTheSystemsReasonAndRemedy) {
 // names the first and what holds it. It sees a fake system tree in a mount namespace of its own,
 // so that no port of this machine is ever the choice.
 TEST_F(CliTest, WithoutAPortTakesTheFirstFreeOneButNeverTheConsole) {
-    if (std::system("/usr/bin/unshare --mount --map-root-user true") != 0) {
+    if (std::system("/usr/bin/unshare -mr true") != 0) {
         GTEST_SKIP() << "no mount namespace to fake the ports in";
     }
     const auto package = Package("bk.enc", {30, 30});
@@ -388,9 +388,9 @@ TEST_F(CliTest, WithoutAPortTakesTheFirstFreeOneButNeverTheConsole) {
         mount --bind tty /sys/class/tty && mount --bind /dev/null dev/ttyUSB0 &&
         mount --bind "$0" dev/ttyUSB9 && mount --rbind dev /dev && mount --bind lock /run/lock &&
         exec "$@")";
-    const std::vector<std::string> faked{
-        "/usr/bin/unshare",    "--mount", "--map-root-user", "/bin/sh", "-c", fake,
-        simulator->SlavePath()};
+    // unshare --mount --map-root-user: a mount namespace of its own, unprivileged.
+    const std::vector<std::string> faked{"/usr/bin/unshare",    "-mr", "sh", "-c", fake,
+                                         simulator->SlavePath()};
     const std::vector<std::string> run{"--json", "--timeout-ms", kTimeout, "bk.enc"};
     ASSERT_EQ(Run(run, faked), 0) << cli_->Err();
     EXPECT_EQ(cli_->Result()["port"], "ttyUSB9");
