@@ -351,6 +351,8 @@ TEST_F(CliTest, APortThatDoesNotOpenIsToldWithTheSystemsReasonAndRemedy) {
     const int opens = ::inotify_init1(IN_CLOEXEC);
     ASSERT_GE(::inotify_add_watch(opens, port.c_str(), IN_OPEN), 0);
     const pid_t holder = ::fork();
+    // A failed fork must not reach kill(-1) below, which would signal every process.
+    ASSERT_GE(holder, 0) << "cannot fork: " << std::strerror(errno);
     if (holder == 0) {
         ::open(port.c_str(), O_RDWR | O_NOCTTY);
         ::pause();
