@@ -71,6 +71,12 @@ constexpr int kFileError = 6;
 constexpr int kPortError = 7;
 constexpr int kCancelled = 16;
 constexpr int kInternalError = 17;
+// A sanitized build checks memory through a pipe of its own, which a descriptor limit denies.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
 const std::string kTimeout = "300"; // ms; the product's 10 s would only slow the faults down
 
 // One run of the CLI with its standard output and error captured through pipes; `all` may begin
@@ -760,9 +766,13 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     EXPECT_THAT(cli_->Err(), HasSubstr(": the adapter was disconnected"));
     EXPECT_THAT(cli_->Err(), HasSubstr("to do: plug it in"));
     // No descriptor left for the pseudo-terminal: a failure with the system's reason.
-    EXPECT_EQ(Run({"--simulate", "bk.enc"}, {"/usr/bin/prlimit", "--nofile=4"}), kInternalError);
-    EXPECT_THAT(cli_->Err(), ::testing::ContainsRegex(
-                                 "simulator: cannot open /dev/pts/[0-9]+: Too many open files"));
+    if (!kSanitized) {
+        EXPECT_EQ(Run({"--simulate", "bk.enc"}, {"/usr/bin/prlimit", "--nofile=4"}),
+                  kInternalError);
+        EXPECT_THAT(cli_->Err(),
+                    ::testing::ContainsRegex(
+                        "simulator: cannot open /dev/pts/[0-9]+: Too many open files"));
+    }
 }
 
 // Said in words on stderr and, wherever --json stands, as the result object a script reads.
