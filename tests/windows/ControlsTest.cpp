@@ -9,6 +9,7 @@
 #include "controls/ProgressStyle.h"
 #include "controls/TextureStyle.h"
 #include "controls/win32/BufferedDC.h"
+#include "controls/win32/FontGuard.h"
 #include "controls/win32/PercentProgressBar.h"
 #include "controls/win32/SkinButton.h"
 #include "controls/win32/SkinLabel.h"
@@ -20,7 +21,6 @@
 
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace tamsivo::test {
@@ -55,6 +55,17 @@ TEST(BufferedDC, DrawingReachesTheTargetWholeAndOnlyAtTheEnd) {
     EXPECT_EQ(::GetPixel(shown, 25, 10), kWhite) << "the background was not kept";
     ::SelectObject(shown, before);
     ::DeleteObject(picture);
+    // A font handed to a guard is in the context for the block and deleted after it.
+    const HFONT font = ::CreateFontW(20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Arial");
+    {
+        const FontGuard guard(target.View(), Font(font));
+        EXPECT_EQ(::GetCurrentObject(shown, OBJ_FONT), font);
+    }
+    EXPECT_EQ(::GetObjectType(font), 0u);
+    // A recording gets the drawing itself: a bitmap would only coarsen it.
+    const HDC recording = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_FALSE(BufferedDC(DCView(recording)).Buffering());
+    ::DeleteEnhMetaFile(::CloseEnhMetaFile(recording));
 }
 
 class ControlsDialog : public HarnessDialog<Dialog> {
@@ -100,6 +111,16 @@ const MessageEntry ControlsDialog::messageEntries[] = {
 };
 const MessageMap ControlsDialog::messageMap{&HarnessDialog<Dialog>::messageMap, messageEntries};
 
+// The colours of a window's pixels at the given points.
+std::vector<COLORREF> Colors(const Window& window, const std::vector<POINT>& points) {
+    const Picture picture(window.Hwnd());
+    std::vector<COLORREF> colors;
+    for (const POINT& point : points) {
+        colors.push_back(picture.At(point.x, point.y));
+    }
+    return colors;
+}
+
 void InDialog(const std::function<void(ControlsDialog&)>& scenario) {
     ControlsDialog dialog;
     dialog.AddStep([&] { scenario(dialog); });
@@ -109,11 +130,9 @@ void InDialog(const std::function<void(ControlsDialog&)>& scenario) {
 TEST(PercentProgressBar, TheBarGrowsFromItsEndAcrossItsBordersAndRange) {
     InDialog([](ControlsDialog& d) {
         d.PlainBar(50, 0);
-        const Picture across(d.bar.Hwnd()); // unframed: from the very corners
-        EXPECT_EQ(across.At(0, 0), kRed);
-        EXPECT_EQ(across.At(0, 19), kRed);
-        EXPECT_EQ(across.At(99, 10), kRed);
-        EXPECT_EQ(across.At(100, 10), kWhite);
+        // Unframed: from the very corners.
+        EXPECT_EQ(Colors(d.bar, {{0, 0}, {0, 19}, {99, 10}, {100, 10}}),
+                  (std::vector{kRed, kRed, kRed, kWhite}));
         // The text is drawn through clips, so that its colour changes exactly at the bar's end.
         d.bar.SetTextFormat("%d%%%d%%%d%%", PPB_TEXT_PERCENT); // wide, to straddle the edge
         d.bar.SetTextColors(kWhite, kBlack);
@@ -121,25 +140,21 @@ TEST(PercentProgressBar, TheBarGrowsFromItsEndAcrossItsBordersAndRange) {
         EXPECT_GT(text.Count(kWhite, RECT{0, 0, 100, 20}), 10) << "text over the bar";
         EXPECT_GT(text.Count(kBlack, RECT{100, 0, 200, 20}), 10) << "text over the rest";
         EXPECT_EQ(text.Count(kBlack, RECT{0, 0, 100, 20}), 0);
+        // Without a font of its own, the text is in the context's, as centred.
+        d.bar.SetFont(nullptr);
+        EXPECT_GT(Picture(d.bar.Hwnd()).Count(kBlack, RECT{100, 11, 200, 20}), 5);
         // A position outside the range shows only the background; so do borders.
         d.PlainBar(50, 0);
         d.bar.SetRange(60, 100);
         EXPECT_EQ(Picture(d.bar.Hwnd()).Count(kRed, RECT{0, 0, 200, 20}), 0);
         d.PlainBar(100, 0);
         d.bar.SetBorders(RECT{3, 2, 5, 4});
-        const Picture framed(d.bar.Hwnd());
-        EXPECT_EQ(framed.At(2, 10), kWhite);
-        EXPECT_EQ(framed.At(3, 10), kRed);
-        EXPECT_EQ(framed.At(194, 10), kRed);
-        EXPECT_EQ(framed.At(195, 10), kWhite);
-        EXPECT_EQ(framed.At(100, 1), kWhite);
-        EXPECT_EQ(framed.At(100, 16), kWhite);
+        EXPECT_EQ(Colors(d.bar, {{2, 10}, {3, 10}, {194, 10}, {195, 10}, {100, 1}, {100, 16}}),
+                  (std::vector{kWhite, kRed, kRed, kWhite, kWhite, kWhite}));
         // The standard messages set the colours: a solid bar, the background.
         EXPECT_EQ(d.bar.Send(PBM_SETBARCOLOR, 0, kBlue), static_cast<LRESULT>(CLR_DEFAULT));
         d.bar.Send(PBM_SETBKCOLOR, 0, kBlack);
-        const Picture coloured(d.bar.Hwnd());
-        EXPECT_EQ(coloured.At(100, 10), kBlue);
-        EXPECT_EQ(coloured.At(1, 10), kBlack);
+        EXPECT_EQ(Colors(d.bar, {{100, 10}, {1, 10}}), (std::vector{kBlue, kBlack}));
         // A gradient runs from its first colour to its last along the bar.
         EXPECT_THROW(d.bar.SetGradientColorList(std::vector<COLORREF>{kRed}),
                      std::invalid_argument);
@@ -220,6 +235,16 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONUP, 0, 0);
         EXPECT_EQ(d.events, (std::vector<std::string>{"STN_CLICKED", "STN_CLICKED", "notify",
                                                       "STN_CLICKED"}));
+        // Over a link its own cursor shows; without one, the static's own answer holds.
+        const HCURSOR hand = ::LoadCursorW(nullptr, IDC_HAND);
+        const auto setCursor = [](HWND hwnd) {
+            return ::SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd),
+                                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        };
+        EXPECT_TRUE(setCursor(d.label.SetLinkCursor(hand).Hwnd()) && ::GetCursor() == hand);
+        const LRESULT own = setCursor(d.label.SetLinkCursor(nullptr).Hwnd());
+        EXPECT_NE(::GetCursor(), hand);
+        EXPECT_EQ(own, setCursor(d.GetDlgItem(IDC_PLAIN)));
 
         // Flashing hides the text every other tick.
         d.label.SetTransparent(false)
@@ -233,12 +258,27 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         d.label.FlashText(false);
         EXPECT_GT(ink(), 10);
         EXPECT_FALSE(::KillTimer(d.label.Hwnd(), SkinLabel::kFlashTimerId)) << "a timer left";
+        // Hidden on a label without a solid brush of its own, a gradient, the text is black.
+        d.label.SetBackgroundColor(kBlue, kBlue, true).FlashText(true);
+        EXPECT_GT(Picture(d.label.Hwnd()).Count(kBlack, RECT{0, 0, 120, 20}), 10);
+        d.label.FlashText(false).SetBackgroundColor(kBlue);
         // Flashing the background swaps the colours: blue letters on white, every other tick.
         d.label.FlashBackground(true);
         const Picture swapped(d.label.Hwnd());
         EXPECT_EQ(swapped.At(119, 0), kWhite);
         EXPECT_GT(swapped.Count(kBlue, RECT{0, 0, 120, 20}), 10);
         d.label.FlashBackground(false);
+        // A frame changes its own bit only, whatever the alignment and frame beside it.
+        for (const bool odd : {true, false}) {
+            d.label.ModifyStyle(SS_CENTER, odd ? SS_CENTER : 0);
+            d.label.ModifyStyleEx(WS_EX_DLGMODALFRAME, odd ? WS_EX_DLGMODALFRAME : 0);
+            const auto styles = [&] { return std::pair(d.label.GetStyle(), d.label.GetExStyle()); };
+            const auto [style, exStyle] = styles();
+            d.label.SetSunken(true).SetBorder(true);
+            EXPECT_EQ(styles(), std::pair(style | WS_BORDER, exStyle | WS_EX_STATICEDGE));
+            d.label.SetSunken(false).SetBorder(false);
+            EXPECT_EQ(styles(), std::pair(style, exStyle));
+        }
 
         // The font's setters change the letters: underlined, larger and bold, each more ink.
         d.label.SetFontSize(8).SetFontBold(false);
@@ -249,6 +289,10 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
             more();
             EXPECT_GT(ink(), before);
         }
+        // A rotated text stands on its baseline at the centre and runs up from there.
+        d.label.SetWindowPos(nullptr, 0, 0, 120, 60, SWP_NOMOVE | SWP_NOZORDER);
+        d.label.SetText("AAAA").SetRotationAngle(90, true);
+        EXPECT_GT(Picture(d.label.Hwnd()).Count(kWhite, RECT{48, 22, 61, 31}), 5);
 
         // Every change of look shows at once: the label is painted before the setter returns.
         static HWND painted = nullptr;
@@ -272,11 +316,29 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
                  [&] { d.label.SetText3DColor(kBlue); }, [&] { d.label.SetLogFont(LOGFONTW{}); },
                  [&] { d.label.SetTransparent(false); }, [&] { d.label.FlashText(true); },
                  [&] { d.label.Send(WM_TIMER, SkinLabel::kFlashTimerId); },
-                 [&] { d.label.FlashText(false); }}) {
+                 [&] { d.label.FlashText(false); }, [&] { d.label.Send(WM_SYSCOLORCHANGE); }}) {
             const int before = paints;
             change();
             EXPECT_GT(paints, before);
         }
+        // A label without a parent is painted at once too, in the system's face colour when it
+        // has no background of its own, and stops flashing when it goes.
+        const HWND alone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 40, 20,
+                                             nullptr, nullptr, nullptr, nullptr);
+        {
+            SkinLabel label;
+            painted = alone;
+            const int before = paints;
+            EXPECT_TRUE(label.SubclassWindow(alone) && label.FlashText(true).Hwnd() == alone);
+            EXPECT_GT(paints, before);
+            const int face = COLOR_BTNFACE;
+            const COLORREF was = ::GetSysColor(face);
+            ::SetSysColors(1, &face, &kRed);
+            EXPECT_EQ(Picture(alone).At(39, 0), kRed);
+            ::SetSysColors(1, &face, &was);
+        }
+        EXPECT_FALSE(::KillTimer(alone, SkinLabel::kFlashTimerId));
+        ::DestroyWindow(alone);
         ::UnhookWindowsHookEx(hook);
     });
     SkinLabel::ReplaceShellOpen(previous);
@@ -317,12 +379,10 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
         ::SendMessageW(d.button.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         const Picture raised(d.button.Hwnd());
         EXPECT_GT(GetRValue(raised.At(8, 17)), GetRValue(idle.At(8, 17)));
-        for (const auto& [x, y, part] : {std::tuple{50, 0, COLOR_BTNHIGHLIGHT},
-                                         {0, 17, COLOR_BTNHIGHLIGHT},
-                                         {107, 17, COLOR_BTNSHADOW},
-                                         {50, 34, COLOR_BTNSHADOW}}) {
-            EXPECT_EQ(raised.At(x, y), ::GetSysColor(part)) << x << "," << y;
-        }
+        const COLORREF lit = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+        const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW);
+        EXPECT_EQ(Colors(d.button, {{50, 0}, {0, 17}, {107, 17}, {50, 34}}),
+                  (std::vector{lit, lit, shadow, shadow}));
         ::SendMessageW(d.button.Hwnd(), WM_MOUSELEAVE, 0, 0);
         EXPECT_EQ(Picture(d.button.Hwnd()).At(8, 17), idle.At(8, 17));
         d.button.EnableWindow(false);

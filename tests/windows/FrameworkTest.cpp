@@ -161,6 +161,13 @@ TEST(Framework, DataExchangeBindsEachControlOnceAndMovesTheListSelectionBothWays
         dialog.UpdateData(false);
         EXPECT_EQ(dialog.list.GetCurSel(), LB_ERR);
         EXPECT_EQ(dialog.label.preSubclassCalls, 1) << "bound once";
+        Control spare;
+        try {
+            DataExchange(dialog, false).Control(4242, spare);
+            ADD_FAILURE() << "a control the dialog lacks was bound";
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find("4242"), std::string::npos);
+        }
     });
     EXPECT_EQ(dialog.DoModal(), MapDialog::kScenarioDone);
 }
@@ -187,13 +194,16 @@ TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
     EXPECT_FALSE(second.SubclassWindow(edit)) << "a window has one object";
     first.SetText(kCp1251<"Ж">);
     EXPECT_EQ(first.Text(), kCp1251<"Ж">) << "the edit's own procedure keeps the text";
-    // A frame that changes shows at once: the border narrows the client area.
-    RECT before{};
-    RECT after{};
-    ::GetClientRect(edit, &before);
+    // A frame that changes shows at once: the border moves the client area in. A rectangle
+    // maps by its two corners and nothing beyond.
     EXPECT_TRUE(first.ModifyStyle(0, WS_BORDER, SWP_FRAMECHANGED));
-    ::GetClientRect(edit, &after);
-    EXPECT_LT(after.right, before.right);
+    struct {
+        RECT rect;
+        POINT beyond;
+    } mapped{{1, 1, 11, 11}, {7, 7}};
+    first.ScreenToClient(mapped.rect);
+    EXPECT_EQ(mapped.rect.left, 0);
+    EXPECT_EQ(mapped.beyond.x, 7) << "mapped past the rectangle";
     EXPECT_EQ(first.UnsubclassWindow(), edit);
     EXPECT_EQ(::GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
     EXPECT_EQ(Window::FromHandle(edit), nullptr);

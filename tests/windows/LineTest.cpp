@@ -7,10 +7,12 @@
 #include "app/AppState.h"
 #include "flash/FlashRun.h"
 #include "flash/Platform.h"
+#include "flash/PortProblem.h"
 #include "flash/SerialLine.h"
 #include "flash/SerialPorts.h"
 #include "flash/StayAwake.h"
 #include "flash/win32/ExecutionStateSetter.h"
+#include "flash/win32/PortLock.h"
 #include "framework/WideText.h"
 #include "ui/FlashNotifications.h"
 #include "ui/win32/FlashThread.h"
@@ -53,6 +55,15 @@ TEST(SerialLineWin32, ClosedOrAbsentLinesRefuseEverythingAndSayWhy) {
                 line.LastErrorMessage().find('\0') == std::string::npos);
     EXPECT_FALSE(line.Open("\\\\.\\COM200", kFlashBaudRate, kTimeoutMs));
     EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND) << "the failed open kept its claim";
+    // A device that opens but is no serial line cannot be configured: it is closed again, its
+    // claim let go, and the system's reason kept.
+    const std::string file = (std::filesystem::temp_directory_path() / "tamsivo-no-line").string();
+    std::ofstream(file) << "x";
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(line.Open(file.c_str(), kFlashBaudRate, kTimeoutMs));
+        EXPECT_FALSE(line.IsOpen());
+        EXPECT_NE(line.LastError(), ERROR_BUSY);
+    }
 }
 
 TEST(PlatformWin32, PathsReachTheSystemWhateverItsCodePage) {
@@ -76,6 +87,27 @@ TEST(PlatformWin32, PathsReachTheSystemWhateverItsCodePage) {
     EXPECT_EQ(DevicePathForPort(""), "");
     // Device names are blind to case, to the end of the alphabet.
     EXPECT_EQ(CanonicalPortName("\\\\.\\vspz"), CanonicalPortName("\\\\.\\VSPZ"));
+    EXPECT_FALSE(IsVanishedDeviceError(ERROR_BUSY)) << "a busy device is still there";
+
+    // A claim holds the port's one name, whatever its characters, and is told apart from
+    // another program's open; a claim that somebody only looked at is free once let go.
+    for (const auto& [port, other] :
+         {std::pair{"COM250", "COM251"}, {"\\\\.\\Odd\\Port-1", "\\\\.\\Odd/Port-1"}}) {
+        SerialPortInfo info;
+        info.name = port;
+        const HANDLE claim = PortLock::Acquire(port);
+        ASSERT_NE(claim, nullptr) << port;
+        EXPECT_TRUE(PortLock::IsHeld(port));
+        EXPECT_FALSE(PortLock::IsHeld(other));
+        EXPECT_NE(ExplainPortState(info).reason.find("Tamsivo program"), std::string::npos);
+        HANDLE look = nullptr;
+        ::DuplicateHandle(::GetCurrentProcess(), claim, ::GetCurrentProcess(), &look, 0, FALSE,
+                          DUPLICATE_SAME_ACCESS);
+        PortLock::Release(claim);
+        EXPECT_FALSE(PortLock::IsHeld(port)) << port;
+        EXPECT_EQ(ExplainPortState(info).reason.find("Tamsivo program"), std::string::npos);
+        ::CloseHandle(look);
+    }
 }
 
 // The simulator on TAMSIVO_TEST_PORT echoes every byte and answers OK to every frame.
