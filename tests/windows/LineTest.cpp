@@ -14,6 +14,7 @@
 #include "flash/win32/ExecutionStateSetter.h"
 #include "flash/win32/PortLock.h"
 #include "framework/WideText.h"
+#include "record/RunLog.h"
 #include "ui/FlashNotifications.h"
 #include "ui/win32/FlashThread.h"
 
@@ -76,9 +77,17 @@ TEST(PlatformWin32, PathsReachTheSystemWhateverItsCodePage) {
         EXPECT_TRUE(OpenForReading(folder / L"прошивка.enc")) << Narrow(folder.native());
         // A package is a file on a disk: a folder or a device would keep the run waiting.
         EXPECT_FALSE(OpenForReading(folder));
+        // Nor is a folder, or a device, a run log: the refusal names it as it is, with why.
+        std::string error;
+        EXPECT_FALSE(RunLog(folder).Append(RunRecord{}, &error));
+        const std::u8string named = u8"cannot open " + folder.u8string() + u8": ";
+        EXPECT_EQ(error.rfind(std::string(named.begin(), named.end()), 0), 0u) << error;
         std::filesystem::remove_all(folder);
     }
     EXPECT_FALSE(OpenForReading(L"CON"));
+    std::string error;
+    EXPECT_FALSE(RunLog(L"NUL").Append(RunRecord{}, &error));
+    EXPECT_EQ(error, "cannot open NUL: not a plain file");
 
     EXPECT_EQ(DevicePathForPort("COM256"), "\\\\.\\COM256");
     EXPECT_EQ(DevicePathForPort("COM12345"), "\\\\.\\COM12345") << "twelve characters fit";
