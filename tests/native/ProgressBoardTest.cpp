@@ -82,6 +82,10 @@ TEST_F(ProgressOnATerminal, OnePortsLineIsRedrawnInPlaceWithinTheWidthAndEnded) 
     Resize(12);
     board.Update(0, 1000);
     EXPECT_EQ(Drawn(), "\r100%  1000/" + std::string(cut.size() - 12, ' '));
+    // A terminal that tells no width (a serial console's 0 columns) gets the whole line.
+    Resize(0);
+    board.Confirming(0);
+    EXPECT_EQ(Drawn(), "\r100%  confirming the last frame");
 
     board.Finish();
     EXPECT_EQ(Drawn(), "\n") << "the cursor goes below the line";
