@@ -354,31 +354,19 @@ TEST_F(CliTest, APortThatDoesNotOpenIsToldWithTheSystemsReasonAndRemedy) {
     EXPECT_THAT(cli_->Result()["remedy"].get<std::string>(), HasSubstr("--list-ports"));
     auto simulator = test::StartSimulator();
     const std::string port = simulator->SlavePath();
+    const int holder = ::open(port.c_str(), O_RDWR | O_NOCTTY); // this process, as minicom
     const int opens = ::inotify_init1(IN_CLOEXEC);
     ASSERT_GE(::inotify_add_watch(opens, port.c_str(), IN_OPEN), 0);
-    const pid_t holder = ::fork();
-    // A failed fork must not reach kill(-1) below, which would signal every process.
-    ASSERT_GE(holder, 0) << "cannot fork: " << std::strerror(errno);
-    if (holder == 0) {
-        ::open(port.c_str(), O_RDWR | O_NOCTTY);
-        ::pause();
-        ::_exit(0);
-    }
-    pollfd opened{opens, POLLIN, 0};
-    alignas(inotify_event) char events[4096];
-    const bool held = ::poll(&opened, 1, 20000) == 1 && ::read(opens, events, sizeof events) > 0;
-    const int code = held ? Run({"--port", port, "bk.enc"}) : -1;
-    ::kill(holder, SIGKILL);
-    ::waitpid(holder, nullptr, 0);
-    ASSERT_TRUE(held) << "the holder did not open " << port;
-    EXPECT_EQ(code, kPortError);
+    EXPECT_EQ(Run({"--port", port, "bk.enc"}), kPortError);
     const std::size_t said = cli_->Err().find(Utf8(u8"Ошибка инициализации порта"));
-    EXPECT_LT(said,
-              cli_->Err().find(port + ": the port is in use by process " + std::to_string(holder)))
+    EXPECT_LT(said, cli_->Err().find(port + ": the port is in use by process " +
+                                     std::to_string(::getpid())))
         << cli_->Err();
+    pollfd opened{opens, POLLIN, 0};
     EXPECT_EQ(::poll(&opened, 1, 0), 0) << "another open than the holder's";
     EXPECT_EQ(simulator->FramesReceived(), 0u);
     ::close(opens);
+    ::close(holder);
 }
 
 // Left to choose, a run takes the first free port that is not the console; with none free it
@@ -885,8 +873,7 @@ TEST(Outcomes, TheReadMesExitCodesAreTheProgramsOwn) {
 TEST(ManPage, DescribesEveryOptionAndExitCodeThatHelpLists) {
     Cli run({"--help"}, fs::temp_directory_path());
     ASSERT_EQ(run.Finish(), 0);
-    Cli version({"--version"}, fs::temp_directory_path());
-    EXPECT_EQ(version.Finish(), 0);
+    EXPECT_EQ(Cli({"--version"}, fs::temp_directory_path()).Finish(), 0);
     const std::string& help = run.Out();
     // troff's escaped hyphens ("\-") as plain ones.
     const std::string page =
@@ -904,25 +891,26 @@ TEST(ManPage, DescribesEveryOptionAndExitCodeThatHelpLists) {
             << option->str(2);
     }
 
-    // --help: "  9  checksum error (...)"; the page: ".B 9", then the same words.
-    std::map<int, std::string> helpTable;
-    std::set<long> columns; // of the meanings, after codes of one digit or two alike
-    const std::string codes = help.substr(exitCodes);
-    const std::regex helpRow(R"(\n +(\d+)  ([^\n]+))");
-    for (std::sregex_iterator row(codes.begin(), codes.end(), helpRow), end; row != end; ++row) {
-        helpTable[std::stoi(row->str(1))] = row->str(2);
-        columns.insert(row->position(2) - row->position(0));
-    }
+    // Each row's code and meaning; `columns` takes where in its row each meaning starts.
+    const auto table = [](const std::string& text, const char* row, std::set<long>& columns) {
+        std::map<int, std::string> rows;
+        const std::regex pattern(row);
+        for (std::sregex_iterator at(text.begin(), text.end(), pattern), end; at != end; ++at) {
+            rows[std::stoi(at->str(1))] = at->str(2);
+            columns.insert(at->position(2) - at->position(0));
+        }
+        return rows;
+    };
+    // --help: "  9  checksum error (...)", each meaning in one column after codes of one digit or
+    // two alike; the page: ".B 9", then the same words.
+    std::set<long> columns;
+    const auto helpTable = table(help.substr(exitCodes), R"(\n +(\d+)  ([^\n]+))", columns);
     EXPECT_EQ(columns.size(), 1u) << help;
-    std::map<int, std::string> pageTable;
-    const std::size_t section = page.find(".SH EXIT STATUS");
-    const std::string status = page.substr(section, page.find("\n.SH ", section + 1) - section);
-    const std::regex pageRow(R"(\n\.B (\d+)\n([^\n]*))");
-    for (std::sregex_iterator row(status.begin(), status.end(), pageRow), end; row != end; ++row) {
-        pageTable[std::stoi(row->str(1))] = row->str(2);
-    }
     EXPECT_FALSE(helpTable.empty());
-    EXPECT_EQ(pageTable, helpTable);
+    const std::size_t section = page.find(".SH EXIT STATUS");
+    EXPECT_EQ(table(page.substr(section, page.find("\n.SH ", section + 1) - section),
+                    R"(\n\.B (\d+)\n([^\n]*))", columns),
+              helpTable);
 
     // The simulated faults, and which of them take a byte: "extra-echo:HH", ".BI extra-echo: HH".
     std::smatch match;
