@@ -798,25 +798,18 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         {"--expect-sha256", std::string(63, 'a') + "g", "bk.enc"},
         {"--check", "--trace", "bk.trace", "bk.enc"},
     };
-    // Each run is no more than the program's start: all run at once.
-    std::vector<std::unique_ptr<Cli>> runs;
     for (std::vector<std::string> arguments : mistakes) {
+        SCOPED_TRACE(arguments.front());
         arguments.push_back("--json");
-        runs.push_back(Start(arguments));
-    }
-    auto bare = Start({"--no-such-option"});
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        SCOPED_TRACE(mistakes[i].front());
-        Cli& cli = *runs[i];
-        EXPECT_EQ(cli.Finish(), kUsage);
-        const std::string said = cli.Err().substr(0, cli.Err().find('\n'));
-        EXPECT_THAT(cli.Err(), Not(HasSubstr("0000000000"))) << said;
-        EXPECT_EQ(cli.Result()["result"], "usage") << cli.Out();
-        EXPECT_EQ("tamsivo-flash: " + cli.Result().value("message", "-"), said);
+        EXPECT_EQ(Run(arguments), kUsage);
+        const std::string said = cli_->Err().substr(0, cli_->Err().find('\n'));
+        EXPECT_THAT(cli_->Err(), Not(HasSubstr("0000000000"))) << said;
+        EXPECT_EQ(cli_->Result()["result"], "usage") << cli_->Out();
+        EXPECT_EQ("tamsivo-flash: " + cli_->Result().value("message", "-"), said);
     }
     EXPECT_EQ(Text("bk.enc"), package);
-    EXPECT_EQ(bare->Finish(), kUsage);
-    EXPECT_EQ(bare->Out(), "") << "no result object unless --json asks for one";
+    EXPECT_EQ(Run({"--no-such-option"}), kUsage);
+    EXPECT_EQ(cli_->Out(), "") << "no result object unless --json asks for one";
     EXPECT_EQ(Run({"--list-ports"}), 0);
 }
 
