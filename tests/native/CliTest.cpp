@@ -594,7 +594,7 @@ TEST(Trace, BeyondItsHeadKeepsItsNewestLines) {
 
 // A package pinned by its digest goes out only when its text has that digest, checked once
 // before any port opens; the trace of a package in long frames stays below the package's own
-// text, as that of the largest package does.
+// text.
 TEST_F(CliTest, APinnedPackageGoesOutOnlyWithItsOwnDigest) {
     const auto package = Package("bk.enc", std::vector<std::uint32_t>(32, 256));
     const std::string digest = Digest("bk.enc");
