@@ -128,26 +128,18 @@ private:
     Bytes late_;
 };
 
-// What the run told its observer: its size, a progress, or its end with the end's number (the
-// bytes sent when done, the reason of a refused package).
-struct Report {
-    char kind; // 'S', 'P', 'E'
-    std::int64_t value;
-    Outcome outcome = Outcome::Cancelled;
-    bool operator==(const Report&) const = default;
-};
-void PrintTo(const Report& r, std::ostream* out) {
-    *out << r.kind << ":" << r.value << (r.kind == 'E' ? RowOf(r.outcome).key : "");
-}
+// What the run told its observer: its size ("S9"), a progress ("P3"), or its end with the
+// end's number, the bytes sent when done or the reason of a refused package ("E done 9").
+using Report = std::string;
 
 Report Size(std::int64_t bytes) {
-    return {'S', bytes};
+    return "S" + std::to_string(bytes);
 }
 Report Progress(std::int64_t sent) {
-    return {'P', sent};
+    return "P" + std::to_string(sent);
 }
 Report End(Outcome outcome, std::int64_t value = 0) {
-    return {'E', value, outcome};
+    return "E " + std::string(RowOf(outcome).key) + " " + std::to_string(value);
 }
 
 // Three frames: 3, 4 and 2 bytes on the line.
@@ -199,12 +191,12 @@ protected:
     private:
         void Told(const Report& report, bool stop) {
             test_.reports_.push_back(report);
-            EXPECT_EQ(test_.control_.busy.load(), report.kind == 'E' ? 0 : 1) << report.kind;
+            EXPECT_EQ(test_.control_.busy.load(), report[0] == 'E' ? 0 : 1) << report;
             if (stop) {
                 test_.control_.runAllowed = 0;
             }
             if (test_.onReport) {
-                test_.onReport(report.kind);
+                test_.onReport(report[0]);
             }
         }
         FlashRunTest& test_;
