@@ -14,6 +14,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -127,26 +128,18 @@ private:
     Bytes late_;
 };
 
-// What the run told its observer: its size, a progress, or its end with the end's number (the
-// bytes sent when done, the reason of a refused package).
-struct Report {
-    char kind; // 'S', 'P', 'E'
-    std::int64_t value;
-    Outcome outcome = Outcome::Cancelled;
-    bool operator==(const Report&) const = default;
-};
-void PrintTo(const Report& r, std::ostream* out) {
-    *out << r.kind << ":" << r.value << (r.kind == 'E' ? RowOf(r.outcome).key : "");
-}
+// What the run told its observer: its size ("S9"), a progress ("P3"), or its end with the
+// end's number, the bytes sent when done or the reason of a refused package ("E done 9").
+using Report = std::string;
 
 Report Size(std::int64_t bytes) {
-    return {'S', bytes};
+    return "S" + std::to_string(bytes);
 }
 Report Progress(std::int64_t sent) {
-    return {'P', sent};
+    return "P" + std::to_string(sent);
 }
 Report End(Outcome outcome, std::int64_t value = 0) {
-    return {'E', value, outcome};
+    return "E " + std::string(RowOf(outcome).key) + " " + std::to_string(value);
 }
 
 // Three frames: 3, 4 and 2 bytes on the line.
@@ -186,12 +179,10 @@ protected:
         void Sized(std::uint32_t byteCount) override { Told(Size(byteCount), stopAt_ == 0); }
         void Progressed(std::uint32_t sent) override { Told(Progress(sent), sent == stopAt_); }
         void Ended(const RunEnd& end) override {
-            std::int64_t value = 0;
-            if (end.outcome == Outcome::Done) {
-                value = end.sent;
-            } else if (end.outcome == Outcome::PackageError) {
-                value = static_cast<int>(end.packageError);
-            }
+            const std::int64_t value = end.outcome == Outcome::Done ? end.sent
+                                       : end.outcome == Outcome::PackageError
+                                           ? static_cast<int>(end.packageError)
+                                           : 0;
             // The port is closed and busy down before the end is told.
             EXPECT_TRUE(test_.log_.closed || !test_.log_.openAttempted);
             Told(End(end.outcome, value), false);
@@ -200,12 +191,12 @@ protected:
     private:
         void Told(const Report& report, bool stop) {
             test_.reports_.push_back(report);
-            EXPECT_EQ(test_.control_.busy.load(), report.kind == 'E' ? 0 : 1) << report.kind;
+            EXPECT_EQ(test_.control_.busy.load(), report[0] == 'E' ? 0 : 1) << report;
             if (stop) {
                 test_.control_.runAllowed = 0;
             }
             if (test_.onReport) {
-                test_.onReport(report.kind);
+                test_.onReport(report[0]);
             }
         }
         FlashRunTest& test_;
@@ -262,11 +253,7 @@ TEST_F(FlashRunTest, AnswersAndTheLineDecideWhatIsSentAndHowTheRunEnds) {
          Outcome::Done, 15},
         // A wait sends nothing and reads another answer, the last frame's verdict too.
         {"waits", {0x11, 0x88, 0x88, 0x11, 0x11}, "012", Outcome::Done},
-        {"wait, then refusal of the last",
-         {0x11, 0x11, 0x88, 0x22, 0x11},
-         "0122",
-         Outcome::Done,
-         1},
+        {"last refused after a wait", {0x11, 0x11, 0x88, 0x22, 0x11}, "0122", Outcome::Done, 1},
         {"wait without a verdict", {0x11, 0x11, 0x88}, "012", Outcome::NoAnswer},
         {"signature", {0x11, 0x44}, "01", Outcome::SignatureError},
         {"adapter sync", {0x66}, "0", Outcome::AdapterSyncError},
@@ -306,9 +293,7 @@ TEST_F(FlashRunTest, AnswersAndTheLineDecideWhatIsSentAndHowTheRunEnds) {
         EXPECT_EQ(stats_.waits, std::count(c.answers.begin(), c.answers.end(), 0x88));
         EXPECT_EQ(stats_.resends, c.resends);
         std::vector<int> kept;
-        for (const AnswerAt& a : stats_.lastAnswers) {
-            kept.push_back(a.answer);
-        }
+        std::ranges::transform(stats_.lastAnswers, std::back_inserter(kept), &AnswerAt::answer);
         const std::size_t from = c.answers.size() - std::min<std::size_t>(16, c.answers.size());
         EXPECT_EQ(kept, std::vector<int>(c.answers.begin() + from, c.answers.end()));
         // Purged before the first frame only: later anything waiting is a fault, not litter.
@@ -465,11 +450,8 @@ TEST_F(FlashRunTest, FailureOfTheProgramEndsWithInternalError) {
 // The amounts sent, of those given in order, that the filter lets through to the window.
 std::vector<std::uint32_t> Passed(ProgressFilter& filter, const std::vector<std::uint32_t>& sent) {
     std::vector<std::uint32_t> passed;
-    for (const std::uint32_t amount : sent) {
-        if (filter.Passes(amount)) {
-            passed.push_back(amount);
-        }
-    }
+    std::ranges::copy_if(sent, std::back_inserter(passed),
+                         [&](std::uint32_t amount) { return filter.Passes(amount); });
     return passed;
 }
 
