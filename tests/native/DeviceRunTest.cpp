@@ -229,16 +229,22 @@ TEST(BkSimulatorLatency, EchoAndAnswerReachTheHostInPacketsNoSoonerThanTheChipLe
         Bytes frame = test::MakePackage({c.frameBytes - 2}, {0x5A}).bytes;
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(::write(host, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+        // A reader the scheduler kept away may find several packets waiting, never part of one.
         Bytes received;
-        for (const Packet& expected : c.packets) {
+        for (std::size_t whole = 0; whole < c.packets.size();) {
             pollfd readable{host, POLLIN, 0};
             ASSERT_EQ(::poll(&readable, 1, 2000), 1) << "after " << received.size() << " bytes";
             std::uint8_t buffer[256];
             const ssize_t got = ::read(host, buffer, sizeof buffer);
-            EXPECT_GE(std::chrono::steady_clock::now() - start,
-                      std::chrono::milliseconds(expected.notBeforeMs));
-            ASSERT_EQ(got, static_cast<ssize_t>(expected.bytes));
+            ASSERT_GT(got, 0);
             received.insert(received.end(), buffer, buffer + got);
+            std::size_t end = 0;
+            for (whole = 0; end < received.size() && whole < c.packets.size(); ++whole) {
+                end += c.packets[whole].bytes;
+            }
+            ASSERT_EQ(received.size(), end) << "a packet cut short";
+            EXPECT_GE(std::chrono::steady_clock::now() - start,
+                      std::chrono::milliseconds(c.packets[whole - 1].notBeforeMs));
         }
         frame.push_back(ANSWER_OK);
         EXPECT_EQ(received, frame);
