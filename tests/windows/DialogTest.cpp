@@ -26,8 +26,6 @@
 namespace tamsivo::test {
 namespace {
 
-constexpr const char* kCancelled = kCp1251<"Обновление отменено пользователем">;
-
 // The shared state as a start-up with packages leaves it, put back afterwards.
 class DialogTest : public ::testing::Test {
 protected:
@@ -37,12 +35,10 @@ protected:
         state.firmwarePaths.reset();
         state.portNames.reset();
         state.firmwareCount = state.portCount = state.portIndex = 0;
-        state.exeDir.clear();
-        state.firmwareName.clear();
+        state.exeDir = state.firmwareName = std::filesystem::path();
         state.portName.clear();
         state.idle = state.helpShown = 0;
-        state.runAllowed = 0;
-        state.busy = 0;
+        state.runAllowed = state.busy = 0;
     }
     static void Scan(PathList paths) {
         AppState& state = TheAppState();
@@ -56,24 +52,16 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
     // A name outside Windows-1251 shows as well as the code page can, and is taken as it is.
     Scan({L"C:\\u\\Прошивка.enc", L"C:\\u\\b.enc", L"C:\\u\\A.enc", L"C:\\u\\Ολγα.enc"});
     struct Case {
-        std::function<void(HWND)> act;
-        bool chosen;
-        const wchar_t* name;
+        int entry;           // chosen in the list first, unless its notification is 0
+        WORD notification;   // what the list tells of it
+        int key;             // pressed then, unless 0
+        const wchar_t* name; // taken
     };
-    const std::vector<Case> cases = {
-        {[](HWND d) { Click(d, IDOK); }, true, L"Ολγα.enc"}, // the first in the list's order
-        {[](HWND d) {
-             ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 3, 0);
-             ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, LBN_DBLCLK), 0);
-         },
-         true, L"Прошивка.enc"},
-        {[](HWND d) {
-             ::SendDlgItemMessageW(d, IDC_FIRMWARE_LIST, LB_SETCURSEL, 2, 0);
-             ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, LBN_SELCHANGE), 0);
-             Click(d, IDOK);
-         },
-         true, L"b.enc"},
-        {[](HWND d) { Click(d, IDCANCEL); }, false, L"b.enc"}, // the previous choice stays
+    const Case cases[] = {
+        {0, 0, IDOK, L"Ολγα.enc"}, // the first in the list's order
+        {3, LBN_DBLCLK, 0, L"Прошивка.enc"},
+        {2, LBN_SELCHANGE, IDOK, L"b.enc"},
+        {1, LBN_SELCHANGE, IDCANCEL, L"b.enc"}, // the previous choice stays
     };
     for (const Case& c : cases) {
         std::vector<std::string> listed;
@@ -100,20 +88,24 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
                 ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
                 listed.push_back(Narrow(text));
             }
-            const HDC dc = ::GetDC(dialog);
             LOGBRUSH brush{};
-            ::GetObjectW(reinterpret_cast<HBRUSH>(::SendMessageW(dialog, WM_CTLCOLORDLG,
-                                                                 reinterpret_cast<WPARAM>(dc),
+            ::GetObjectW(reinterpret_cast<HBRUSH>(::SendMessageW(dialog, WM_CTLCOLORDLG, 0,
                                                                  reinterpret_cast<LPARAM>(dialog))),
                          sizeof brush, &brush);
-            ::ReleaseDC(dialog, dc);
             EXPECT_EQ(brush.lbColor, RGB(10, 10, 10)) << "the dialog's own dark background";
             EXPECT_EQ(TextOf(dialog), kCp1251<"Выбор файла">);
             EXPECT_NE(::SendMessageW(dialog, WM_GETICON, ICON_BIG, 0), 0) << "for the task bar";
             EXPECT_EQ(::GetFocus(), ::GetDlgItem(dialog, IDC_FIRMWARE_LIST)) << "keys choose";
-            c.act(dialog);
+            if (c.notification != 0) {
+                ::SendDlgItemMessageW(dialog, IDC_FIRMWARE_LIST, LB_SETCURSEL, c.entry, 0);
+                ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_FIRMWARE_LIST, c.notification),
+                               0);
+            }
+            if (c.key != 0) {
+                Click(dialog, c.key);
+            }
         });
-        EXPECT_EQ(ChooseFirmware(), c.chosen);
+        EXPECT_EQ(ChooseFirmware(), c.key != IDCANCEL);
         EXPECT_EQ(TheAppState().firmwareName, std::filesystem::path(c.name));
         EXPECT_EQ(listed, (std::vector<std::string>{"????.enc", "A.enc", "b.enc",
                                                     kCp1251<"Прошивка.enc">}));
@@ -159,24 +151,32 @@ public:
         button.SetCaptionColor(color);
         return color;
     }
-    // Running: СТОП lit, СТАРТ dimmed and the labels disabled; idle: the other way round.
+    // Running: СТОП lit, СТАРТ dimmed, the labels disabled and the run allowed; idle: the
+    // other way round.
     bool Looks(bool running) {
         const auto lit = [](bool on) { return on ? RGB(10, 180, 250) : RGB(64, 64, 64); };
+        const AppState& state = TheAppState();
         return Caption(stopButton_) == lit(running) && Caption(startButton_) == lit(!running) &&
-               (::IsWindowEnabled(GetDlgItem(IDC_PORT_NAME)) != FALSE) != running;
+               (::IsWindowEnabled(GetDlgItem(IDC_PORT_NAME)) == FALSE) == running &&
+               (::IsWindowEnabled(GetDlgItem(IDC_PACKAGE_NAME)) == FALSE) == running &&
+               state.runAllowed.load() == running && (state.idle == 0) == running;
     }
-    // A label of the skin: grey text on blue, above the skin's picture, so that its clicks
-    // reach it.
-    void ExpectDressed(int id) const {
-        const HWND label = GetDlgItem(id);
-        RECT box{};
-        ::GetClientRect(label, &box);
-        const Picture picture(label);
-        EXPECT_EQ(picture.At(box.right - 1, 0), RGB(10, 180, 250)) << id << ": no gradient";
-        EXPECT_GT(picture.Count(RGB(64, 64, 64), box), 0) << id;
-        POINT centre{box.right / 2, box.bottom / 2};
-        ::MapWindowPoints(label, Hwnd(), &centre, 1);
-        EXPECT_EQ(::ChildWindowFromPointEx(Hwnd(), centre, CWP_SKIPINVISIBLE), label) << id;
+    using TitleAndMessage = std::pair<std::string, std::string>;
+    TitleAndMessage Screen() const { return {Text(IDC_TITLE), Text(IDC_MESSAGE)}; }
+    // Labels of the skin: grey text on blue, above the skin's picture, so that their clicks
+    // reach them.
+    void ExpectDressed(std::initializer_list<int> ids) const {
+        for (const int id : ids) {
+            const HWND label = GetDlgItem(id);
+            RECT box{};
+            ::GetClientRect(label, &box);
+            const Picture picture(label);
+            EXPECT_EQ(picture.At(box.right - 1, 0), RGB(10, 180, 250)) << id << ": no gradient";
+            EXPECT_GT(picture.Count(RGB(64, 64, 64), box), 0) << id;
+            POINT centre{box.right / 2, box.bottom / 2};
+            ::MapWindowPoints(label, Hwnd(), &centre, 1);
+            EXPECT_EQ(::ChildWindowFromPointEx(Hwnd(), centre, CWP_SKIPINVISIBLE), label) << id;
+        }
     }
 
 protected:
@@ -204,15 +204,12 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
     };
     std::vector<Probe::Step> steps;
     for (const Ending& ending : endings) {
-        steps.push_back([ending](Probe& dialog) {
+        steps.push_back([ending, run = static_cast<int>(steps.size()) + 1](Probe& dialog) {
             AppState& state = TheAppState();
             state.portName = "COM7";
             dialog.Press(IDC_START_BUTTON);
-            ASSERT_EQ(state.idle, 0);
-            EXPECT_EQ(state.runAllowed.load(), 1);
+            ASSERT_TRUE(dialog.Looks(true));
             EXPECT_EQ(dialog.Text(IDC_TITLE), kCp1251<"ОБНОВЛЕНИЕ">);
-            EXPECT_FALSE(::IsWindowEnabled(dialog.GetDlgItem(IDC_PACKAGE_NAME)));
-            EXPECT_TRUE(dialog.Looks(true));
             EXPECT_TRUE(dialog.Focused(IDC_STOP_BUTTON));
             // The running look refuses start, help and exit, before the worker's first step
             // and after it.
@@ -222,7 +219,7 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
                     dialog.Press(id);
                 }
             }
-            EXPECT_EQ(dialog.starts, dialog.StepsRun());
+            EXPECT_EQ(dialog.starts, run);
             // Empty from the start, before the package's size: no bar of the last run.
             EXPECT_EQ(::SendDlgItemMessageW(dialog.Hwnd(), IDC_PROGRESS, PBM_GETPOS, 0, 0), 0);
             dialog.Send(WM_FLASH_SIZE, 0, 4096);
@@ -240,12 +237,10 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
             state.busy = 0; // every end clears it before its notification
             EXPECT_EQ(dialog.Send(ending.notification, 0, ending.lParam), 1);
             const OutcomeRow& outcome = RowOf(ending.outcome);
-            EXPECT_EQ(dialog.Text(IDC_TITLE), outcome.caption);
-            EXPECT_EQ(
-                dialog.Text(IDC_MESSAGE),
-                OutcomeText(outcome, "COM7", "one.enc", static_cast<PackageError>(ending.lParam)));
-            EXPECT_EQ(state.runAllowed.load(), 0);
-            EXPECT_EQ(state.idle, 1);
+            EXPECT_EQ(dialog.Screen(),
+                      std::pair(std::string(outcome.caption),
+                                OutcomeText(outcome, "COM7", "one.enc",
+                                            static_cast<PackageError>(ending.lParam))));
             EXPECT_FALSE(dialog.Shown(IDC_PROGRESS));
             EXPECT_TRUE(dialog.Looks(false));
             EXPECT_TRUE(dialog.Focused(ending.focus != 0 ? ending.focus : IDC_STOP_BUTTON));
@@ -255,11 +250,11 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
         // No worker: the running look is left at once, with the reason.
         dialog.startWorker = [] { return HANDLE{}; };
         dialog.Press(IDC_START_BUTTON);
-        EXPECT_EQ(dialog.Text(IDC_TITLE), kCp1251<"ОШИБКА">);
-        EXPECT_EQ(dialog.Text(IDC_MESSAGE),
-                  kCp1251<"Не удалось запустить обновление. Повторите попытку.">);
+        EXPECT_EQ(
+            dialog.Screen(),
+            Probe::TitleAndMessage(kCp1251<"ОШИБКА">,
+                                   kCp1251<"Не удалось запустить обновление. Повторите попытку.">));
         EXPECT_TRUE(dialog.Looks(false));
-        EXPECT_EQ(TheAppState().runAllowed.load(), 0);
         EXPECT_TRUE(dialog.Focused(IDC_START_BUTTON));
     });
     Probe probe(steps);
@@ -269,37 +264,42 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
 // The stop waits for the worker, serving its sends meanwhile, and tells of the cancellation
 // only once the worker is gone, unless the run finished on its own meanwhile.
 TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd) {
+    // Once `go` is set, the worker reports the size and some progress, blocked in each report
+    // until the dialog serves it; a frame's answer later it sees the stop, as a run between
+    // frames does, and ends with `ending`, if any.
+    static HWND window;
+    static const HANDLE go = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    static UINT ending;
+    static std::uint8_t allowedAfterReport; // the flag after the first report
+    static LRESULT position;                // what the bar showed after the second
+    const auto worker = [] {
+        TheAppState().busy = 1;
+        return ::CreateThread(
+            nullptr, 0,
+            [](LPVOID) -> DWORD {
+                ::WaitForSingleObject(go, INFINITE);
+                ::SendMessageW(window, WM_FLASH_SIZE, 0, 100);
+                allowedAfterReport = TheAppState().runAllowed.load();
+                ::SendMessageW(window, WM_FLASH_PROGRESS, 0, 40);
+                position = ::SendDlgItemMessageW(window, IDC_PROGRESS, PBM_GETPOS, 0, 0);
+                while (TheAppState().runAllowed.load() != 0) {
+                    ::Sleep(5); // polls the flag as the run does between frames
+                }
+                TheAppState().busy = 0;
+                if (ending != 0) {
+                    ::SendMessageW(window, ending, 0, 100);
+                }
+                return 0;
+            },
+            nullptr, 0, nullptr);
+    };
     std::vector<Probe::Step> steps;
-    for (const bool finishesFirst : {false, true}) {
-        steps.push_back([finishesFirst](Probe& dialog) {
-            AppState& state = TheAppState();
-            static HWND window;
-            static bool done;
-            static LRESULT position; // what the bar showed while the stop waited
+    for (const UINT end : {0u, static_cast<UINT>(WM_FLASH_DONE)}) {
+        steps.push_back([end, worker](Probe& dialog) {
             window = dialog.Hwnd();
-            done = finishesFirst;
+            ending = end;
             position = -1;
-            dialog.startWorker = [] {
-                TheAppState().busy = 1;
-                return ::CreateThread(
-                    nullptr, 0,
-                    [](LPVOID) -> DWORD {
-                        // Blocked in its sends until the stop serves them, then a frame's
-                        // answer later it sees the stop, as a run between frames does.
-                        ::SendMessageW(window, WM_FLASH_SIZE, 0, 100);
-                        ::SendMessageW(window, WM_FLASH_PROGRESS, 0, 40);
-                        position = ::SendDlgItemMessageW(window, IDC_PROGRESS, PBM_GETPOS, 0, 0);
-                        while (TheAppState().runAllowed.load() != 0) {
-                            ::Sleep(5); // polls the flag as the run does between frames
-                        }
-                        TheAppState().busy = 0;
-                        if (done) {
-                            ::SendMessageW(window, WM_FLASH_DONE, 0, 100);
-                        }
-                        return 0;
-                    },
-                    nullptr, 0, nullptr);
-            };
+            dialog.startWorker = worker;
             dialog.Press(IDC_START_BUTTON);
             // A quit asked for while the stop waits is handed on with its code.
             ::PostQuitMessage(5);
@@ -308,16 +308,15 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
             EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
             EXPECT_EQ(quit.wParam, 5u);
             EXPECT_EQ(position, 40) << "the worker's sends were served in the wait";
-            EXPECT_EQ(state.runAllowed.load(), 0);
             EXPECT_TRUE(dialog.Looks(false));
-            EXPECT_EQ(dialog.Text(IDC_TITLE),
-                      finishesFirst ? kCp1251<"ВЫПОЛНЕНО"> : kCp1251<"ОТМЕНА">);
-            EXPECT_EQ(dialog.Text(IDC_MESSAGE),
-                      finishesFirst ? kCp1251<"Обновление выполнено успешно!"> : kCancelled);
-            EXPECT_TRUE(dialog.Focused(finishesFirst ? IDC_EXIT_BUTTON : IDC_START_BUTTON));
+            const std::string title = end != 0 ? kCp1251<"ВЫПОЛНЕНО"> : kCp1251<"ОТМЕНА">;
+            EXPECT_EQ(dialog.Text(IDC_TITLE), title);
+            EXPECT_EQ(dialog.Text(IDC_MESSAGE), end != 0
+                                                    ? kCp1251<"Обновление выполнено успешно!">
+                                                    : kCp1251<"Обновление отменено пользователем">);
+            EXPECT_TRUE(dialog.Focused(end != 0 ? IDC_EXIT_BUTTON : IDC_START_BUTTON));
             dialog.Press(IDC_STOP_BUTTON); // in the idle look: nothing
-            EXPECT_EQ(dialog.Text(IDC_TITLE),
-                      finishesFirst ? kCp1251<"ВЫПОЛНЕНО"> : kCp1251<"ОТМЕНА">);
+            EXPECT_EQ(dialog.Text(IDC_TITLE), title);
         });
     }
     steps.push_back([](Probe& dialog) {
@@ -332,22 +331,9 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
     steps.push_back([](Probe& dialog) {
         // A stop clicked while the dialog was busy waits in the queue while the worker reports:
         // it is served inside the report, so the worker sees it before its next frame.
-        static HANDLE go = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        static HWND window = dialog.Hwnd();
-        static std::uint8_t allowedAfterReport = 1;
-        dialog.startWorker = [] {
-            TheAppState().busy = 1;
-            return ::CreateThread(
-                nullptr, 0,
-                [](LPVOID) -> DWORD {
-                    ::WaitForSingleObject(go, INFINITE);
-                    ::SendMessageW(window, WM_FLASH_SIZE, 0, 100);
-                    allowedAfterReport = TheAppState().runAllowed.load();
-                    TheAppState().busy = 0;
-                    return 0;
-                },
-                nullptr, 0, nullptr);
-        };
+        ending = 0;
+        allowedAfterReport = 1;
+        ::ResetEvent(go);
         dialog.Press(IDC_START_BUTTON);
         PostClick(dialog.Hwnd(), IDC_STOP_BUTTON);
         ::SetEvent(go);
@@ -366,20 +352,16 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
 
 TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle) {
     Probe probe({[](Probe& dialog) {
-        for (const int id : {IDC_PACKAGE_CAPTION, IDC_PACKAGE_NAME, IDC_PORT_CAPTION}) {
-            dialog.ExpectDressed(id);
-        }
+        dialog.ExpectDressed({IDC_PACKAGE_CAPTION, IDC_PACKAGE_NAME, IDC_PORT_CAPTION});
         AppState& state = TheAppState();
         *state.portNames = {"COM1", "COM3", "COM8"};
         state.portCount = 3;
         state.portIndex = 0;
-        std::vector<std::string> shown;
-        for (int i = 0; i < 4; ++i) {
+        for (const std::string port : {"COM3", "COM8", "COM1", "COM3"}) {
             dialog.Press(IDC_PORT_NAME);
-            shown.push_back(dialog.Text(IDC_PORT_NAME));
-            EXPECT_EQ(state.portName, shown.back());
+            EXPECT_EQ(dialog.Text(IDC_PORT_NAME), port);
+            EXPECT_EQ(state.portName, port);
         }
-        EXPECT_EQ(shown, (std::vector<std::string>{"COM3", "COM8", "COM1", "COM3"}));
         state.busy = 1;
         dialog.Press(IDC_PORT_NAME);
         EXPECT_EQ(dialog.Text(IDC_PORT_NAME), "COM3") << "not while a run is busy";
@@ -399,24 +381,20 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
 
         // Help shows the contacts in place of the ports, and puts the screen back; never
         // during a run.
-        const std::string title = dialog.Text(IDC_TITLE);
-        const std::string message = dialog.Text(IDC_MESSAGE);
+        const auto screen = dialog.Screen();
         dialog.Press(IDC_HELP_BUTTON);
-        EXPECT_EQ(dialog.Text(IDC_TITLE), kCp1251<"ТОРВИК">);
-        EXPECT_EQ(dialog.Text(IDC_MESSAGE), dialog.Text(IDC_WEB_SITE));
+        EXPECT_EQ(dialog.Screen(),
+                  std::pair(std::string(kCp1251<"ТОРВИК">), dialog.Text(IDC_WEB_SITE)));
         EXPECT_FALSE(dialog.Shown(IDC_PORT_NAME) || dialog.Shown(IDC_PROGRESS));
-        for (const int id : {IDC_SUPPORT_TEXT, IDC_SUPPORT_PHONE, IDC_MAIL_CAPTION,
-                             IDC_SUPPORT_MAIL, IDC_WEB_SITE}) {
-            dialog.ExpectDressed(id);
-        }
+        dialog.ExpectDressed({IDC_SUPPORT_TEXT, IDC_SUPPORT_PHONE, IDC_MAIL_CAPTION,
+                              IDC_SUPPORT_MAIL, IDC_WEB_SITE});
         dialog.Press(IDC_HELP_BUTTON);
-        EXPECT_EQ(dialog.Text(IDC_TITLE), title);
-        EXPECT_EQ(dialog.Text(IDC_MESSAGE), message);
+        EXPECT_EQ(dialog.Screen(), screen);
         EXPECT_TRUE(dialog.Shown(IDC_PORT_NAME));
         EXPECT_FALSE(dialog.Shown(IDC_PROGRESS) || dialog.Shown(IDC_WEB_SITE));
         state.busy = 1;
         dialog.Press(IDC_HELP_BUTTON);
-        EXPECT_EQ(dialog.Text(IDC_TITLE), title);
+        EXPECT_EQ(dialog.Screen(), screen);
         state.busy = 0;
         dialog.Press(IDC_EXIT_BUTTON); // idle: the dialog ends
     }});

@@ -24,7 +24,6 @@ public:
     using Base::Base;
     void AddStep(std::function<void()> step) { steps_.push_back(std::move(step)); }
     void KeepOpen() { keepOpen_ = true; }
-    int StepsRun() const { return static_cast<int>(next_); }
 
 protected:
     bool OnInitDialog() override {
