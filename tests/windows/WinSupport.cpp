@@ -33,10 +33,6 @@ std::string Environment(const wchar_t* name) {
     return Narrow(WideEnvironment(name));
 }
 
-std::string TestPort() {
-    return Environment(L"TAMSIVO_TEST_PORT");
-}
-
 Picture::Picture(HWND window) {
     RECT client{};
     ::GetClientRect(window, &client);
