@@ -15,12 +15,16 @@
 #include "controls/win32/SkinLabel.h"
 #include "framework/DataExchange.h"
 #include "framework/MemoryDC.h"
+#include "framework/SelectGuard.h"
 #include "text/Cp1251Literal.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tamsivo::test {
@@ -32,29 +36,30 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
 // A paint pass reaches its target whole, in one copy when it ends, whatever the painter did
-// to the buffer's origins: nothing shows half-drawn.
+// to the buffer's origins: nothing shows half-drawn. The GDI objects of a pass change owner
+// whole, so that each is deleted once, by its last owner.
 TEST(BufferedDC, DrawingReachesTheTargetWholeAndOnlyAtTheEnd) {
     const HDC screen = ::GetDC(nullptr);
     const MemoryDC target{DCView(screen)};
-    const HBITMAP picture = ::CreateCompatibleBitmap(screen, 40, 30);
+    Bitmap made(::CreateCompatibleBitmap(screen, 40, 30));
     ::ReleaseDC(nullptr, screen);
+    const HBITMAP handle = made.Get();
+    Bitmap picture;
+    picture = std::move(made);
+    EXPECT_TRUE(picture.Get() == handle && !made);
+    const SelectGuard selected(target.View(), picture);
     const HDC shown = target.View().Handle();
-    const HGDIOBJ before = ::SelectObject(shown, picture);
-    const RECT all{0, 0, 40, 30};
-    ::FillRect(shown, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::PatBlt(shown, 0, 0, 40, 30, WHITENESS);
     const RECT area{10, 5, 30, 25};
     {
         const BufferedDC buffer(target.View(), &area, true);
         const HDC drawn = buffer.View().Handle();
-        const RECT left{10, 5, 20, 25};
-        ::FillRect(drawn, &left, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        ::PatBlt(drawn, 10, 5, 10, 20, BLACKNESS);
         ::SetViewportOrgEx(drawn, 7, 7, nullptr);
         EXPECT_EQ(::GetPixel(shown, 15, 10), kWhite) << "drawn before the pass ended";
     }
     EXPECT_EQ(::GetPixel(shown, 15, 10), kBlack);
     EXPECT_EQ(::GetPixel(shown, 25, 10), kWhite) << "the background was not kept";
-    ::SelectObject(shown, before);
-    ::DeleteObject(picture);
     // A font handed to a guard is in the context for the block and deleted after it.
     const HFONT font = ::CreateFontW(20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Arial");
     {
@@ -115,9 +120,8 @@ const MessageMap ControlsDialog::messageMap{&HarnessDialog<Dialog>::messageMap, 
 std::vector<COLORREF> Colors(const Window& window, const std::vector<POINT>& points) {
     const Picture picture(window.Hwnd());
     std::vector<COLORREF> colors;
-    for (const POINT& point : points) {
-        colors.push_back(picture.At(point.x, point.y));
-    }
+    std::ranges::transform(points, std::back_inserter(colors),
+                           [&](POINT point) { return picture.At(point.x, point.y); });
     return colors;
 }
 
@@ -127,7 +131,7 @@ void InDialog(const std::function<void(ControlsDialog&)>& scenario) {
     EXPECT_EQ(dialog.DoModal(), ControlsDialog::kScenarioDone);
 }
 
-TEST(PercentProgressBar, TheBarGrowsFromItsEndAcrossItsBordersAndRange) {
+TEST(PercentProgressBar, GrowsFromItsEndAcrossItsBordersAndRangeAndStepsABouncingSegment) {
     InDialog([](ControlsDialog& d) {
         d.PlainBar(50, 0);
         // Unframed: from the very corners.
@@ -169,29 +173,25 @@ TEST(PercentProgressBar, TheBarGrowsFromItsEndAcrossItsBordersAndRange) {
         d.bar.Invalidate(true);
         EXPECT_GT(GetBValue(Picture(d.bar.Hwnd()).At(96, 10)), 200);
         // Every control paints each of its pixels; an erase first would only flicker.
-        const HDC screen = ::GetDC(nullptr);
+        const MemoryDC memory{DCView(nullptr)};
         for (const HWND control : {d.bar.Hwnd(), d.label.Hwnd(), d.button.Hwnd()}) {
-            EXPECT_EQ(::SendMessageW(control, WM_ERASEBKGND, reinterpret_cast<WPARAM>(screen), 0),
+            EXPECT_EQ(::SendMessageW(control, WM_ERASEBKGND,
+                                     reinterpret_cast<WPARAM>(memory.View().Handle()), 0),
                       TRUE);
         }
-        ::ReleaseDC(nullptr, screen);
-    });
-}
 
-// Where the segment goes is the segment's own arithmetic; here, that the bar's messages move it
-// and that it is painted and turned round.
-TEST(PercentProgressBar, StepsMoveABouncingSegmentThatTurnsRound) {
-    InDialog([](ControlsDialog& d) {
+        // Where the segment goes is the segment's own arithmetic; here, that the bar's messages
+        // move it and that it is painted and turned round.
         d.PlainBar(0, PPB_BOUNCE);
+        d.bar.SetBorders(RECT{});
         d.bar.SetSegmentLength(40);
         d.bar.SetStep(30);
         for (int i = 0; i < 4; ++i) {
             d.bar.StepIt(); // 30, 60, 90, then the head runs on past 100
         }
         EXPECT_EQ(d.bar.GetPos(), 100);
-        const Picture sliding(d.bar.Hwnd());
-        EXPECT_EQ(sliding.At(199, 10), kRed);
-        EXPECT_EQ(sliding.At(139, 10), kWhite) << "the tail has moved on";
+        EXPECT_EQ(Colors(d.bar, {{199, 10}, {139, 10}}), (std::vector{kRed, kWhite}))
+            << "the head at the end, the tail moved on";
         d.bar.StepIt(); // past the end: it comes back from the right
         EXPECT_NE(d.bar.GetStyle() & PPB_REVERSE, 0u);
         d.bar.OffsetPos(-10);
@@ -207,16 +207,18 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         });
     InDialog([&](ControlsDialog& d) {
         d.label.SetWindowPos(nullptr, 0, 0, 120, 20, SWP_NOMOVE | SWP_NOZORDER);
+        // The pixels of a colour, white by default, in the label's top 120 x 20 pixels.
+        const auto ink = [](const Window& label, COLORREF color = kWhite) {
+            return Picture(label.Hwnd()).Count(color, RECT{0, 0, 120, 20});
+        };
         d.label.SetBackgroundColor(kBlue).SetTextColor(kWhite).SetText(kCp1251<"ТЕСТ">);
-        Picture solid(d.label.Hwnd());
-        EXPECT_EQ(solid.At(119, 0), kBlue);
-        EXPECT_GT(solid.Count(kWhite, RECT{0, 0, 120, 20}), 10);
+        EXPECT_EQ(Picture(d.label.Hwnd()).At(119, 0), kBlue);
+        EXPECT_GT(ink(d.label), 10);
         d.label.SetBackgroundColor(kBlack, kRed, true).SetText("");
         const Picture graded(d.label.Hwnd());
         EXPECT_EQ(graded.At(0, 10), kBlack);
         EXPECT_GT(GetRValue(graded.At(119, 10)), 200);
-        d.label.SetTransparent(true);
-        EXPECT_EQ(Picture(d.label.Hwnd()).Count(graded.At(119, 10), RECT{0, 0, 120, 20}), 0)
+        EXPECT_EQ(ink(d.label.SetTransparent(true), graded.At(119, 10)), 0)
             << "a transparent label paints no background of its own";
 
         // A web link opens its text; one that notifies only tells the parent.
@@ -247,26 +249,20 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         EXPECT_EQ(own, setCursor(d.GetDlgItem(IDC_PLAIN)));
 
         // Flashing hides the text every other tick.
-        d.label.SetTransparent(false)
-            .SetBackgroundColor(kBlue)
-            .SetText(kCp1251<"ТЕСТ">)
-            .FlashText(true);
-        const auto ink = [&] { return Picture(d.label.Hwnd()).Count(kWhite, RECT{0, 0, 120, 20}); };
-        const int shown = ink();
+        const int shown = ink(d.label.SetTransparent(false)
+                                  .SetBackgroundColor(kBlue)
+                                  .SetText(kCp1251<"ТЕСТ">)
+                                  .FlashText(true));
         d.label.Send(WM_TIMER, SkinLabel::kFlashTimerId);
-        EXPECT_NE(shown == 0, ink() == 0);
-        d.label.FlashText(false);
-        EXPECT_GT(ink(), 10);
+        EXPECT_NE(shown == 0, ink(d.label) == 0);
+        EXPECT_GT(ink(d.label.FlashText(false)), 10);
         EXPECT_FALSE(::KillTimer(d.label.Hwnd(), SkinLabel::kFlashTimerId)) << "a timer left";
         // Hidden on a label without a solid brush of its own, a gradient, the text is black.
-        d.label.SetBackgroundColor(kBlue, kBlue, true).FlashText(true);
-        EXPECT_GT(Picture(d.label.Hwnd()).Count(kBlack, RECT{0, 0, 120, 20}), 10);
+        EXPECT_GT(ink(d.label.SetBackgroundColor(kBlue, kBlue, true).FlashText(true), kBlack), 10);
         d.label.FlashText(false).SetBackgroundColor(kBlue);
         // Flashing the background swaps the colours: blue letters on white, every other tick.
-        d.label.FlashBackground(true);
-        const Picture swapped(d.label.Hwnd());
-        EXPECT_EQ(swapped.At(119, 0), kWhite);
-        EXPECT_GT(swapped.Count(kBlue, RECT{0, 0, 120, 20}), 10);
+        EXPECT_EQ(Picture(d.label.FlashBackground(true).Hwnd()).At(119, 0), kWhite);
+        EXPECT_GT(ink(d.label, kBlue), 10);
         d.label.FlashBackground(false);
         // A frame changes its own bit only, whatever the alignment and frame beside it.
         for (const bool odd : {true, false}) {
@@ -281,14 +277,11 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         }
 
         // The font's setters change the letters: underlined, larger and bold, each more ink.
-        d.label.SetFontSize(8).SetFontBold(false);
-        for (const std::function<void()>& more : std::vector<std::function<void()>>{
-                 [&] { d.label.SetFontUnderline(true); }, [&] { d.label.SetFontSize(11); },
-                 [&] { d.label.SetFontBold(true); }}) {
-            const int before = ink();
-            more();
-            EXPECT_GT(ink(), before);
-        }
+        const std::vector inks{ink(d.label.SetFontSize(8).SetFontBold(false)),
+                               ink(d.label.SetFontUnderline(true)), ink(d.label.SetFontSize(11)),
+                               ink(d.label.SetFontBold(true))};
+        EXPECT_TRUE(std::ranges::adjacent_find(inks, std::greater_equal{}) == inks.end())
+            << ::testing::PrintToString(inks);
         // A rotated text stands on its baseline at the centre and runs up from there.
         d.label.SetWindowPos(nullptr, 0, 0, 120, 60, SWP_NOMOVE | SWP_NOZORDER);
         d.label.SetText("AAAA").SetRotationAngle(90, true);
@@ -357,10 +350,10 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
         // The faces made for its size, the system's colours and the texture, each drawn from
         // the button's corner; held down, the lit face one pixel lower and further right. Rows
         // 5 to 8 lie below the focus rectangle's top and above the caption.
+        const COLORREF lit = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+        const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW);
         ButtonFaces faces;
-        faces.Build(108, 35, 4,
-                    {::GetSysColor(COLOR_BTNHIGHLIGHT), ::GetSysColor(COLOR_BTNFACE),
-                     ::GetSysColor(COLOR_BTNSHADOW)},
+        faces.Build(108, 35, 4, {lit, ::GetSysColor(COLOR_BTNFACE), shadow},
                     {TextureSoftBump, 0, 10, 90, RGB(10, 10, 10)});
         const auto facePixelsDiffer = [](const Picture& picture, const DibSurface& face, int at) {
             int differ = 0;
@@ -377,10 +370,7 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
         // thin frame, lit along the top and left and shadowed along the others.
         d.button.SetFlat(true);
         ::SendMessageW(d.button.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-        const Picture raised(d.button.Hwnd());
-        EXPECT_GT(GetRValue(raised.At(8, 17)), GetRValue(idle.At(8, 17)));
-        const COLORREF lit = ::GetSysColor(COLOR_BTNHIGHLIGHT);
-        const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW);
+        EXPECT_GT(GetRValue(Picture(d.button.Hwnd()).At(8, 17)), GetRValue(idle.At(8, 17)));
         EXPECT_EQ(Colors(d.button, {{50, 0}, {0, 17}, {107, 17}, {50, 34}}),
                   (std::vector{lit, lit, shadow, shadow}));
         ::SendMessageW(d.button.Hwnd(), WM_MOUSELEAVE, 0, 0);

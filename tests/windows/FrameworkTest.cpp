@@ -5,7 +5,6 @@
 #include "WinSupport.h"
 
 #include "framework/DataExchange.h"
-#include "framework/GdiObject.h"
 #include "framework/HandlerError.h"
 #include "framework/ListBox.h"
 #include "framework/Window.h"
@@ -16,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tamsivo::test {
@@ -96,7 +96,9 @@ const MessageEntry MapDialog::messageEntries[] = {
 };
 const MessageMap MapDialog::messageMap{&HarnessDialog<Dialog>::messageMap, messageEntries};
 
-TEST(Framework, MessagesReachTheirHandlerByIdCodeAndSenderAndNothingElseDoes) {
+// Messages reach their handler by id, code and sender, and nothing else does; data exchange binds
+// each control once and moves the list's selection both ways.
+TEST(Framework, MessagesReachTheirHandlerAndDataExchangeMovesTheListSelectionBothWays) {
     MapDialog dialog;
     LRESULT asked = 0;
     dialog.AddStep([&] {
@@ -105,10 +107,9 @@ TEST(Framework, MessagesReachTheirHandlerByIdCodeAndSenderAndNothingElseDoes) {
         // A press left of the label: coordinates are signed.
         ::SendMessageW(dialog.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-3, 5));
         ::SendMessageW(dialog.label.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(-3, 5));
-        const HWND list = dialog.GetDlgItem(IDC_LIST);
-        dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_SELCHANGE),
-                    reinterpret_cast<LPARAM>(list));
-        dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+        const auto list = reinterpret_cast<LPARAM>(dialog.GetDlgItem(IDC_LIST));
+        dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_SELCHANGE), list);
+        dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_DBLCLK), list);
         dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_PLAIN, LBN_SELCHANGE), 0);
         NMHDR header{dialog.label.Hwnd(), IDC_LABEL, kNotifyCode};
         EXPECT_EQ(dialog.Send(WM_NOTIFY, IDC_LABEL, reinterpret_cast<LPARAM>(&header)), 0x5151)
@@ -119,6 +120,27 @@ TEST(Framework, MessagesReachTheirHandlerByIdCodeAndSenderAndNothingElseDoes) {
         PumpUntil([&] { return asked != 0; });
         EXPECT_EQ(dialog.Send(DM_GETDEFID), MAKELONG(IDOK, DC_HASDEFID))
             << "Default() gives the dialog manager's result";
+
+        for (const char* entry : {kCp1251<"Гамма">, kCp1251<"Альфа">, kCp1251<"Б">}) {
+            dialog.list.AddString(entry);
+        }
+        dialog.list.SetCurSel(1);
+        dialog.UpdateData(true);
+        EXPECT_EQ(dialog.selected, kCp1251<"Б">); // an entry of one letter is read whole
+        dialog.selected = kCp1251<"гамма">; // the list box compares without regard to case
+        dialog.UpdateData(false);
+        EXPECT_EQ(dialog.list.GetText(dialog.list.GetCurSel()), kCp1251<"Гамма">);
+        dialog.selected = kCp1251<"Дельта">;
+        dialog.UpdateData(false);
+        EXPECT_EQ(dialog.list.GetCurSel(), LB_ERR);
+        EXPECT_EQ(dialog.label.preSubclassCalls, 1) << "bound once";
+        Control spare;
+        try {
+            DataExchange(dialog, false).Control(4242, spare);
+            ADD_FAILURE() << "a control the dialog lacks was bound";
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find("4242"), std::string::npos);
+        }
     });
     EXPECT_EQ(dialog.DoModal(), MapDialog::kScenarioDone);
     EXPECT_EQ(dialog.events,
@@ -144,44 +166,6 @@ TEST(Framework, AFailedHandlerEndsTheDialogAndItsExceptionLeavesDoModal) {
     EXPECT_EQ(next.DoModal(), MapDialog::kScenarioDone);
 }
 
-TEST(Framework, DataExchangeBindsEachControlOnceAndMovesTheListSelectionBothWays) {
-    MapDialog dialog;
-    dialog.AddStep([&] {
-        EXPECT_EQ(Window::FromHandle(dialog.GetDlgItem(IDC_LABEL)), &dialog.label);
-        for (const char* entry : {kCp1251<"Гамма">, kCp1251<"Альфа">, kCp1251<"Б">}) {
-            dialog.list.AddString(entry);
-        }
-        dialog.list.SetCurSel(1);
-        dialog.UpdateData(true);
-        EXPECT_EQ(dialog.selected, kCp1251<"Б">); // an entry of one letter is read whole
-        dialog.selected = kCp1251<"гамма">; // the list box compares without regard to case
-        dialog.UpdateData(false);
-        EXPECT_EQ(dialog.list.GetText(dialog.list.GetCurSel()), kCp1251<"Гамма">);
-        dialog.selected = kCp1251<"Дельта">;
-        dialog.UpdateData(false);
-        EXPECT_EQ(dialog.list.GetCurSel(), LB_ERR);
-        EXPECT_EQ(dialog.label.preSubclassCalls, 1) << "bound once";
-        Control spare;
-        try {
-            DataExchange(dialog, false).Control(4242, spare);
-            ADD_FAILURE() << "a control the dialog lacks was bound";
-        } catch (const std::runtime_error& error) {
-            EXPECT_NE(std::string(error.what()).find("4242"), std::string::npos);
-        }
-    });
-    EXPECT_EQ(dialog.DoModal(), MapDialog::kScenarioDone);
-}
-
-// A GDI object changes owner whole: a paint pass's bitmap is deleted once, by its last owner.
-TEST(Framework, AGdiObjectMovedByAssignmentHasOneOwner) {
-    GdiObject<HBRUSH> first(::CreateSolidBrush(RGB(1, 2, 3)));
-    const HBRUSH brush = first.Get();
-    GdiObject<HBRUSH> second;
-    second = std::move(first);
-    EXPECT_EQ(second.Get(), brush);
-    EXPECT_FALSE(first);
-}
-
 // A window taken over keeps its own procedure for what no entry takes, and gets it back.
 TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
     const HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr,
@@ -197,13 +181,10 @@ TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
     // A frame that changes shows at once: the border moves the client area in. A rectangle
     // maps by its two corners and nothing beyond.
     EXPECT_TRUE(first.ModifyStyle(0, WS_BORDER, SWP_FRAMECHANGED));
-    struct {
-        RECT rect;
-        POINT beyond;
-    } mapped{{1, 1, 11, 11}, {7, 7}};
-    first.ScreenToClient(mapped.rect);
-    EXPECT_EQ(mapped.rect.left, 0);
-    EXPECT_EQ(mapped.beyond.x, 7) << "mapped past the rectangle";
+    std::pair<RECT, POINT> mapped{{1, 1, 11, 11}, {7, 7}}; // a point just past the rectangle
+    first.ScreenToClient(mapped.first);
+    EXPECT_EQ(mapped.first.left, 0);
+    EXPECT_EQ(mapped.second.x, 7) << "mapped past the rectangle";
     EXPECT_EQ(first.UnsubclassWindow(), edit);
     EXPECT_EQ(::GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
     EXPECT_EQ(Window::FromHandle(edit), nullptr);

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include <windows.h>
@@ -33,22 +34,17 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint32_t kTimeoutMs = 500;
+const std::string kPort = Environment(L"TAMSIVO_TEST_PORT"); // served by the simulator
 const std::vector<std::uint32_t> kFrameEnds = WindowsPackage().frameEnds;
-
-Bytes Frame(std::uint16_t payloadLength, unsigned seed) {
-    return MakePackage({payloadLength}, AwkwardBytes(), seed).bytes;
-}
 
 TEST(SerialLineWin32, ClosedOrAbsentLinesRefuseEverythingAndSayWhy) {
     SerialLine line;
     std::uint8_t byte = 0x11;
     EXPECT_FALSE(line.Write(&byte, 1));
     EXPECT_EQ(line.LastError(), ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(line.Read(&byte, 1));
-    EXPECT_FALSE(line.Purge());
-    EXPECT_FALSE(line.SetTimeouts(kTimeoutMs));
     std::uint32_t waiting = 0;
-    EXPECT_FALSE(line.BytesWaiting(&waiting));
+    EXPECT_FALSE(line.Read(&byte, 1) || line.Purge() || line.SetTimeouts(kTimeoutMs) ||
+                 line.BytesWaiting(&waiting));
     EXPECT_FALSE(line.Open("\\\\.\\COM200", kFlashBaudRate, kTimeoutMs));
     EXPECT_EQ(line.LastError(), ERROR_FILE_NOT_FOUND);
     // The system's own words, converted whole: a failed conversion would leave NULs.
@@ -120,10 +116,10 @@ TEST(PlatformWin32, PathsReachTheSystemWhateverItsCodePage) {
 class SerialLineOnPort : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (TestPort().empty()) {
+        if (kPort.empty()) {
             GTEST_SKIP() << "TAMSIVO_TEST_PORT names no port served by the device simulator";
         }
-        device_ = DevicePathForPort(TestPort());
+        device_ = DevicePathForPort(kPort);
     }
     bool Open(SerialLine& line) { return line.Open(device_.c_str(), kFlashBaudRate, kTimeoutMs); }
     // One frame out; its echo and the simulator's OK back, byte for byte.
@@ -137,8 +133,22 @@ protected:
     std::string device_;
 };
 
-// Wine applies share modes to regular files only: there the port's claim keeps others out.
-TEST_F(SerialLineOnPort, AClaimedPortIsRefusedToEveryOtherOpenerAndNotListed) {
+// Another program's last settings stay with the port: XON/XOFF both ways, NUL stripping, error
+// replacement, abort on error; every byte passes all the same. Wine applies share modes to
+// regular files only: there the port's claim keeps others out.
+TEST_F(SerialLineOnPort, EveryBytePassesWhateverWasLeftSetAndTheClaimKeepsOtherOpenersOut) {
+    const HANDLE earlier = ::CreateFileA(device_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(earlier, INVALID_HANDLE_VALUE);
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    ASSERT_TRUE(::GetCommState(earlier, &dcb));
+    dcb.fOutX = dcb.fInX = dcb.fNull = dcb.fErrorChar = dcb.fAbortOnError = TRUE;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    ::SetCommState(earlier, &dcb);
+    ::CloseHandle(earlier);
+
     SerialLine holder;
     ASSERT_TRUE(Open(holder));
     EXPECT_FALSE(Open(holder)) << "an open line is not opened over";
@@ -147,152 +157,106 @@ TEST_F(SerialLineOnPort, AClaimedPortIsRefusedToEveryOtherOpenerAndNotListed) {
     EXPECT_EQ(other.LastError(), ERROR_BUSY);
     // The system reaches the port by other spellings too; none of them gets past the claim,
     // and each is the one port's name.
-    const std::string number = TestPort().substr(3);
+    const std::string number = kPort.substr(3);
     for (const std::string& spelling :
          {"\\\\.\\com" + number, "\\\\.\\COM0" + number + " ", "\\\\.\\COM" + number + ".",
           "\\\\.\\\\\\.\\COM" + number + ":", "com" + number}) {
         EXPECT_FALSE(other.Open(spelling.c_str(), kFlashBaudRate, kTimeoutMs)) << spelling;
-        EXPECT_EQ(CanonicalPortName(spelling), TestPort()) << spelling;
+        EXPECT_EQ(CanonicalPortName(spelling), kPort) << spelling;
     }
-    const std::vector<std::string> held = FreeSerialPorts();
-    EXPECT_EQ(std::find(held.begin(), held.end(), TestPort()), held.end());
-    Exchange(holder, Frame(5, 1)); // the refused opens left the holder working
+    EXPECT_EQ(std::ranges::count(FreeSerialPorts(), kPort), 0);
+    // The refused opens left the holder working.
+    Exchange(holder, MakePackage({0x1311}, AwkwardBytes(), 3).bytes);
+    Exchange(holder, MakePackage({0x0A0D}, AwkwardBytes(), 5).bytes);
+
+    // Nothing arrives: the read waits for its total limit, then fails with a timeout.
+    std::uint8_t byte = 0;
+    ULONGLONG start = ::GetTickCount64();
+    EXPECT_FALSE(holder.Read(&byte, 1));
+    EXPECT_EQ(holder.LastError(), ERROR_TIMEOUT);
+    EXPECT_GE(::GetTickCount64() - start, kTimeoutMs / 2);
+    // One byte fewer than asked for: the pause after the last byte ends the read long before
+    // its total limit of 10 ms per byte + t. What waits unread is counted.
+    const Bytes frame = MakePackage({1000}, AwkwardBytes(), 4).bytes;
+    ASSERT_TRUE(holder.Write(frame.data(), static_cast<std::uint32_t>(frame.size())));
+    Bytes buffer(frame.size() + 2);
+    start = ::GetTickCount64();
+    EXPECT_FALSE(holder.Read(buffer.data(), static_cast<std::uint32_t>(buffer.size())));
+    EXPECT_LT(::GetTickCount64() - start, 10 * buffer.size());
+    ASSERT_TRUE(holder.Write(frame.data(), 2 + 3));
+    std::uint32_t waiting = 0;
+    ASSERT_TRUE(PumpUntil([&] { return holder.BytesWaiting(&waiting) && waiting == 5; }));
+    ASSERT_TRUE(holder.Purge());
+    ASSERT_TRUE(holder.BytesWaiting(&waiting));
+    EXPECT_EQ(waiting, 0u);
+
     holder.Close();
     const std::vector<std::string> free = FreeSerialPorts();
-    EXPECT_NE(std::find(free.begin(), free.end(), TestPort()), free.end());
+    EXPECT_EQ(std::ranges::count(free, kPort), 1);
     for (std::size_t i = 1; i < free.size(); ++i) {
         EXPECT_LT(std::stoi(free[i - 1].substr(3)), std::stoi(free[i].substr(3)));
     }
     EXPECT_TRUE(Open(other));
 }
 
-TEST_F(SerialLineOnPort, EveryBytePassesWhateverAnEarlierProgramLeftSet) {
-    {
-        // Another program's last settings stay with the port: XON/XOFF both ways, NUL
-        // stripping, error replacement, abort on error.
-        const std::wstring wide(device_.begin(), device_.end());
-        const HANDLE earlier = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                             OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(earlier, INVALID_HANDLE_VALUE);
-        DCB dcb{};
-        dcb.DCBlength = sizeof(dcb);
-        ASSERT_TRUE(::GetCommState(earlier, &dcb));
-        dcb.fOutX = dcb.fInX = dcb.fNull = dcb.fErrorChar = dcb.fAbortOnError = TRUE;
-        dcb.XonChar = 0x11;
-        dcb.XoffChar = 0x13;
-        ::SetCommState(earlier, &dcb);
-        ::CloseHandle(earlier);
-    }
-    SerialLine line;
-    ASSERT_TRUE(Open(line));
-    Exchange(line, Frame(0x1311, 3));
-    Exchange(line, Frame(0x0A0D, 5));
+// Plays the dialog for a run: a message-only window that hands every notification to onNotice.
+std::function<void(unsigned, LPARAM)> onNotice;
 
-    // Nothing arrives: the read waits for its total limit, then fails with a timeout.
-    std::uint8_t byte = 0;
-    ULONGLONG start = ::GetTickCount64();
-    EXPECT_FALSE(line.Read(&byte, 1));
-    EXPECT_EQ(line.LastError(), ERROR_TIMEOUT);
-    EXPECT_GE(::GetTickCount64() - start, kTimeoutMs / 2);
-    // One byte fewer than asked for: the pause after the last byte ends the read long before
-    // its total limit of 10 ms per byte + t. What waits unread is counted.
-    const Bytes frame = Frame(1000, 4);
-    ASSERT_TRUE(line.Write(frame.data(), static_cast<std::uint32_t>(frame.size())));
-    Bytes buffer(frame.size() + 2);
-    start = ::GetTickCount64();
-    EXPECT_FALSE(line.Read(buffer.data(), static_cast<std::uint32_t>(buffer.size())));
-    EXPECT_LT(::GetTickCount64() - start, 10 * buffer.size());
-    ASSERT_TRUE(line.Write(frame.data(), 2 + 3));
-    std::uint32_t waiting = 0;
-    ASSERT_TRUE(PumpUntil([&] { return line.BytesWaiting(&waiting) && waiting == 5; }));
-    ASSERT_TRUE(line.Purge());
-    ASSERT_TRUE(line.BytesWaiting(&waiting));
-    EXPECT_EQ(waiting, 0u);
-}
-
-// Plays the dialog for a run: a message-only window that records every notification.
-class RunWindow {
-public:
-    RunWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            auto* self = reinterpret_cast<RunWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-            if (self != nullptr && message > WM_USER && message <= WM_USER + 15) {
-                self->notices.push_back({message, lParam, TheAppState().busy.load()});
-                if (self->onNotice) {
-                    self->onNotice(message, lParam);
-                }
-                return 1;
-            }
-            return ::DefWindowProcW(hwnd, message, wParam, lParam);
-        };
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TamsivoRunWindow";
-        ::RegisterClassW(&wc);
-        hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 wc.hInstance, nullptr);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~RunWindow() { ::DestroyWindow(hwnd); }
-    struct Notice {
-        unsigned message;
-        LPARAM lParam;
-        std::uint8_t busy;
+HWND MakeRunWindow() {
+    const HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          nullptr, nullptr);
+    const WNDPROC proc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message > WM_USER && message <= WM_USER + 15) {
+            onNotice(message, lParam);
+            return 1;
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
     };
-    HWND hwnd = nullptr;
-    std::vector<Notice> notices;
-    std::function<void(unsigned, LPARAM)> onNotice;
-};
+    ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+    return window;
+}
 
 // What StayAwake asked of the system's execution state, and on which thread. The worker writes
 // it only before a report, which it sends and waits on, or before it ends: never while read.
 using StateCall = std::pair<DWORD, EXECUTION_STATE>;
 std::vector<StateCall> stateCalls;
 
+EXECUTION_STATE stateAnswer = ES_CONTINUOUS; // the system's answer: 0 refuses
+
 EXECUTION_STATE WINAPI RecordState(EXECUTION_STATE state) {
     stateCalls.emplace_back(::GetCurrentThreadId(), state);
-    return ES_CONTINUOUS;
-}
-
-// A hold the system refused is not released: the thread's state is left as it was.
-TEST(StayAwakeWin32, AHoldTheSystemRefusedIsNotReleased) {
-    stateCalls.clear();
-    const ExecutionStateSetter system =
-        ReplaceExecutionStateSetter([](EXECUTION_STATE state) -> EXECUTION_STATE {
-            RecordState(state);
-            return 0; // refused
-        });
-    { const StayAwake refused("tamsivo-flash", "bk.enc", "COM3"); }
-    ReplaceExecutionStateSetter(system);
-    EXPECT_EQ(stateCalls.size(), 1u);
+    return stateAnswer;
 }
 
 // The product's own thread start with the product's timeouts. Asleep, the computer would cut a
 // run short: the worker keeps it awake from before its first report to after its last, and lets
-// it sleep again however the run ends. A whole run, for a bar of a pixel a byte, reports its
-// size, one progress per frame with the running total, and done; the port is free again by the
-// time the end is shown.
+// it sleep again however the run ends; a hold the system refused is not released, the thread's
+// state being left as it was. A whole run, for a bar of a pixel a byte, reports its size, one
+// progress per frame with the running total, and done; the port is free again by the time the
+// end is shown.
 TEST_F(SerialLineOnPort, TheWorkerReportsTheRunAndKeepsTheComputerAwakeThroughEveryEnding) {
     const std::filesystem::path package = std::filesystem::temp_directory_path() / L"bk.enc";
     std::ofstream(package, std::ios::binary) << WindowsPackage().text;
-    FlashInputs inputs{package, "bk.enc", TestPort(), nullptr};
-    RunWindow window;
+    FlashInputs inputs{package, "bk.enc", kPort, nullptr};
+    const HWND window = MakeRunWindow();
     TheAppState().busy = 0;
-    struct Ending {
-        const char* what;
-        std::string port;
-        std::uint8_t runAllowed;
-    };
+    using Notice = std::tuple<unsigned, LPARAM, std::uint8_t>; // with the run's busy flag
+    std::vector<Notice> notices;
     const ExecutionStateSetter system = ReplaceExecutionStateSetter(RecordState);
     bool portFreeAtEnd = false;
-    for (const Ending& ending : {Ending{"no port", "COM200", 1}, Ending{"stopped", TestPort(), 0},
-                                 Ending{"done", TestPort(), 1}}) {
-        SCOPED_TRACE(ending.what);
+    for (const auto& [what, port, runAllowed, answer] :
+         {std::tuple<const char*, std::string, std::uint8_t, EXECUTION_STATE>{
+              "no port, the hold refused", "COM200", 1, 0},
+          {"stopped", kPort, 0, ES_CONTINUOUS},
+          {"done", kPort, 1, ES_CONTINUOUS}}) {
+        SCOPED_TRACE(what);
+        stateAnswer = answer;
         stateCalls.clear();
         std::vector<StateCall> atFirstReport;
-        window.notices.clear();
-        window.onNotice = [&](unsigned message, LPARAM) {
-            if (window.notices.size() == 1) {
+        notices.clear();
+        onNotice = [&](unsigned message, LPARAM lParam) {
+            notices.emplace_back(message, lParam, TheAppState().busy.load());
+            if (notices.size() == 1) {
                 atFirstReport = stateCalls;
             }
             if (message == WM_FLASH_DONE) {
@@ -300,31 +264,28 @@ TEST_F(SerialLineOnPort, TheWorkerReportsTheRunAndKeepsTheComputerAwakeThroughEv
                 portFreeAtEnd = Open(probe);
             }
         };
-        TheAppState().runAllowed = ending.runAllowed;
-        inputs.portName = ending.port;
-        const HANDLE thread = StartFlashThread(window.hwnd, inputs, kFrameEnds.back());
+        TheAppState().runAllowed = runAllowed;
+        inputs.portName = port;
+        const HANDLE thread = StartFlashThread(window, inputs, kFrameEnds.back());
         EXPECT_TRUE(
             PumpUntil([&] { return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 120000));
         const DWORD worker = ::GetThreadId(thread);
         ::CloseHandle(thread);
         const StateCall awake{worker, ES_CONTINUOUS | ES_SYSTEM_REQUIRED};
         // A run stopped before it began reports nothing at all.
-        EXPECT_EQ(atFirstReport, ending.runAllowed != 0 ? std::vector{awake}
-                                                         : std::vector<StateCall>{});
-        EXPECT_EQ(stateCalls, (std::vector{awake, StateCall{worker, ES_CONTINUOUS}}));
+        EXPECT_EQ(atFirstReport, runAllowed != 0 ? std::vector{awake} : std::vector<StateCall>{});
+        EXPECT_EQ(stateCalls, (answer != 0 ? std::vector{awake, StateCall{worker, ES_CONTINUOUS}}
+                                           : std::vector{awake}));
     }
     ReplaceExecutionStateSetter(system);
-    const std::vector<RunWindow::Notice>& notices = window.notices;
-    ASSERT_EQ(notices.size(), kFrameEnds.size() + 2);
-    EXPECT_EQ(notices.front().message, WM_FLASH_SIZE);
-    for (std::size_t i = 0; i < kFrameEnds.size(); ++i) {
-        EXPECT_EQ(notices[i + 1].message, WM_FLASH_PROGRESS);
-        EXPECT_EQ(notices[i + 1].lParam, static_cast<LPARAM>(kFrameEnds[i]));
-        EXPECT_EQ(notices[i + 1].busy, 1);
+    ::DestroyWindow(window);
+    const auto size = static_cast<LPARAM>(kFrameEnds.back());
+    std::vector<Notice> expected{{WM_FLASH_SIZE, size, 1}};
+    for (const std::uint32_t end : kFrameEnds) {
+        expected.emplace_back(WM_FLASH_PROGRESS, end, 1);
     }
-    EXPECT_EQ(notices.back().message, WM_FLASH_DONE);
-    EXPECT_EQ(notices.back().lParam, static_cast<LPARAM>(kFrameEnds.back()));
-    EXPECT_EQ(notices.back().busy, 0);
+    expected.emplace_back(WM_FLASH_DONE, size, 0);
+    EXPECT_EQ(notices, expected);
     EXPECT_TRUE(portFreeAtEnd);
 }
 

@@ -1,35 +1,20 @@
 // Both Windows programs carry the application manifest where Windows' loader looks for an
 // executable's (RT_MANIFEST resource 1), and the loader accepts it and reads from it what the
-// programs declare.
+// programs declare. A resource is stored as it is: its text shows in the executable's bytes.
 #include "WinSupport.h"
 
 #include "framework/WideText.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include <windows.h>
 
 namespace tamsivo::test {
 namespace {
-
-// The manifest's text, read from the executable loaded as a data file; empty when none.
-std::string ManifestOf(const std::wstring& path) {
-    const HMODULE module = ::LoadLibraryExW(
-        path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (module == nullptr) {
-        return {};
-    }
-    std::string text;
-    if (const HRSRC found =
-            ::FindResourceW(module, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST)) {
-        text.assign(static_cast<const char*>(::LockResource(::LoadResource(module, found))),
-                    ::SizeofResource(module, found));
-    }
-    ::FreeLibrary(module);
-    return text;
-}
 
 // Windows 7, 8, 8.1 and 10 (which 11 shares), the identifiers Windows publishes.
 constexpr const char* kSupportedOs[] = {
@@ -42,10 +27,10 @@ TEST(Manifest, BothProgramsSupportWindows7To11RunAsTheUserAndAreSystemDpiAware) 
     for (const char* program : {"\\src\\Tamsivo.exe", "\\tools\\tamsivo-flash\\tamsivo-flash.exe"}) {
         SCOPED_TRACE(program);
         const std::wstring path = Widen(bin + program);
-        const std::string manifest = ManifestOf(path);
-        ASSERT_FALSE(manifest.empty());
+        std::ifstream file(bin + program, std::ios::binary);
+        const std::string image{std::istreambuf_iterator<char>(file), {}};
         for (const char* os : kSupportedOs) {
-            EXPECT_NE(manifest.find("<supportedOS Id=\"" + std::string(os) + "\"/>"),
+            EXPECT_NE(image.find("<supportedOS Id=\"" + std::string(os) + "\"/>"),
                       std::string::npos)
                 << os;
         }
@@ -63,9 +48,8 @@ TEST(Manifest, BothProgramsSupportWindows7To11RunAsTheUserAndAreSystemDpiAware) 
                                    &level, sizeof level, nullptr));
         EXPECT_EQ(level.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
         wchar_t dpiAware[16] = {};
-        SIZE_T length = 0;
         EXPECT_TRUE(::QueryActCtxSettingsW(0, context, nullptr, L"dpiAware", dpiAware,
-                                           std::size(dpiAware), &length));
+                                           std::size(dpiAware), nullptr));
         EXPECT_EQ(Narrow(dpiAware), "true");
         ::ReleaseActCtx(context);
     }

@@ -38,15 +38,14 @@ public:
 
 private:
     Node Find(const std::string& id) const {
-        const auto found = std::find_if(nodes_.begin(), nodes_.end(),
-                                        [&](const Node& node) { return node.id == id; });
+        const auto found = std::ranges::find(nodes_, id, &Node::id);
         return found != nodes_.end() ? *found : Node{};
     }
     std::vector<Node> nodes_;
 };
 
 TEST(PortListWin32, TheDeviceManagerTellsAdaptersApartAndTheyComeFirst) {
-    const std::string a = TestPort();
+    const std::string a = Environment(L"TAMSIVO_TEST_PORT");
     const std::string b = Environment(L"TAMSIVO_OTHER_PORT");
     if (a.empty() || b.empty()) {
         GTEST_SKIP() << "TAMSIVO_TEST_PORT and TAMSIVO_OTHER_PORT name no served ports";

@@ -33,10 +33,6 @@ std::string Environment(const wchar_t* name) {
     return Narrow(WideEnvironment(name));
 }
 
-std::string TestPort() {
-    return Environment(L"TAMSIVO_TEST_PORT");
-}
-
 Picture::Picture(HWND window) {
     RECT client{};
     ::GetClientRect(window, &client);
@@ -79,17 +75,13 @@ thread_local ModalStep* currentStep = nullptr;
 // This thread's visible dialog boxes.
 std::vector<HWND> Dialogs() {
     std::vector<HWND> found;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM list) {
-            wchar_t className[16] = {};
-            ::GetClassNameW(window, className, 16);
-            if (std::wstring(className) == L"#32770" && ::IsWindowVisible(window)) {
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    HWND window = nullptr;
+    while ((window = ::FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr) {
+        if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId() &&
+            ::IsWindowVisible(window)) {
+            found.push_back(window);
+        }
+    }
     return found;
 }
 } // namespace
@@ -113,8 +105,7 @@ void CALLBACK ModalStep::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
     }
     if (self->dialog_ == nullptr) {
         for (HWND dialog : Dialogs()) {
-            if (std::find(self->before_.begin(), self->before_.end(), dialog) ==
-                self->before_.end()) {
+            if (std::ranges::find(self->before_, dialog) == self->before_.end()) {
                 self->dialog_ = dialog;
                 self->step_(dialog);
                 return;
@@ -127,9 +118,8 @@ void CALLBACK ModalStep::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 
 std::string TextOf(HWND window) {
     wchar_t text[1024] = {};
-    const int length =
-        static_cast<int>(::SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text)));
-    return Narrow(std::wstring(text, static_cast<std::size_t>(length)));
+    ::SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return Narrow(text);
 }
 
 std::string TextOf(HWND dialog, int controlId) {

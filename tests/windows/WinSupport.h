@@ -16,8 +16,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD deadlineMs = 10000);
 // An environment variable as the system keeps it, or as Windows-1251 text; empty when unset.
 std::wstring WideEnvironment(const wchar_t* name);
 std::string Environment(const wchar_t* name);
-// TAMSIVO_TEST_PORT: the simulator's COM port, or empty.
-std::string TestPort();
 
 // A picture of a window's client area as its paint routine draws it into any context: the
 // window is asked to print itself (WM_PRINTCLIENT) into a 32-bit memory bitmap.
