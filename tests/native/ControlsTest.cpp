@@ -30,50 +30,36 @@ const Rect kTall{2, 4, 22, 104};
 
 TEST(BarLayout, TheFilledPartScalesThePositionAndGrowsFromItsEnd) {
     const BarLayout bar(kWide, 0);
-    struct Fill {
-        int position, lower, upper;
-        BarRange expected;
-    };
-    for (const Fill& f : std::vector<Fill>{
+    for (const auto& [position, lower, upper, expected] :
+         std::vector<std::tuple<int, int, int, BarRange>>{
              {100, 0, 100, {0, 200}},
              {50, 0, 99, {0, 101}}, // 101.01 pixels, truncated
              {-50, -100, 100, {0, 50}},
              {2000000000, 0, 2000000000, {0, 200}}, // no overflow on the way
              {7, 7, 7, {0, 0}},                     // equal bounds: nothing to scale by
          }) {
-        EXPECT_EQ(bar.FilledRange(f.position, f.lower, f.upper, 0), f.expected) << f.position;
+        EXPECT_EQ(bar.FilledRange(position, lower, upper, 0), expected) << position;
     }
     EXPECT_EQ(BarLayout(kWide, PPB_BOUNCE).FilledRange(80, 0, 100, 40), (BarRange{80, 160}));
     EXPECT_EQ(bar.FilledRange(80, 0, 100, 40), (BarRange{0, 160})) << "no tail unless bouncing";
     EXPECT_TRUE(BarLayout::ShowsBar(0, 0, 100) && BarLayout::ShowsBar(100, 0, 100));
     EXPECT_FALSE(BarLayout::ShowsBar(-1, 0, 100) || BarLayout::ShowsBar(101, 0, 100));
 
-    struct Place {
-        const Rect& inner;
-        std::uint32_t style;
-        BarRange range;
-        Rect expected;
-    };
-    for (const Place& p : std::vector<Place>{
-             {kWide, 0, {10, 40}, {15, 3, 45, 23}},
-             {kWide, PPB_REVERSE, {10, 40}, {165, 3, 195, 23}},
-             {kTall, kProgressVertical, {10, 40}, {2, 64, 22, 94}},
-             {kTall, kProgressVertical | PPB_REVERSE, {10, 40}, {2, 14, 22, 44}},
+    // The range 10 to 40 on each kind of bar.
+    for (const auto& [inner, style, expected] : std::vector<std::tuple<Rect, std::uint32_t, Rect>>{
+             {kWide, 0, {15, 3, 45, 23}},
+             {kWide, PPB_REVERSE, {165, 3, 195, 23}},
+             {kTall, kProgressVertical, {2, 64, 22, 94}},
+             {kTall, kProgressVertical | PPB_REVERSE, {2, 14, 22, 44}},
          }) {
-        const BarLayout layout(p.inner, p.style);
-        EXPECT_EQ(layout.RangeToRect(p.range), p.expected) << p.style << " " << p.range.right;
+        EXPECT_EQ(BarLayout(inner, style).RangeToRect({10, 40}), expected) << style;
     }
     EXPECT_EQ(BarLayout(kTall, kProgressVertical).Length(), 100);
 }
 
 TEST(BarText, SaysThePercentOrThePositionInItsFormat) {
-    struct Case {
-        std::uint32_t style;
-        const char* windowText;
-        int position, lower, upper;
-        const char* shown; // nullptr: no text
-    };
-    for (const Case& c : std::vector<Case>{
+    for (const auto& [style, windowText, position, lower, upper, shown] :
+         std::vector<std::tuple<std::uint32_t, const char*, int, int, int, std::string>>{
              {PPB_TEXT_PERCENT, "", 50, 0, 99, "50%"}, // 50.5 % truncates
              {PPB_TEXT_PERCENT, "", 99, 0, 99, "100%"},
              {PPB_TEXT_PERCENT, "", 150, 100, 200, "50%"},
@@ -83,15 +69,12 @@ TEST(BarText, SaysThePercentOrThePositionInItsFormat) {
              {PPB_TEXT_POSITION, "", 37, 0, 99, "37"},
              {PPB_TEXT_POSITION, "pos %d", 37, 0, 99, "pos 37"},
              {PPB_TEXT_PERCENT | PPB_TEXT_POSITION, "[%d]", 37, 0, 99, "[0]"},
-             {PPB_TEXT_PERCENT | PPB_TEXT_POSITION, "", 37, 0, 99, nullptr},
-             {0, "%d", 37, 0, 99, nullptr},
-             {PPB_REVERSE | PPB_BOUNCE, "%d", 37, 0, 99, nullptr},
+             {PPB_TEXT_PERCENT | PPB_TEXT_POSITION, "", 37, 0, 99, "(none)"},
+             {0, "%d", 37, 0, 99, "(none)"},
+             {PPB_REVERSE | PPB_BOUNCE, "%d", 37, 0, 99, "(none)"},
          }) {
-        const auto content = BarText::Resolve(c.style, c.windowText, c.position, c.lower, c.upper);
-        ASSERT_EQ(content.has_value(), c.shown != nullptr) << c.style << c.windowText;
-        if (content) {
-            EXPECT_EQ(BarText::Format(*content), c.shown);
-        }
+        const auto content = BarText::Resolve(style, windowText, position, lower, upper);
+        EXPECT_EQ(content ? BarText::Format(*content) : "(none)", shown) << style << windowText;
     }
     EXPECT_EQ(BarText::AngleOf(2705), 270);
     EXPECT_EQ(BarText::BoxFor(0, 60, 14), (BarText::Box{60, 14, 0, 14}));
@@ -113,8 +96,7 @@ TEST(BarText, IsCentredAndChangesColourExactlyAtTheEndOfTheBar) {
     const auto split = place(layout, {0, 80});
     EXPECT_EQ(split.pieces, (Pieces{{{0, 80}, true}, {{80, 200}, false}}));
     // Anchored at the text's bottom centre, in the middle of the bar both ways.
-    EXPECT_EQ(split.viewportOrigin.x, 105);
-    EXPECT_EQ(split.viewportOrigin.y, 20);
+    EXPECT_EQ(split.viewportOrigin, (Point{105, 20}));
     EXPECT_EQ(place(layout, {0, 0}).pieces, (Pieces{{{0, 200}, false}}));
     EXPECT_EQ(place(layout, {0, 200}).pieces, (Pieces{{{0, 200}, true}}));
     EXPECT_EQ(place(layout, {40, 120}).pieces,
@@ -156,16 +138,14 @@ TEST(BounceSegment, RunsOutAndComesBackFromTheEndItLeftBy) {
 
     // Absolute moves fold back past the end; far beyond, the segment starts just outside.
     BounceSegment absolute(40);
-    EXPECT_EQ(absolute.Advance(0, 50, false, 0, 100).value, 50);
-    EXPECT_EQ(absolute.Tail(), 10);
-    const BounceSegment::Move folded = absolute.Advance(50, 250, false, 0, 100);
-    EXPECT_EQ(folded.value, 110);
-    EXPECT_TRUE(folded.flipDirection);
-    EXPECT_EQ(absolute.Tail(), 70);
-    EXPECT_EQ(absolute.Advance(100, 100000, false, 0, 100).value, 140);
-    EXPECT_EQ(absolute.Tail(), 100);
-    EXPECT_FALSE(absolute.Advance(0, -30, false, 0, 100).repaintAll);
-    EXPECT_EQ(absolute.Tail(), 0);
+    const auto jump = [&absolute](int position, int value) {
+        const BounceSegment::Move move = absolute.Advance(position, value, false, 0, 100);
+        return std::tuple(move.value, move.flipDirection, move.repaintAll, absolute.Tail());
+    };
+    EXPECT_EQ(jump(0, 50), std::tuple(50, false, false, 10));
+    EXPECT_EQ(jump(50, 250), std::tuple(110, true, false, 70));
+    EXPECT_EQ(jump(100, 100000), std::tuple(140, true, false, 100));
+    EXPECT_EQ(jump(0, -30), std::tuple(-30, false, false, 0));
 }
 
 TEST(Gradients, BandsCoverTheirWidthAndStepTheColoursTowardsTheEnd) {
@@ -173,15 +153,14 @@ TEST(Gradients, BandsCoverTheirWidthAndStepTheColoursTowardsTheEnd) {
     EXPECT_EQ(LabelGradient::Bands(0, 60, Rgb(0, 0, 0), Rgb(255, 255, 255)).size(), 60u);
     const auto wide = LabelGradient::Bands(10, 260, Rgb(0, 0, 0), Rgb(255, 255, 255));
     ASSERT_EQ(wide.size(), 100u);
-    EXPECT_EQ(wide[0].left, 10);
-    EXPECT_EQ(wide[0].right, 12);
-    EXPECT_EQ(wide[98].right, 208);
-    EXPECT_EQ(wide.back(), (LabelGradient::Band{208, 260, wide.back().color}));
-    const auto thirds = LabelGradient::Bands(0, 3, Rgb(0, 0, 0), Rgb(255, 0, 0));
-    EXPECT_EQ(thirds, (std::vector<LabelGradient::Band>{
-                          {0, 1, Rgb(0, 0, 0)}, {1, 2, Rgb(85, 0, 0)}, {2, 3, Rgb(170, 0, 0)}}));
-    const auto falling = LabelGradient::Bands(0, 4, Rgb(250, 40, 3), Rgb(10, 40, 243));
-    EXPECT_EQ(falling.back().color, Rgb(70, 40, 183));
+    EXPECT_EQ(
+        std::tuple(wide[0].left, wide[0].right, wide[98].right, wide[99].left, wide[99].right),
+        std::tuple(10, 12, 208, 208, 260));
+    EXPECT_EQ(LabelGradient::Bands(0, 3, Rgb(0, 0, 0), Rgb(255, 0, 0)),
+              (std::vector<LabelGradient::Band>{
+                  {0, 1, Rgb(0, 0, 0)}, {1, 2, Rgb(85, 0, 0)}, {2, 3, Rgb(170, 0, 0)}}));
+    EXPECT_EQ(LabelGradient::Bands(0, 4, Rgb(250, 40, 3), Rgb(10, 40, 243)).back().color,
+              Rgb(70, 40, 183));
     EXPECT_EQ(LabelGradient::Bands(0, 3, Rgb(200, 0, 0), 0)[1].color, Rgb(133, 0, 0));
     EXPECT_TRUE(LabelGradient::Bands(5, 5, 0, 0x00FFFFFF).empty());
     EXPECT_TRUE(LabelGradient::Bands(5, 3, 0, 0x00FFFFFF).empty());
@@ -189,13 +168,12 @@ TEST(Gradients, BandsCoverTheirWidthAndStepTheColoursTowardsTheEnd) {
               (std::vector<LabelGradient::Band>{{0, 80, Rgb(9, 8, 7)}}));
 
     // The bar: no more bands than pixels or than the colours differ; stops spread evenly.
-    const Color red = Rgb(255, 0, 0);
-    const Color blue = Rgb(0, 0, 255);
+    const Color red = Rgb(255, 0, 0), blue = Rgb(0, 0, 255);
     EXPECT_EQ(BarGradient::StopsForBarColor(0, red), (std::vector<Color>{red, red}));
     EXPECT_EQ(BarGradient::StopsForBarColor(blue, red), (std::vector<Color>{red, blue}));
-    const auto one = BarGradient::Segments(std::vector<Color>{red, red}, {0, 200}, {0, 130});
-    ASSERT_EQ(one.size(), 1u);
-    EXPECT_EQ(BarGradient::Bands(one[0].segment, one[0].visible, red, red, false).size(), 1u);
+    EXPECT_EQ(BarGradient::Segments(std::vector<Color>{red, red}, {0, 200}, {0, 130}),
+              (std::vector<BarGradient::Segment>{{{0, 200}, {0, 130}, red, red}}));
+    EXPECT_EQ(BarGradient::Bands({0, 200}, {0, 130}, red, red, false).size(), 1u);
     const auto coarse =
         BarGradient::Bands({0, 200}, {0, 200}, Rgb(100, 0, 0), Rgb(110, 0, 0), false);
     ASSERT_EQ(coarse.size(), 10u);
@@ -204,21 +182,14 @@ TEST(Gradients, BandsCoverTheirWidthAndStepTheColoursTowardsTheEnd) {
     EXPECT_EQ(BarGradient::Bands({0, 200}, {0, 150}, red, blue, true),
               (std::vector<BarGradient::Band>{{{0, 150}, red}}))
         << "low colour: one band";
-    const auto late =
-        BarGradient::Segments(std::vector<Color>{red, blue, red}, {0, 200}, {120, 180});
-    ASSERT_EQ(late.size(), 1u);
-    EXPECT_EQ(late[0].segment, (BarRange{100, 200}));
-    EXPECT_EQ(late[0].visible, (BarRange{120, 180}));
+    EXPECT_EQ(BarGradient::Segments(std::vector<Color>{red, blue, red}, {0, 200}, {120, 180}),
+              (std::vector<BarGradient::Segment>{{{100, 200}, {120, 180}, blue, red}}));
     EXPECT_TRUE(BarGradient::Bands({0, 200}, {0, 0}, red, blue, false).empty());
 }
 
 TEST(LabelTextFormat, FollowsTheStaticStyleAndTheText) {
-    struct Case {
-        std::uint32_t style;
-        const char* text;
-        unsigned format;
-    };
-    for (const Case& c : std::vector<Case>{
+    for (const auto& [style, text, format] :
+         std::vector<std::tuple<std::uint32_t, const char*, unsigned>>{
              {kSsLeft, "text", kDtWordBreak},
              {kSsCenter, "text", 0x11},
              {kSsRight, "text", 0x12},
@@ -232,7 +203,7 @@ TEST(LabelTextFormat, FollowsTheStaticStyleAndTheText) {
              {kSsCenterImage, "one\r\ntwo", kDtCenter},
              {kSsCenterImage, "one\ntwo", 0x25},
          }) {
-        EXPECT_EQ(LabelTextFormat::For(c.style, c.text), c.format) << c.style << " " << c.text;
+        EXPECT_EQ(LabelTextFormat::For(style, text), format) << style << " " << text;
     }
 }
 
@@ -240,16 +211,14 @@ TEST(LabelTextFormat, FollowsTheStaticStyleAndTheText) {
 TEST(DibSurface, IsHeaderPaletteAndPaddedRowsStoredBottomUp) {
     DibSurface surface;
     ASSERT_NE(surface.Create(5, 3, 8), nullptr);
-    EXPECT_EQ(surface.ColorCount(), 256);
-    EXPECT_EQ(surface.LineWidth(), 8u);
-    EXPECT_EQ(surface.BlockSize(), 40u + 256 * 4 + 24);
-    // GDI reads the block's start as a BITMAPINFOHEADER: its size, then one plane of 8 bits,
-    // uncompressed (BI_RGB).
+    EXPECT_EQ(std::tuple(surface.ColorCount(), surface.LineWidth(), surface.BlockSize()),
+              std::tuple(256, 8u, 40u + 256 * 4 + 24));
+    // GDI reads the block's start as a BITMAPINFOHEADER: its size, the width, a positive height
+    // (rows bottom up), one plane of 8 bits, uncompressed (BI_RGB).
     const auto* header = reinterpret_cast<const std::uint8_t*>(surface.Header());
-    EXPECT_EQ(header[0], 40);
-    EXPECT_EQ(header[12] | header[13] << 8, 1);
-    EXPECT_EQ(header[14] | header[15] << 8, 8);
-    EXPECT_EQ(header[16] | header[17] | header[18] | header[19], 0);
+    EXPECT_EQ(
+        std::vector(header, header + 20),
+        (std::vector<std::uint8_t>{40, 0, 0, 0, 5, 0, 0, 0, 3, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0}));
     surface.Clear(0);
     surface.SetPixelIndex(1, 0, 0xA5); // the top row, stored last
     EXPECT_EQ(surface.Bits()[16 + 1], 0xA5);
@@ -263,13 +232,13 @@ TEST(DibSurface, IsHeaderPaletteAndPaddedRowsStoredBottomUp) {
     EXPECT_EQ(copy.PixelIndex(1, 0), 0xA5) << "a clone owns its own block";
     EXPECT_NE(surface.Create(0, 0, 8), nullptr) << "a control shrunk to nothing still paints";
     EXPECT_EQ(surface.Create(-1, 3, 8), nullptr);
-    EXPECT_FALSE(surface.IsValid());
-    EXPECT_EQ(surface.BlockSize(), 0u);
+    EXPECT_EQ(std::pair(surface.IsValid(), surface.BlockSize()), std::pair(false, std::size_t{0}));
     ASSERT_NE(surface.Create(4, 1, 32), nullptr);
     EXPECT_EQ(surface.BlockSize(), 40u + 12) << "24 bits a pixel at most, and no colour table";
 
     // Fewer bits a pixel: the leftmost pixel in the high bits of its byte, as GDI reads them.
-    for (const int bits : {4, 1}) {
+    // 3, 10, 1, 8... in four bits; 1, 0, 1, 0... in one.
+    for (const auto& [bits, firstBytes] : {std::pair(4, 0x3A18), std::pair(1, 0xAA80)}) {
         SCOPED_TRACE(bits);
         ASSERT_NE(surface.Create(10, 1, bits), nullptr);
         EXPECT_EQ(surface.ColorCount(), 1 << bits);
@@ -280,17 +249,8 @@ TEST(DibSurface, IsHeaderPaletteAndPaddedRowsStoredBottomUp) {
         for (int x = 0; x < 10; ++x) {
             EXPECT_EQ(surface.PixelIndex(x, 0), (x * 7 + 3) % (1 << bits)) << x;
         }
+        EXPECT_EQ(surface.Bits()[0] << 8 | surface.Bits()[1], firstBytes);
     }
-    // 1, 0, 1, 0, 1, 0, 1, 0 | 1, 0: two bytes, the first 0b10101010.
-    EXPECT_EQ(surface.Bits()[0], 0xAA);
-    EXPECT_EQ(surface.Bits()[1], 0x80);
-    ASSERT_NE(surface.Create(3, 1, 4), nullptr);
-    surface.Clear(0);
-    surface.SetPixelIndex(0, 0, 0xC);
-    surface.SetPixelIndex(1, 0, 0x5);
-    surface.SetPixelIndex(2, 0, 0x9);
-    EXPECT_EQ(surface.Bits()[0], 0xC5);
-    EXPECT_EQ(surface.Bits()[1], 0x90);
 }
 
 TEST(ButtonFaces, TheDialogsButtonsWearATintedPillowSizedByTheButton) {
@@ -300,10 +260,9 @@ TEST(ButtonFaces, TheDialogsButtonsWearATintedPillowSizedByTheButton) {
     const ButtonFaces::Texture pillow{TextureSoftBump, 0, 10, 90, Rgb(10, 10, 10)};
     // Grain 0: no noise, whatever the random source draws.
     faces.Build(108, 35, 4, system, pillow, RandomSource([] { return kFaceRandomMax / 2; }));
-    EXPECT_EQ(faces.Normal().Width(), 108);
-    EXPECT_EQ(faces.Normal().Height(), 35);
-    EXPECT_EQ(faces.FocusHorizontal().Width(), 108 - 2 * 4 - 1);
-    EXPECT_EQ(faces.FocusVertical().Height(), 35 - 2 * 4);
+    EXPECT_EQ(std::tuple(faces.Normal().Width(), faces.Normal().Height(),
+                         faces.FocusHorizontal().Width(), faces.FocusVertical().Height()),
+              std::tuple(108, 35, 108 - 2 * 4 - 1, 35 - 2 * 4));
     // Tinted 90 % towards near black; the hover face 10 % brighter; the focus dots untinted.
     const Color face = faces.Normal().PaletteColor(128);
     EXPECT_LT(RedOf(face), 40);
@@ -315,10 +274,9 @@ TEST(ButtonFaces, TheDialogsButtonsWearATintedPillowSizedByTheButton) {
     EXPECT_NE(faces.FocusVertical().PixelIndex(0, 0), faces.FocusVertical().PixelIndex(0, 1));
     // A pillow lit from the top left: light there, dark at the bottom right, flat between.
     const DibSurface& n = faces.Normal();
-    EXPECT_EQ(n.PixelIndex(0, 0), 255);
-    EXPECT_EQ(n.PixelIndex(107, 34), 0);
-    EXPECT_EQ(n.PixelIndex(50, 17), 128);
-    EXPECT_EQ(n.PixelIndex(58, 17), 128);
+    EXPECT_EQ(std::vector({n.PixelIndex(0, 0), n.PixelIndex(107, 34), n.PixelIndex(50, 17),
+                           n.PixelIndex(58, 17)}),
+              std::vector({255, 0, 128, 128}));
     EXPECT_FALSE(FaceTexture::InDomain(TextureSoftBump, 0, 35));
 }
 
