@@ -354,7 +354,7 @@ TEST_F(CliTest, APortThatDoesNotOpenIsToldWithTheSystemsReasonAndRemedy) {
     EXPECT_THAT(cli_->Result()["remedy"].get<std::string>(), HasSubstr("--list-ports"));
     auto simulator = test::StartSimulator();
     const std::string port = simulator->SlavePath();
-    const int holder = ::open(port.c_str(), O_RDWR | O_NOCTTY); // this process, as minicom
+    const int holder = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC); // as minicom
     const int opens = ::inotify_init1(IN_CLOEXEC);
     ASSERT_GE(::inotify_add_watch(opens, port.c_str(), IN_OPEN), 0);
     EXPECT_EQ(Run({"--port", port, "bk.enc"}), kPortError);

@@ -220,35 +220,43 @@ TEST(BkSimulatorLatency, EchoAndAnswerReachTheHostInPacketsNoSoonerThanTheChipLe
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.latencyMs) + " ms");
-        BkSimConfig config;
-        config.baud = 9600;
-        config.latencyMs = c.latencyMs;
-        const auto simulator = test::StartSimulator(config);
-        const int host = ::open(simulator->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        ASSERT_GE(host, 0);
-        Bytes frame = test::MakePackage({c.frameBytes - 2}, {0x5A}).bytes;
-        const auto start = std::chrono::steady_clock::now();
-        ASSERT_EQ(::write(host, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
-        // A reader the scheduler kept away may find several packets waiting, never part of one.
-        Bytes received;
-        for (std::size_t whole = 0; whole < c.packets.size();) {
-            pollfd readable{host, POLLIN, 0};
-            ASSERT_EQ(::poll(&readable, 1, 2000), 1) << "after " << received.size() << " bytes";
-            std::uint8_t buffer[256];
-            const ssize_t got = ::read(host, buffer, sizeof buffer);
-            ASSERT_GT(got, 0);
-            received.insert(received.end(), buffer, buffer + got);
-            std::size_t end = 0;
-            for (whole = 0; end < received.size() && whole < c.packets.size(); ++whole) {
-                end += c.packets[whole].bytes;
+        // A reader the scheduler kept away may find several packets waiting, never part of one;
+        // a chip that held them together would do so every time, so a merge is tried again.
+        bool apart = false;
+        for (int attempt = 0; attempt < 3 && !apart; ++attempt) {
+            BkSimConfig config;
+            config.baud = 9600;
+            config.latencyMs = c.latencyMs;
+            const auto simulator = test::StartSimulator(config);
+            const int host = ::open(simulator->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_GE(host, 0);
+            Bytes frame = test::MakePackage({c.frameBytes - 2}, {0x5A}).bytes;
+            const auto start = std::chrono::steady_clock::now();
+            ASSERT_EQ(::write(host, frame.data(), frame.size()), std::ssize(frame));
+            Bytes received;
+            apart = true;
+            for (std::size_t whole = 0; whole < c.packets.size();) {
+                pollfd readable{host, POLLIN, 0};
+                ASSERT_EQ(::poll(&readable, 1, 2000), 1) << "after " << received.size() << " bytes";
+                std::uint8_t buffer[256];
+                const ssize_t got = ::read(host, buffer, sizeof buffer);
+                ASSERT_GT(got, 0);
+                received.insert(received.end(), buffer, buffer + got);
+                const std::size_t before = whole;
+                std::size_t end = 0;
+                for (whole = 0; end < received.size() && whole < c.packets.size(); ++whole) {
+                    end += c.packets[whole].bytes;
+                }
+                ASSERT_EQ(received.size(), end) << "a packet cut short";
+                EXPECT_GE(std::chrono::steady_clock::now() - start,
+                          std::chrono::milliseconds(c.packets[whole - 1].notBeforeMs));
+                apart = apart && whole == before + 1;
             }
-            ASSERT_EQ(received.size(), end) << "a packet cut short";
-            EXPECT_GE(std::chrono::steady_clock::now() - start,
-                      std::chrono::milliseconds(c.packets[whole - 1].notBeforeMs));
+            frame.push_back(ANSWER_OK);
+            EXPECT_EQ(received, frame);
+            ::close(host);
         }
-        frame.push_back(ANSWER_OK);
-        EXPECT_EQ(received, frame);
-        ::close(host);
+        EXPECT_TRUE(apart) << "the packets came together at every try";
     }
 }
 

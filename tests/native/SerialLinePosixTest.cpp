@@ -209,9 +209,10 @@ TEST_F(SerialLinePosix, OpenMakesACookedTerminalRawSoEveryBytePassesUnchanged) {
     ASSERT_TRUE(Open(line_));
     termios raw{};
     ASSERT_EQ(::tcgetattr(slave_, &raw), 0);
-    // The open reads the mode, size, parity and flow-control bits back itself, and fails
-    // unless they took; the receiver's and the modem's bits it leaves to this check.
-    EXPECT_EQ(raw.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+    EXPECT_EQ(raw.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+              static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
+    EXPECT_EQ(raw.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP), 0u);
+    EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
     EXPECT_EQ(::cfgetospeed(&raw), static_cast<speed_t>(B115200));
 
     // Flow-control, line-editing, signal and newline bytes, in both directions.

@@ -337,12 +337,15 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
         dialog.Press(IDC_START_BUTTON);
         PostClick(dialog.Hwnd(), IDC_STOP_BUTTON);
         ::SetEvent(go);
-        // Serves only what the worker sends, as a busy dialog does: the stop stays queued.
-        while (TheAppState().busy.load() != 0) {
+        // Serves only what the worker sends, as a busy dialog does: the stop stays queued. A
+        // stop never served would keep the worker polling: it is let go after a while.
+        const ULONGLONG deadline = ::GetTickCount64() + 20000;
+        while (TheAppState().busy.load() != 0 && ::GetTickCount64() < deadline) {
             ::MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_SENDMESSAGE, 0);
             MSG sent{};
             ::PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
+        TheAppState().runAllowed = 0;
         EXPECT_EQ(allowedAfterReport, 0);
         EXPECT_TRUE(PumpUntil([&] { return dialog.Text(IDC_TITLE) == kCp1251<"ОТМЕНА">; }));
     });

@@ -303,7 +303,7 @@ TEST_F(Wine, APortInUseIsBusyForEveryOtherProgram) {
     BkSimConfig slow;
     // The first run lasts some seconds, well beyond the second run and the listing, which
     // start as its first frame arrives and run side by side.
-    slow.processingDelayMs = 500;
+    slow.processingDelayMs = 1000;
     BkSimulator& simulator = Serve(5, slow);
     const std::string package = PackageFile("claim", tamsivo::test::WindowsPackage());
     std::atomic<bool> firstEnded{false};
