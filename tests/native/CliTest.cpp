@@ -470,11 +470,13 @@ TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
     EXPECT_EQ(first->Accepted(), package);
     EXPECT_EQ(third->Accepted(), package);
     std::map<std::string, std::string> results;
-    std::map<std::string, std::vector<int>> progress; // the bytes sent, one notification a frame
+    // The bytes sent, one notification a frame, and -1 as the last frame is being confirmed.
+    std::map<std::string, std::vector<int>> progress;
     for (const json& object : cli_->Lines()) {
         const std::string port = object.value("port", "");
-        if (object.value("event", "") == "progress") {
-            progress[port].push_back(object["sent"]);
+        if (const std::string event = object.value("event", "");
+            event == "progress" || event == "confirming") {
+            progress[port].push_back(object.value("sent", -1));
         } else if (object.contains("result") && !port.empty()) {
             results[port] = object["result"].get<std::string>();
         }
@@ -483,7 +485,7 @@ TEST_F(CliTest, FlashesThroughSeveralPortsAtOnceEachOnItsOwn) {
                                                            {ports[1], "signature_error"},
                                                            {ports[2], "port_error"},
                                                            {ports[3], "done"}}));
-    EXPECT_EQ(progress[ports[0]], (std::vector<int>{32, 64, 96}));
+    EXPECT_EQ(progress[ports[0]], (std::vector<int>{32, 64, 96, -1}));
     EXPECT_TRUE(progress[ports[2]].empty());
     EXPECT_EQ(cli_->Result()["exit_code"], 11);
     EXPECT_EQ(cli_->Result()["flashed"], 2);
