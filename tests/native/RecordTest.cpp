@@ -200,12 +200,13 @@ TEST_F(RecordTest, AnUnwritableLogFailsWithTheReason) {
     // A device is no log, nor a trace.
     EXPECT_EQ(append("/dev/null"), "cannot open /dev/null: not a plain file");
     EXPECT_EQ(cli::Trace("/dev/null", "bk.enc", {}, "ttyUSB0", 300).Error(), "not a plain file");
-    // The disk fills (a file size limit stands in for it): what does not fit whole fails, and so
-    // does the next write, at the limit. Nothing is said meanwhile: stdout may be a file too.
+    // The disk fills (a file size limit of one byte stands in for it): what does not fit whole
+    // fails, and so does the next write, at the limit; a trace takes what fits and fails at the
+    // limit. Nothing is said meanwhile: stdout may be a file too.
     const std::string log = (dir_ / "runs.jsonl").string();
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);
-    const rlimit full{100, limit.rlim_max};
+    const rlimit full{1, limit.rlim_max};
     const auto fatal = ::signal(SIGXFSZ, SIG_IGN); // the write fails instead
     ::setrlimit(RLIMIT_FSIZE, &full);
     const std::vector<std::string> said = {
