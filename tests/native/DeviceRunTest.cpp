@@ -63,8 +63,14 @@ protected:
 
 // The simulator's fixed name for its port (a Wine prefix's COM port): made at the start in
 // place of a stale link but of nothing else, and gone at the end unless taken over meanwhile.
+// A process that starts simulators one after another (the Wine harness) keeps no descriptor of
+// one that stopped.
 TEST_F(DeviceRun, TheSimulatorsLinkNamesItsPortWhileItRuns) {
     namespace fs = std::filesystem;
+    const auto descriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto before = descriptors();
     BkSimConfig config;
     config.linkPath = (dir_ / "com5").string();
     fs::create_symlink("/dev/null", config.linkPath); // left by a simulator that was killed
@@ -73,6 +79,7 @@ TEST_F(DeviceRun, TheSimulatorsLinkNamesItsPortWhileItRuns) {
         EXPECT_EQ(fs::read_symlink(config.linkPath), simulator->SlavePath());
     }
     EXPECT_FALSE(fs::exists(fs::symlink_status(config.linkPath)));
+    EXPECT_EQ(descriptors(), before);
     {
         auto simulator = test::StartSimulator(config);
         fs::remove(config.linkPath);
