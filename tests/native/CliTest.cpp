@@ -592,6 +592,16 @@ TEST(Trace, BeyondItsHeadKeepsItsNewestLines) {
     EXPECT_EQ(std::stoi(gap[1]) + std::stoi(gap[2]) + 1, std::stoi(gap[3]));
     EXPECT_THAT(text, HasSubstr(" < 0\n"));
     EXPECT_THAT(text, HasSubstr(" < 999 ! Input/output error\n# outcome"));
+    // Unless told otherwise a trace keeps a head of 8 MiB: one of some 9 MiB leaves lines out.
+    {
+        cli::Trace trace(path, "bk.enc", LoadedPackage{}, "ttyUSB0", 300);
+        const std::vector<std::uint8_t> frame(65536, 0x5A);
+        for (int i = 0; i < 64; ++i) {
+            trace.Line(cli::Trace::Clock::now(), ">", frame.data(), 65536);
+        }
+        trace.End(FlashRun::Statistics{});
+    }
+    EXPECT_THAT(test::ReadWhole(path), HasSubstr(" lines left out"));
 }
 
 // A package pinned by its digest goes out only when its text has that digest, checked once
