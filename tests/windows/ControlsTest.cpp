@@ -50,16 +50,17 @@ TEST(BufferedDC, DrawingReachesTheTargetWholeAndOnlyAtTheEnd) {
     const SelectGuard selected(target.View(), picture);
     const HDC shown = target.View().Handle();
     ::PatBlt(shown, 0, 0, 40, 30, WHITENESS);
-    const RECT area{10, 5, 30, 25};
-    {
-        const BufferedDC buffer(target.View(), &area, true);
-        const HDC drawn = buffer.View().Handle();
-        ::PatBlt(drawn, 10, 5, 10, 20, BLACKNESS);
-        ::SetViewportOrgEx(drawn, 7, 7, nullptr);
-        EXPECT_EQ(::GetPixel(shown, 15, 10), kWhite) << "drawn before the pass ended";
+    for (const RECT area : {RECT{10, 5, 30, 25}, RECT{10, 29, 30, 30}}) { // one row high too
+        {
+            const BufferedDC buffer(target.View(), &area, true);
+            const HDC drawn = buffer.View().Handle();
+            ::PatBlt(drawn, 10, area.top, 10, area.bottom - area.top, BLACKNESS);
+            ::SetViewportOrgEx(drawn, 7, 7, nullptr);
+            EXPECT_EQ(::GetPixel(shown, 15, area.top), kWhite) << "drawn before the pass ended";
+        }
+        EXPECT_EQ(::GetPixel(shown, 15, area.top), kBlack);
+        EXPECT_EQ(::GetPixel(shown, 25, area.top), kWhite) << "the background was not kept";
     }
-    EXPECT_EQ(::GetPixel(shown, 15, 10), kBlack);
-    EXPECT_EQ(::GetPixel(shown, 25, 10), kWhite) << "the background was not kept";
     // A font handed to a guard is in the context for the block and deleted after it.
     const HFONT font = ::CreateFontW(20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Arial");
     {
@@ -67,6 +68,8 @@ TEST(BufferedDC, DrawingReachesTheTargetWholeAndOnlyAtTheEnd) {
         EXPECT_EQ(::GetCurrentObject(shown, OBJ_FONT), font);
     }
     EXPECT_EQ(::GetObjectType(font), 0u);
+    const SIZE unmeasured = DCView().MeasureString("A"); // no context, no size
+    EXPECT_EQ(unmeasured.cx | unmeasured.cy, 0);
     // A recording gets the drawing itself: a bitmap would only coarsen it.
     const HDC recording = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
     EXPECT_FALSE(BufferedDC(DCView(recording)).Buffering());
@@ -264,15 +267,16 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         EXPECT_EQ(Picture(d.label.FlashBackground(true).Hwnd()).At(119, 0), kWhite);
         EXPECT_GT(ink(d.label, kBlue), 10);
         d.label.FlashBackground(false);
-        // A frame changes its own bit only, whatever the alignment and frame beside it.
+        // A frame or a link changes its own bit only, whatever the alignment and frame beside it.
         for (const bool odd : {true, false}) {
             d.label.ModifyStyle(SS_CENTER, odd ? SS_CENTER : 0);
             d.label.ModifyStyleEx(WS_EX_DLGMODALFRAME, odd ? WS_EX_DLGMODALFRAME : 0);
             const auto styles = [&] { return std::pair(d.label.GetStyle(), d.label.GetExStyle()); };
-            const auto [style, exStyle] = styles();
-            d.label.SetSunken(true).SetBorder(true);
-            EXPECT_EQ(styles(), std::pair(style | WS_BORDER, exStyle | WS_EX_STATICEDGE));
-            d.label.SetSunken(false).SetBorder(false);
+            const auto [style, exStyle] = styles(); // a link's
+            d.label.SetSunken(true).SetBorder(true).SetLink(false, false);
+            EXPECT_EQ(styles(),
+                      std::pair((style | WS_BORDER) & ~SS_NOTIFY, exStyle | WS_EX_STATICEDGE));
+            d.label.SetSunken(false).SetBorder(false).SetLink(true, true);
             EXPECT_EQ(styles(), std::pair(style, exStyle));
         }
 
@@ -366,12 +370,15 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
             return differ;
         };
         EXPECT_EQ(facePixelsDiffer(idle, faces.Normal(), 0), 0);
-        // The pointer over the button lights its face until it leaves; a flat one it raises on a
-        // thin frame, lit along the top and left and shadowed along the others.
+        // The pointer over the button lights its face at once until it leaves; a flat one it
+        // raises on a thin frame, lit along the top and left and shadowed along the others,
+        // which take the top-right and bottom-left corners.
         d.button.SetFlat(true);
+        ::ValidateRect(d.button.Hwnd(), nullptr);
         ::SendMessageW(d.button.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        EXPECT_TRUE(::GetUpdateRect(d.button.Hwnd(), nullptr, FALSE)) << "no repaint due";
         EXPECT_GT(GetRValue(Picture(d.button.Hwnd()).At(8, 17)), GetRValue(idle.At(8, 17)));
-        EXPECT_EQ(Colors(d.button, {{50, 0}, {0, 17}, {107, 17}, {50, 34}}),
+        EXPECT_EQ(Colors(d.button, {{106, 0}, {0, 33}, {107, 0}, {0, 34}}),
                   (std::vector{lit, lit, shadow, shadow}));
         ::SendMessageW(d.button.Hwnd(), WM_MOUSELEAVE, 0, 0);
         EXPECT_EQ(Picture(d.button.Hwnd()).At(8, 17), idle.At(8, 17));

@@ -176,6 +176,7 @@ TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
     ASSERT_TRUE(first.SubclassWindow(edit));
     EXPECT_FALSE(first.SubclassWindow(edit));
     EXPECT_FALSE(second.SubclassWindow(edit)) << "a window has one object";
+    EXPECT_TRUE(first.SetTimer(7, 60000) != 0 && first.KillTimer(7) && !first.KillTimer(7));
     first.SetText(kCp1251<"Ж">);
     EXPECT_EQ(first.Text(), kCp1251<"Ж">) << "the edit's own procedure keeps the text";
     // A frame that changes shows at once: the border moves the client area in. A rectangle
