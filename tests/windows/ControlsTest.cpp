@@ -50,16 +50,22 @@ TEST(BufferedDC, DrawingReachesTheTargetWholeAndOnlyAtTheEnd) {
     const SelectGuard selected(target.View(), picture);
     const HDC shown = target.View().Handle();
     ::PatBlt(shown, 0, 0, 40, 30, WHITENESS);
-    for (const RECT area : {RECT{10, 5, 30, 25}, RECT{10, 29, 30, 30}}) { // one row high too
+    // Passes over an area, one row, one column: a block drawn in each, a pixel outside it kept.
+    struct Pass {
+        RECT area;
+        POINT drawn, kept;
+    };
+    for (const auto& [area, drawn, kept] :
+         {Pass{{10, 5, 30, 25}, {15, 10}, {25, 10}}, Pass{{10, 29, 30, 30}, {15, 29}, {25, 29}},
+          Pass{{19, 0, 20, 30}, {19, 27}, {19, 2}}}) {
         {
             const BufferedDC buffer(target.View(), &area, true);
-            const HDC drawn = buffer.View().Handle();
-            ::PatBlt(drawn, 10, area.top, 10, area.bottom - area.top, BLACKNESS);
-            ::SetViewportOrgEx(drawn, 7, 7, nullptr);
-            EXPECT_EQ(::GetPixel(shown, 15, area.top), kWhite) << "drawn before the pass ended";
+            ::PatBlt(buffer.View().Handle(), 10, 5, 10, 25, BLACKNESS);
+            ::SetViewportOrgEx(buffer.View().Handle(), 7, 7, nullptr);
+            EXPECT_EQ(::GetPixel(shown, drawn.x, drawn.y), kWhite) << "drawn before the pass ended";
         }
-        EXPECT_EQ(::GetPixel(shown, 15, area.top), kBlack);
-        EXPECT_EQ(::GetPixel(shown, 25, area.top), kWhite) << "the background was not kept";
+        EXPECT_EQ(::GetPixel(shown, drawn.x, drawn.y), kBlack);
+        EXPECT_EQ(::GetPixel(shown, kept.x, kept.y), kWhite) << "the background was not kept";
     }
     // A font handed to a guard is in the context for the block and deleted after it.
     const HFONT font = ::CreateFontW(20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Arial");
@@ -286,6 +292,7 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
                                ink(d.label.SetFontBold(true))};
         EXPECT_TRUE(std::ranges::adjacent_find(inks, std::greater_equal{}) == inks.end())
             << ::testing::PrintToString(inks);
+        EXPECT_NE(ink(d.label.SetFontItalic(true)), inks.back()) << "italics";
         // A rotated text stands on its baseline at the centre and runs up from there.
         d.label.SetWindowPos(nullptr, 0, 0, 120, 60, SWP_NOMOVE | SWP_NOZORDER);
         d.label.SetText("AAAA").SetRotationAngle(90, true);
@@ -325,6 +332,7 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         {
             SkinLabel label;
             painted = alone;
+            ::ValidateRect(alone, nullptr); // its first paint is not the setter's
             const int before = paints;
             EXPECT_TRUE(label.SubclassWindow(alone) && label.FlashText(true).Hwnd() == alone);
             EXPECT_GT(paints, before);

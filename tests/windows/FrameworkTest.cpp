@@ -111,6 +111,7 @@ TEST(Framework, MessagesReachTheirHandlerAndDataExchangeMovesTheListSelectionBot
         dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_SELCHANGE), list);
         dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_DBLCLK), list);
         dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_PLAIN, LBN_SELCHANGE), 0);
+        EXPECT_EQ(dialog.Send(WM_DRAWITEM, IDC_OWNERDRAW, 0), 0) << "no item, nothing drawn";
         NMHDR header{dialog.label.Hwnd(), IDC_LABEL, kNotifyCode};
         EXPECT_EQ(dialog.Send(WM_NOTIFY, IDC_LABEL, reinterpret_cast<LPARAM>(&header)), 0x5151)
             << "a handler's value reaches its sender";
