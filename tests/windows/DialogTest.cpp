@@ -160,6 +160,7 @@ public:
     // The mouse pressed on a label, which the label turns into its click.
     void Tap(int id) const { ::SendMessageW(GetDlgItem(id), WM_LBUTTONDOWN, MK_LBUTTON, 0); }
     bool Focused(int id) const { return ::GetFocus() == GetDlgItem(id); }
+    bool TitleBold() const { return titleLabel_.LogFont().lfWeight >= FW_BOLD; }
     COLORREF Caption(SkinButton& button) {
         const COLORREF color = button.SetCaptionColor(0);
         button.SetCaptionColor(color);
@@ -385,6 +386,7 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
             Probe::TitleAndMessage(kCp1251<"ОШИБКА">, kCp1251<"В системе отсутствуют СОМ порты!">));
         EXPECT_EQ(dialog.Text(IDC_PORT_NAME), "HET");
         EXPECT_FALSE(::IsWindowEnabled(dialog.GetDlgItem(IDC_START_BUTTON)));
+        EXPECT_TRUE(dialog.TitleBold());
         // The keys' captions and the bar's words in Arial, however condensed.
         for (const int id :
              {IDC_START_BUTTON, IDC_STOP_BUTTON, IDC_HELP_BUTTON, IDC_EXIT_BUTTON, IDC_PROGRESS}) {
