@@ -24,6 +24,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -51,10 +52,7 @@ TEST(BufferedDC, DrawingReachesTheTargetWholeAndOnlyAtTheEnd) {
     const HDC shown = target.View().Handle();
     ::PatBlt(shown, 0, 0, 40, 30, WHITENESS);
     // Passes over an area, one row, one column: a block drawn in each, a pixel outside it kept.
-    struct Pass {
-        RECT area;
-        POINT drawn, kept;
-    };
+    using Pass = std::tuple<RECT, POINT, POINT>;
     for (const auto& [area, drawn, kept] :
          {Pass{{10, 5, 30, 25}, {15, 10}, {25, 10}}, Pass{{10, 29, 30, 30}, {15, 29}, {25, 29}},
           Pass{{19, 0, 20, 30}, {19, 27}, {19, 2}}}) {
