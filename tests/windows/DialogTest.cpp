@@ -78,22 +78,19 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
                 EXPECT_EQ(Picture(::GetDlgItem(dialog, label)).At(rect.right - 1, 0),
                           RGB(10, 10, 10));
             }
-            // Both keys wear the same texture, also lit under the pointer, and their captions
+            // Both keys wear the same texture, seen lit under the pointer, and their captions
             // the labels' light grey.
+            ::SendDlgItemMessageW(dialog, IDOK, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+            ::SendDlgItemMessageW(dialog, IDCANCEL, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+            const Picture ok(::GetDlgItem(dialog, IDOK));
+            const Picture cancel(::GetDlgItem(dialog, IDCANCEL));
+            for (int x = 0; x < 12; ++x) {
+                EXPECT_EQ(ok.At(x, 2), cancel.At(x, 2)) << x;
+            }
             RECT key{};
             ::GetClientRect(::GetDlgItem(dialog, IDOK), &key);
-            for (const UINT pointer : {WM_NULL, WM_MOUSEMOVE}) {
-                ::SendDlgItemMessageW(dialog, IDOK, pointer, 0, MAKELPARAM(5, 5));
-                ::SendDlgItemMessageW(dialog, IDCANCEL, pointer, 0, MAKELPARAM(5, 5));
-                const Picture ok(::GetDlgItem(dialog, IDOK));
-                const Picture cancel(::GetDlgItem(dialog, IDCANCEL));
-                for (int x = 0; x < 12; ++x) {
-                    EXPECT_EQ(ok.At(x, 2), cancel.At(x, 2)) << x;
-                }
-                EXPECT_GT(std::min(ok.Count(RGB(192, 192, 192), key),
-                                   cancel.Count(RGB(192, 192, 192), key)),
-                          0);
-            }
+            EXPECT_GT(ok.Count(RGB(192, 192, 192), key), 0);
+            EXPECT_GT(cancel.Count(RGB(192, 192, 192), key), 0);
             const HWND list = ::GetDlgItem(dialog, IDC_FIRMWARE_LIST);
             for (int i = 0; i < ::SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
                 wchar_t text[64] = {};
