@@ -24,6 +24,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -50,16 +51,20 @@ TEST(BufferedDC, DrawingReachesTheTargetWholeAndOnlyAtTheEnd) {
     const SelectGuard selected(target.View(), picture);
     const HDC shown = target.View().Handle();
     ::PatBlt(shown, 0, 0, 40, 30, WHITENESS);
-    const RECT area{10, 5, 30, 25};
-    {
-        const BufferedDC buffer(target.View(), &area, true);
-        const HDC drawn = buffer.View().Handle();
-        ::PatBlt(drawn, 10, 5, 10, 20, BLACKNESS);
-        ::SetViewportOrgEx(drawn, 7, 7, nullptr);
-        EXPECT_EQ(::GetPixel(shown, 15, 10), kWhite) << "drawn before the pass ended";
+    // Passes over an area, one row, one column: a block drawn in each, a pixel outside it kept.
+    using Pass = std::tuple<RECT, POINT, POINT>;
+    for (const auto& [area, drawn, kept] :
+         {Pass{{10, 5, 30, 25}, {15, 10}, {25, 10}}, Pass{{10, 29, 30, 30}, {15, 29}, {25, 29}},
+          Pass{{19, 0, 20, 30}, {19, 27}, {19, 2}}}) {
+        {
+            const BufferedDC buffer(target.View(), &area, true);
+            ::PatBlt(buffer.View().Handle(), 10, 5, 10, 25, BLACKNESS);
+            ::SetViewportOrgEx(buffer.View().Handle(), 7, 7, nullptr);
+            EXPECT_EQ(::GetPixel(shown, drawn.x, drawn.y), kWhite) << "drawn before the pass ended";
+        }
+        EXPECT_EQ(::GetPixel(shown, drawn.x, drawn.y), kBlack);
+        EXPECT_EQ(::GetPixel(shown, kept.x, kept.y), kWhite) << "the background was not kept";
     }
-    EXPECT_EQ(::GetPixel(shown, 15, 10), kBlack);
-    EXPECT_EQ(::GetPixel(shown, 25, 10), kWhite) << "the background was not kept";
     // A font handed to a guard is in the context for the block and deleted after it.
     const HFONT font = ::CreateFontW(20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Arial");
     {
@@ -67,6 +72,8 @@ TEST(BufferedDC, DrawingReachesTheTargetWholeAndOnlyAtTheEnd) {
         EXPECT_EQ(::GetCurrentObject(shown, OBJ_FONT), font);
     }
     EXPECT_EQ(::GetObjectType(font), 0u);
+    const SIZE unmeasured = DCView().MeasureString("A"); // no context, no size
+    EXPECT_EQ(unmeasured.cx | unmeasured.cy, 0);
     // A recording gets the drawing itself: a bitmap would only coarsen it.
     const HDC recording = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
     EXPECT_FALSE(BufferedDC(DCView(recording)).Buffering());
@@ -226,12 +233,6 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
         d.label.SetMailLink(true, false).SetText("support@example.test");
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
-        // A link takes the clicks on it; a plain label lets them through to what lies beneath.
-        const RECT on = d.label.GetWindowRect();
-        EXPECT_EQ(d.label.Send(WM_NCHITTEST, 0, MAKELPARAM(on.left + 2, on.top + 2)), HTCLIENT);
-        d.label.SetMailLink(false, false);
-        EXPECT_EQ(d.label.Send(WM_NCHITTEST, 0, MAKELPARAM(on.left + 2, on.top + 2)),
-                  HTTRANSPARENT);
         d.label.SetLink(true, true);
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
         ::SendMessageW(d.label.Hwnd(), WM_LBUTTONUP, 0, 0);
@@ -264,15 +265,19 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         EXPECT_EQ(Picture(d.label.FlashBackground(true).Hwnd()).At(119, 0), kWhite);
         EXPECT_GT(ink(d.label, kBlue), 10);
         d.label.FlashBackground(false);
-        // A frame changes its own bit only, whatever the alignment and frame beside it.
+        // A frame or a link changes its own bit only, whatever the alignment and frame beside it.
+        // A link takes the clicks on it (SS_NOTIFY); a plain label lets them through to what
+        // lies beneath.
         for (const bool odd : {true, false}) {
             d.label.ModifyStyle(SS_CENTER, odd ? SS_CENTER : 0);
             d.label.ModifyStyleEx(WS_EX_DLGMODALFRAME, odd ? WS_EX_DLGMODALFRAME : 0);
             const auto styles = [&] { return std::pair(d.label.GetStyle(), d.label.GetExStyle()); };
-            const auto [style, exStyle] = styles();
-            d.label.SetSunken(true).SetBorder(true);
-            EXPECT_EQ(styles(), std::pair(style | WS_BORDER, exStyle | WS_EX_STATICEDGE));
-            d.label.SetSunken(false).SetBorder(false);
+            const auto [style, exStyle] = styles(); // a link's
+            const auto link = odd ? &SkinLabel::SetMailLink : &SkinLabel::SetLink;
+            (d.label.*link)(false, false).SetSunken(true).SetBorder(true);
+            EXPECT_EQ(styles(),
+                      std::pair((style | WS_BORDER) & ~SS_NOTIFY, exStyle | WS_EX_STATICEDGE));
+            (d.label.*link)(true, true).SetSunken(false).SetBorder(false);
             EXPECT_EQ(styles(), std::pair(style, exStyle));
         }
 
@@ -282,6 +287,7 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
                                ink(d.label.SetFontBold(true))};
         EXPECT_TRUE(std::ranges::adjacent_find(inks, std::greater_equal{}) == inks.end())
             << ::testing::PrintToString(inks);
+        EXPECT_NE(ink(d.label.SetFontItalic(true)), inks.back()) << "italics";
         // A rotated text stands on its baseline at the centre and runs up from there.
         d.label.SetWindowPos(nullptr, 0, 0, 120, 60, SWP_NOMOVE | SWP_NOZORDER);
         d.label.SetText("AAAA").SetRotationAngle(90, true);
@@ -321,6 +327,7 @@ TEST(SkinLabel, PaintsItsBackgroundAndTextAndHandsItsLinkToTheShell) {
         {
             SkinLabel label;
             painted = alone;
+            ::ValidateRect(alone, nullptr); // its first paint is not the setter's
             const int before = paints;
             EXPECT_TRUE(label.SubclassWindow(alone) && label.FlashText(true).Hwnd() == alone);
             EXPECT_GT(paints, before);
@@ -366,12 +373,15 @@ TEST(SkinButton, DrawsItsFacesAndCaptionAndClicksOnceAPress) {
             return differ;
         };
         EXPECT_EQ(facePixelsDiffer(idle, faces.Normal(), 0), 0);
-        // The pointer over the button lights its face until it leaves; a flat one it raises on a
-        // thin frame, lit along the top and left and shadowed along the others.
+        // The pointer over the button lights its face at once until it leaves; a flat one it
+        // raises on a thin frame, lit along the top and left and shadowed along the others,
+        // which take the top-right and bottom-left corners.
         d.button.SetFlat(true);
+        ::ValidateRect(d.button.Hwnd(), nullptr);
         ::SendMessageW(d.button.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        EXPECT_TRUE(::GetUpdateRect(d.button.Hwnd(), nullptr, FALSE)) << "no repaint due";
         EXPECT_GT(GetRValue(Picture(d.button.Hwnd()).At(8, 17)), GetRValue(idle.At(8, 17)));
-        EXPECT_EQ(Colors(d.button, {{50, 0}, {0, 17}, {107, 17}, {50, 34}}),
+        EXPECT_EQ(Colors(d.button, {{106, 0}, {0, 33}, {107, 0}, {0, 34}}),
                   (std::vector{lit, lit, shadow, shadow}));
         ::SendMessageW(d.button.Hwnd(), WM_MOUSELEAVE, 0, 0);
         EXPECT_EQ(Picture(d.button.Hwnd()).At(8, 17), idle.At(8, 17));

@@ -4,7 +4,10 @@
 #include "WinSupport.h"
 
 #include "app/AppState.h"
+#include "controls/win32/SkinLabel.h"
 #include "flash/Outcome.h"
+#include "flash/SerialPorts.h"
+#include "flash/win32/PortLock.h"
 #include "framework/Application.h"
 #include "framework/WideText.h"
 #include "res/resource.h"
@@ -16,10 +19,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -66,19 +71,23 @@ TEST_F(DialogTest, TheSelectionListsThePackagesSortedAndTakesTheChosenOne) {
     for (const Case& c : cases) {
         std::vector<std::string> listed;
         ModalStep step([&](HWND dialog) {
-            // The labels lie flat on the dark background; both keys wear the same texture.
+            // The labels lie flat on the dark background.
             for (const int label : {IDC_SELECT_HEADING, IDC_SELECT_INSTRUCTION}) {
                 RECT rect{};
                 ::GetClientRect(::GetDlgItem(dialog, label), &rect);
                 EXPECT_EQ(Picture(::GetDlgItem(dialog, label)).At(rect.right - 1, 0),
                           RGB(10, 10, 10));
             }
+            // Both keys wear the same texture, seen lit under the pointer, and their captions
+            // the labels' light grey.
+            ::SendDlgItemMessageW(dialog, IDOK, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+            ::SendDlgItemMessageW(dialog, IDCANCEL, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
             const Picture ok(::GetDlgItem(dialog, IDOK));
             const Picture cancel(::GetDlgItem(dialog, IDCANCEL));
             for (int x = 0; x < 12; ++x) {
                 EXPECT_EQ(ok.At(x, 2), cancel.At(x, 2)) << x;
             }
-            RECT key{}; // both captions in the labels' light grey
+            RECT key{};
             ::GetClientRect(::GetDlgItem(dialog, IDOK), &key);
             EXPECT_GT(ok.Count(RGB(192, 192, 192), key), 0);
             EXPECT_GT(cancel.Count(RGB(192, 192, 192), key), 0);
@@ -145,7 +154,11 @@ public:
     std::string Text(int id) const { return TextOf(Hwnd(), id); }
     bool Shown(int id) const { return ::IsWindowVisible(GetDlgItem(id)) != FALSE; }
     void Press(int id) const { Click(Hwnd(), id); }
+    // The mouse pressed on a label, which the label turns into its click.
+    void Tap(int id) const { ::SendMessageW(GetDlgItem(id), WM_LBUTTONDOWN, MK_LBUTTON, 0); }
     bool Focused(int id) const { return ::GetFocus() == GetDlgItem(id); }
+    bool TitleBold() const { return titleLabel_.LogFont().lfWeight >= FW_BOLD; }
+    HFONT KeyFont() const { return startButton_.GetFont(); }
     COLORREF Caption(SkinButton& button) {
         const COLORREF color = button.SetCaptionColor(0);
         button.SetCaptionColor(color);
@@ -206,6 +219,7 @@ TEST_F(DialogTest, StartShowsTheRunningLookAndEveryEndingItsOutcome) {
     for (const Ending& ending : endings) {
         steps.push_back([ending, run = static_cast<int>(steps.size()) + 1](Probe& dialog) {
             AppState& state = TheAppState();
+            EXPECT_FALSE(dialog.Shown(IDC_PROGRESS)) << "a bar before the start";
             state.portName = "COM7";
             dialog.Press(IDC_START_BUTTON);
             ASSERT_TRUE(dialog.Looks(true));
@@ -354,14 +368,31 @@ TEST_F(DialogTest, StopWaitsForTheWorkerThenShowsTheCancellationOrTheRunsOwnEnd)
 }
 
 TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle) {
-    Probe probe({[](Probe& dialog) {
+    std::vector<HANDLE> held; // every port, as other programs may hold them
+    for (const std::string& port : FreeSerialPorts()) {
+        held.push_back(PortLock::Acquire(port));
+    }
+    std::vector<std::string> opened;
+    const auto shell =
+        SkinLabel::ReplaceShellOpen([&](const std::string& verb, const std::string& target) {
+            opened.push_back(verb + target);
+        });
+    Probe probe({[&](Probe& dialog) {
+        // No port: the dialog says so, and offers nothing to start.
+        EXPECT_EQ(dialog.Text(IDC_MESSAGE), kCp1251<"В системе отсутствуют СОМ порты!">);
+        EXPECT_EQ(dialog.Text(IDC_PORT_NAME), "HET");
+        EXPECT_FALSE(::IsWindowEnabled(dialog.GetDlgItem(IDC_START_BUTTON)));
+        EXPECT_TRUE(dialog.TitleBold());
+        LOGFONTW font{}; // the keys' captions in Arial, however condensed
+        ::GetObjectW(dialog.KeyFont(), sizeof font, &font);
+        EXPECT_STREQ(font.lfFaceName, L"Arial");
         dialog.ExpectDressed({IDC_PACKAGE_CAPTION, IDC_PACKAGE_NAME, IDC_PORT_CAPTION});
         AppState& state = TheAppState();
         *state.portNames = {"COM1", "COM3", "COM8"};
         state.portCount = 3;
         state.portIndex = 0;
         for (const std::string port : {"COM3", "COM8", "COM1", "COM3"}) {
-            dialog.Press(IDC_PORT_NAME);
+            dialog.Tap(IDC_PORT_NAME); // not a web link
             EXPECT_EQ(dialog.Text(IDC_PORT_NAME), port);
             EXPECT_EQ(state.portName, port);
         }
@@ -391,6 +422,12 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
         EXPECT_FALSE(dialog.Shown(IDC_PORT_NAME) || dialog.Shown(IDC_PROGRESS));
         dialog.ExpectDressed({IDC_SUPPORT_TEXT, IDC_SUPPORT_PHONE, IDC_MAIL_CAPTION,
                               IDC_SUPPORT_MAIL, IDC_WEB_SITE});
+        // Their links open the site and a letter to the address.
+        dialog.Tap(IDC_WEB_SITE);
+        dialog.Tap(IDC_SUPPORT_MAIL);
+        EXPECT_EQ(opened, (std::vector<std::string>{"open" + dialog.Text(IDC_WEB_SITE),
+                                                    "mailto:" + dialog.Text(IDC_SUPPORT_MAIL) +
+                                                        "?subject=Tamsivo"}));
         dialog.Press(IDC_HELP_BUTTON);
         EXPECT_EQ(dialog.Screen(), screen);
         EXPECT_TRUE(dialog.Shown(IDC_PORT_NAME));
@@ -402,6 +439,8 @@ TEST_F(DialogTest, TheLabelsCycleThePortsChooseThePackageAndShowHelpOnlyWhenIdle
         dialog.Press(IDC_EXIT_BUTTON); // idle: the dialog ends
     }});
     EXPECT_EQ(probe.DoModal(), IDCANCEL) << "the exit ended the dialog";
+    SkinLabel::ReplaceShellOpen(shell);
+    std::ranges::for_each(held, PortLock::Release);
 }
 
 // As the program's main window the dialog owns the selection and takes no input meanwhile;
@@ -413,7 +452,7 @@ TEST_F(DialogTest, TheSelectionIsOwnedByTheMainDialogAndARunBegunMeanwhileKeepsI
         std::ofstream(temp / L"updates" / name);
     }
     struct MainApplication : Application {
-        bool InitInstance() override { return false; }
+        bool InitInstance() override { throw std::runtime_error("a failure"); }
     } application;
     Probe probe({[&](Probe& dialog) {
         application.SetMainWindow(&dialog);
@@ -439,6 +478,10 @@ TEST_F(DialogTest, TheSelectionIsOwnedByTheMainDialogAndARunBegunMeanwhileKeepsI
     EXPECT_EQ(probe.DoModal(), Probe::kScenarioDone);
     application.SetMainWindow(nullptr);
     std::filesystem::remove_all(temp / L"updates");
+    // A failure that escapes the program is shown, and the program ends with code 1.
+    ModalStep box([](HWND shown) { Click(shown, IDOK); });
+    EXPECT_EQ(Application::Run(), 1);
+    EXPECT_TRUE(box.Saw());
 }
 
 } // namespace

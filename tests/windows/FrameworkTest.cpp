@@ -97,7 +97,7 @@ const MessageEntry MapDialog::messageEntries[] = {
 const MessageMap MapDialog::messageMap{&HarnessDialog<Dialog>::messageMap, messageEntries};
 
 // Messages reach their handler by id, code and sender, and nothing else does; data exchange binds
-// each control once and moves the list's selection both ways.
+// each control once and moves the list's selection both ways, OK taking it from the list.
 TEST(Framework, MessagesReachTheirHandlerAndDataExchangeMovesTheListSelectionBothWays) {
     MapDialog dialog;
     LRESULT asked = 0;
@@ -111,6 +111,7 @@ TEST(Framework, MessagesReachTheirHandlerAndDataExchangeMovesTheListSelectionBot
         dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_SELCHANGE), list);
         dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_LIST, LBN_DBLCLK), list);
         dialog.Send(WM_COMMAND, MAKEWPARAM(IDC_PLAIN, LBN_SELCHANGE), 0);
+        EXPECT_EQ(dialog.Send(WM_DRAWITEM, IDC_OWNERDRAW, 0), 0) << "no item, nothing drawn";
         NMHDR header{dialog.label.Hwnd(), IDC_LABEL, kNotifyCode};
         EXPECT_EQ(dialog.Send(WM_NOTIFY, IDC_LABEL, reinterpret_cast<LPARAM>(&header)), 0x5151)
             << "a handler's value reaches its sender";
@@ -124,9 +125,6 @@ TEST(Framework, MessagesReachTheirHandlerAndDataExchangeMovesTheListSelectionBot
         for (const char* entry : {kCp1251<"Гамма">, kCp1251<"Альфа">, kCp1251<"Б">}) {
             dialog.list.AddString(entry);
         }
-        dialog.list.SetCurSel(1);
-        dialog.UpdateData(true);
-        EXPECT_EQ(dialog.selected, kCp1251<"Б">); // an entry of one letter is read whole
         dialog.selected = kCp1251<"гамма">; // the list box compares without regard to case
         dialog.UpdateData(false);
         EXPECT_EQ(dialog.list.GetText(dialog.list.GetCurSel()), kCp1251<"Гамма">);
@@ -141,8 +139,11 @@ TEST(Framework, MessagesReachTheirHandlerAndDataExchangeMovesTheListSelectionBot
         } catch (const std::runtime_error& error) {
             EXPECT_NE(std::string(error.what()).find("4242"), std::string::npos);
         }
+        dialog.list.SetCurSel(1);
+        Click(dialog.Hwnd(), IDOK);
     });
-    EXPECT_EQ(dialog.DoModal(), MapDialog::kScenarioDone);
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.selected, kCp1251<"Б">) << "OK reads the list, an entry of one letter whole";
     EXPECT_EQ(dialog.events,
               (std::vector<std::string>{"run", "press -3,5", "STN_CLICKED", "LBN_SELCHANGE",
                                         "notify 1003", "ask on the dialog's thread"}));
@@ -176,6 +177,7 @@ TEST(Framework, SubclassingTakesAWindowOverOnceAndGivesItBack) {
     ASSERT_TRUE(first.SubclassWindow(edit));
     EXPECT_FALSE(first.SubclassWindow(edit));
     EXPECT_FALSE(second.SubclassWindow(edit)) << "a window has one object";
+    EXPECT_TRUE(first.SetTimer(7, 60000) != 0 && first.KillTimer(7) && !first.KillTimer(7));
     first.SetText(kCp1251<"Ж">);
     EXPECT_EQ(first.Text(), kCp1251<"Ж">) << "the edit's own procedure keeps the text";
     // A frame that changes shows at once: the border moves the client area in. A rectangle
