@@ -574,23 +574,27 @@ TEST_F(CliTest, ATraceShowsEachPortsBytesAsTheyWentAndCame) {
 TEST(Trace, BeyondItsHeadKeepsItsNewestLines) {
     const test::ScratchDir dir("trace");
     const fs::path path = dir / "bk.trace";
+    cli::Trace(path, "bk.enc", LoadedPackage{}, "ttyUSB0", 300); // the settings alone
+    const std::uint64_t head = fs::file_size(path) + 100 * 15;   // and 100 lines "0.000123 < 042"
     {
-        cli::Trace trace(path, "bk.enc", LoadedPackage{}, "ttyUSB0", 300, 4096);
+        cli::Trace trace(path, "bk.enc", LoadedPackage{}, "ttyUSB0", 300, head);
         for (int i = 0; i < 1000; ++i) {
-            trace.Line(cli::Trace::Clock::now(), "< " + std::to_string(i), nullptr, 0,
-                       i == 999 ? "Input/output error" : ""); // the last read ended short
+            trace.Line(cli::Trace::Clock::now(), "< " + std::to_string(1000 + i).substr(1), nullptr,
+                       0, i == 999 ? "Input/output error" : ""); // the last ended short
         }
         trace.End(FlashRun::Statistics{});
     }
     const std::string text = test::ReadWhole(path);
-    EXPECT_LE(text.size(), 4096u + 4096 / 8 + 200);
-    // The head, the count of the lines left out, and the newest lines up to the last.
+    EXPECT_LE(text.size(), head + head / 8 + 200);
+    // The head, filled to its last byte, the count of the lines left out, and the newest lines
+    // up to the last.
     std::smatch gap;
     ASSERT_TRUE(std::regex_search(
         text, gap, std::regex(R"( < (\d+)\n# (\d+) lines left out.*\n[\d.]+ < (\d+)\n)")))
         << text;
+    EXPECT_EQ(std::stoi(gap[1]), 99);
     EXPECT_EQ(std::stoi(gap[1]) + std::stoi(gap[2]) + 1, std::stoi(gap[3]));
-    EXPECT_THAT(text, HasSubstr(" < 0\n"));
+    EXPECT_THAT(text, HasSubstr(" < 000\n"));
     EXPECT_THAT(text, HasSubstr(" < 999 ! Input/output error\n# outcome"));
     // Unless told otherwise a trace keeps a head of 8 MiB: one of some 9 MiB leaves lines out.
     {
