@@ -952,6 +952,8 @@ TEST(PortListing, AnAdaptersLatencyTimerIsShownAndASlowOneWarnedOf) {
     EXPECT_EQ(cli::PortTable({ftdi, uart}), "COM3   free  USB Serial Port (COM3)  0403:6001  FTDI  "
                                             "serial A50285BI  latency timer 16 ms\n"
                                             "COM10  free\n");
+    ftdi.productId.clear(); // an id the system could not read: the other one still shows
+    EXPECT_THAT(cli::PortTable({ftdi}), HasSubstr("  0403:  FTDI"));
     EXPECT_EQ(cli::PortObject(ftdi)["latency_timer_ms"], 16);
     EXPECT_FALSE(cli::PortObject(uart).contains("latency_timer_ms"));
 
