@@ -267,6 +267,43 @@ TEST(BkSimulatorLatency, EchoAndAnswerReachTheHostInPacketsNoSoonerThanTheChipLe
     }
 }
 
+// A host that opened the port plainly, as a terminal program does: each frame's bytes back as
+// the adapter passes them on, also from an adapter that holds a single byte; an answer that
+// overtakes the echo's last byte comes before it, not in its place; a host that left before
+// its frame's answer leaves nothing to the next host.
+TEST(BkSimulatorHost, EachFrameComesBackAsTheAdapterPassesItOn) {
+    const Bytes frame = test::MakePackage({28}, {0x5A, 0x13}).bytes;
+    const auto exchange = [&](const BkSimulator& simulator, std::size_t count) {
+        const int host = ::open(simulator.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        Bytes back(count);
+        std::size_t got = 0;
+        EXPECT_EQ(::write(host, frame.data(), frame.size()), std::ssize(frame));
+        for (pollfd readable{host, POLLIN, 0}; got < count && ::poll(&readable, 1, 2000) == 1;) {
+            got += static_cast<std::size_t>(std::max(0L, ::read(host, &back[got], count - got)));
+        }
+        ::close(host);
+        return Bytes(back.begin(), back.begin() + static_cast<std::ptrdiff_t>(got));
+    };
+    Bytes whole = frame, early = frame;
+    whole.push_back(ANSWER_OK);
+    early.insert(early.end() - 1, ANSWER_OK);
+    BkSimConfig tiny, overtaken, slow;
+    tiny.echoBuffer = 1;
+    overtaken.fault = Fault::EarlyAnswer;
+    overtaken.faultFrame = 1;
+    slow.processingDelayMs = 300;
+    for (const auto& [name, config, gone, back] : {std::tuple("tiny", tiny, false, whole),
+                                                   std::tuple("overtaken", overtaken, false, early),
+                                                   std::tuple("after one", slow, true, whole)}) {
+        SCOPED_TRACE(name);
+        auto simulator = test::StartSimulator(config);
+        if (gone) { // took its echo and left
+            EXPECT_EQ(exchange(*simulator, frame.size()), frame);
+        }
+        EXPECT_EQ(exchange(*simulator, back.size()), back);
+    }
+}
+
 TEST(BkSimulatorScript, ParsesAnswersAndRefusesMalformedScripts) {
     Bytes answers{0x99};
     bool repeat = true;
