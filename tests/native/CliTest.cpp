@@ -756,6 +756,12 @@ TEST_F(CliTest, SimulatesTheAdapterForDemonstrations) {
     // The answer came where the frame's last byte was to be echoed.
     EXPECT_EQ(ReadTraceFile(dir_ / "bk.trace").failures.at(0),
               "the echo differs from byte 32 on, 32 of 32 bytes echoed");
+    // A stray byte after the second frame's answer came where the third's echo was to begin.
+    EXPECT_EQ(Run({"--simulate", "--sim-fault", "noise:11", "--sim-fault-frame", "2", "--trace",
+                   "bk.trace", "bk.enc"}),
+              10);
+    EXPECT_THAT(ReadTraceFile(dir_ / "bk.trace").failures.at(0),
+                ::testing::StartsWith("the echo differs from byte 1 on"));
     EXPECT_EQ(Run({"--simulate", "--sim-fault", "no-answer", "--timeout-ms", kTimeout, "--trace",
                    "bk.trace", "bk.enc"}),
               13);
