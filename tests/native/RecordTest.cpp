@@ -179,7 +179,7 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
         return status >> word ? std::stol(word) : 0L;
     };
     std::ofstream("/proc/self/clear_refs") << "5";
-    const long before = peakKiB();
+    [[maybe_unused]] const long before = peakKiB();
     EXPECT_EQ(last(dir_ / "runs.jsonl", 99), "a b c d ");
 #ifndef __SANITIZE_ADDRESS__ // which keeps freed memory a while to catch its use
     EXPECT_LT(peakKiB() - before, 4 << 10);
