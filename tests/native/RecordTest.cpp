@@ -172,11 +172,8 @@ TEST_F(RecordTest, LastTakesTheNewestRecordsAndSkipsWhatIsNoRecord) {
     EXPECT_EQ(last(dir_ / "runs.jsonl", 2), "c d ");
     // Past the long line with no more memory than that megabyte: the peak is measured afresh.
     const auto peakKiB = [] {
-        std::ifstream status("/proc/self/status");
-        std::string word;
-        while (status >> word && word != "VmHWM:") {
-        }
-        return status >> word ? std::stol(word) : 0L;
+        const std::string status = test::ReadWhole("/proc/self/status");
+        return std::stol(status.substr(status.find("VmHWM:") + 6));
     };
     std::ofstream("/proc/self/clear_refs") << "5";
     [[maybe_unused]] const long before = peakKiB();
