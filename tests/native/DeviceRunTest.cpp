@@ -293,14 +293,10 @@ TEST(BkSimulatorHost, EachFrameComesBackAsTheAdapterPassesItOn) {
     const Bytes frame = test::MakePackage({28}, {0x5A, 0x13}).bytes;
     const auto exchange = [&](const BkSimulator& simulator, std::size_t count) {
         const int host = ::open(simulator.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        Bytes back(count);
-        std::size_t got = 0;
         EXPECT_EQ(::write(host, frame.data(), frame.size()), std::ssize(frame));
-        for (pollfd readable{host, POLLIN, 0}; got < count && ::poll(&readable, 1, 2000) == 1;) {
-            got += static_cast<std::size_t>(std::max(0L, ::read(host, &back[got], count - got)));
-        }
+        const Bytes back = test::ReadAll(host, count);
         ::close(host);
-        return Bytes(back.begin(), back.begin() + static_cast<std::ptrdiff_t>(got));
+        return back;
     };
     Bytes whole = frame, early = frame;
     whole.push_back(ANSWER_OK);
