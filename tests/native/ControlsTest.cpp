@@ -277,6 +277,10 @@ TEST(ButtonFaces, TheDialogsButtonsWearATintedPillowSizedByTheButton) {
     EXPECT_EQ(std::vector({n.PixelIndex(0, 0), n.PixelIndex(107, 34), n.PixelIndex(50, 17),
                            n.PixelIndex(58, 17)}),
               std::vector({255, 0, 128, 128}));
+    // Never lighter to the right or below (beyond the face: -1), the lit edge's middle included.
+    for (int x = 0, y = 0; y < 35; x = (x + 1) % 108, y += x == 0) {
+        EXPECT_GE(n.PixelIndex(x, y), std::max(n.PixelIndex(x + 1, y), n.PixelIndex(x, y + 1)));
+    }
     EXPECT_FALSE(FaceTexture::InDomain(TextureSoftBump, 0, 35));
 }
 

@@ -208,6 +208,24 @@ TEST_F(DeviceRun, ADroppedAdapterFailsTheRunAtOnceNotAfterTheTimeout) {
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(config.linkPath)));
 }
 
+// At the line's pace an echo comes a byte or two at a time: the line sleeps through what is
+// still on its way and takes it in a few reads, not with a wake-up per byte.
+TEST(SerialLineAtPace, AnEchoIsTakenInAFewReadsNotAWakeUpPerByte) {
+    BkSimConfig config;
+    config.baud = kFlashBaudRate;
+    const auto simulator = test::StartSimulator(config);
+    SerialLine line;
+    int reads = 0;
+    line.SetTap([&](LineDirection way, const std::uint8_t*, std::uint32_t) {
+        reads += way == LineDirection::Received;
+    });
+    ASSERT_TRUE(line.Open(simulator->SlavePath().c_str(), kFlashBaudRate, 1000));
+    const Bytes frame = test::MakePackage({1998}, {0x5A}).bytes;
+    Bytes echo(frame.size());
+    EXPECT_EQ(line.WriteEchoed(frame.data(), 2000, echo.data()), EchoCheck::Same);
+    EXPECT_LT(reads, 50);
+}
+
 // A USB adapter's chip passes what the line brings on in packets: a full one at once, a partial
 // one when the latency timer has run since its first byte came in. At 9600 baud a byte takes
 // 1.04 ms, so a 20 ms timer cuts a frame's echo, and 62 bytes fill a packet before 80 ms pass.
@@ -264,6 +282,39 @@ TEST(BkSimulatorLatency, EchoAndAnswerReachTheHostInPacketsNoSoonerThanTheChipLe
             ::close(host);
         }
         EXPECT_TRUE(apart) << "the packets came together at every try";
+    }
+}
+
+// A host that opened the port plainly, as a terminal program does: each frame's bytes back as
+// the adapter passes them on, also from an adapter that holds a single byte; an answer that
+// overtakes the echo's last byte comes before it, not in its place; a host that left before
+// its frame's answer leaves nothing to the next host.
+TEST(BkSimulatorHost, EachFrameComesBackAsTheAdapterPassesItOn) {
+    const Bytes frame = test::MakePackage({28}, {0x5A, 0x13}).bytes;
+    const auto exchange = [&](const BkSimulator& simulator, std::size_t count) {
+        const int host = ::open(simulator.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        EXPECT_EQ(::write(host, frame.data(), frame.size()), std::ssize(frame));
+        const Bytes back = test::ReadAll(host, count);
+        ::close(host);
+        return back;
+    };
+    Bytes whole = frame, early = frame;
+    whole.push_back(ANSWER_OK);
+    early.insert(early.end() - 1, ANSWER_OK);
+    BkSimConfig tiny, overtaken, slow;
+    tiny.echoBuffer = 1;
+    overtaken.fault = Fault::EarlyAnswer;
+    overtaken.faultFrame = 1;
+    slow.processingDelayMs = 300;
+    for (const auto& [name, config, gone, back] :
+         {std::tuple("tiny", tiny, false, whole), std::tuple("overtaken", overtaken, false, early),
+          std::tuple("after one", slow, true, whole)}) {
+        SCOPED_TRACE(name);
+        auto simulator = test::StartSimulator(config);
+        if (gone) { // took its echo and left
+            EXPECT_EQ(exchange(*simulator, frame.size()), frame);
+        }
+        EXPECT_EQ(exchange(*simulator, back.size()), back);
     }
 }
 

@@ -62,18 +62,6 @@ bool WriteAll(int master, const Bytes& bytes) {
     return ::write(master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
-Bytes ReadAll(int fd, std::size_t count) {
-    Bytes bytes(count);
-    std::size_t done = 0;
-    for (pollfd pfd{fd, POLLIN, 0};
-         count > done && ::poll(&pfd, 1, 5000) > 0 && (pfd.revents & POLLIN) != 0;) {
-        const ssize_t n = ::read(fd, bytes.data() + done, count - done);
-        done += n > 0 ? static_cast<std::size_t>(n) : 0;
-    }
-    bytes.resize(done);
-    return bytes;
-}
-
 // A new pseudo-terminal's master (non-blocking), its slave's path in `slavePath`; -1 on failure.
 int OpenPseudoTerminal(std::string* slavePath) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
@@ -163,7 +151,7 @@ TEST_F(SerialLinePosix, OpenAndCloseFollowTheirRulesAndSayWhyTheyFail) {
     EXPECT_FALSE(Open(line_)) << "a second Open of an open line";
     EXPECT_EQ(line_.LastError(), EBUSY);
     EXPECT_TRUE(line_.Write(&byte, 1)) << "still open";
-    EXPECT_EQ(ReadAll(master_, 1), Bytes{0x55});
+    EXPECT_EQ(test::ReadAll(master_, 1), Bytes{0x55});
 
     // Held: every other opener is refused, root included (TIOCEXCL alone would let root in), and
     // the terminal's exclusive flag goes with the holder.
@@ -219,7 +207,7 @@ TEST_F(SerialLinePosix, OpenMakesACookedTerminalRawSoEveryBytePassesUnchanged) {
     const Bytes bytes = {0x00, 0x0A, 0x0D, 0x11, 0x13, 0xFF, 0x03, 0x04, 0x08, 0x0F,
                          0x12, 0x15, 0x16, 0x17, 0x1A, 0x1C, 0x7F, 0x0D, 0x0A, 0x80};
     ASSERT_TRUE(line_.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
-    EXPECT_EQ(ReadAll(master_, bytes.size()), bytes);
+    EXPECT_EQ(test::ReadAll(master_, bytes.size()), bytes);
     ASSERT_TRUE(WriteAll(master_, bytes));
     Bytes received(bytes.size());
     EXPECT_TRUE(line_.Read(received.data(), static_cast<std::uint32_t>(received.size())));
@@ -276,10 +264,11 @@ TEST_F(SerialLinePosix, TransfersGiveUpAtTheirTimeouts) {
     ::tcflow(slave_, TCOON);
 
     // Taking bytes again: a write larger than the terminal holds waits for room and goes whole.
-    EXPECT_EQ(ReadAll(master_, line_.LastTransfer().written).size(), line_.LastTransfer().written);
+    EXPECT_EQ(test::ReadAll(master_, line_.LastTransfer().written).size(),
+              line_.LastTransfer().written);
     const Bytes big(64 * 1024, 0xA5);
     Bytes arrived;
-    std::thread reader([&] { arrived = ReadAll(master_, big.size()); });
+    std::thread reader([&] { arrived = test::ReadAll(master_, big.size()); });
     EXPECT_TRUE(line_.Write(big.data(), static_cast<std::uint32_t>(big.size())));
     reader.join();
     EXPECT_EQ(arrived, big);

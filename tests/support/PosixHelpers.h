@@ -4,20 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include <poll.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-// What the native suites share beyond packages: a child process, a running simulator, files
-// read and written whole, and texts spelled in UTF-8.
+// What the native suites share beyond packages: a child process, a running simulator, bytes
+// awaited from a descriptor, files read and written whole, and texts spelled in UTF-8.
 namespace tamsivo::test {
 
 // Runs `body` in a forked child, which may take other ids or limits without changing this
@@ -43,6 +46,19 @@ inline std::unique_ptr<sim::BkSimulator> StartSimulator(sim::BkSimConfig config 
     std::string error;
     EXPECT_TRUE(simulator->Start(&error)) << error;
     return simulator;
+}
+
+// Up to `count` bytes from `fd`, fewer when nothing more comes within 5 s.
+inline std::vector<std::uint8_t> ReadAll(int fd, std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    std::size_t done = 0;
+    for (pollfd pfd{fd, POLLIN, 0};
+         count > done && ::poll(&pfd, 1, 5000) > 0 && (pfd.revents & POLLIN) != 0;) {
+        const ssize_t n = ::read(fd, bytes.data() + done, count - done);
+        done += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    bytes.resize(done);
+    return bytes;
 }
 
 // The file's bytes; empty when it cannot be read.
