@@ -55,7 +55,10 @@ inline std::vector<std::uint8_t> ReadAll(int fd, std::size_t count) {
     for (pollfd pfd{fd, POLLIN, 0};
          count > done && ::poll(&pfd, 1, 5000) > 0 && (pfd.revents & POLLIN) != 0;) {
         const ssize_t n = ::read(fd, bytes.data() + done, count - done);
-        done += n > 0 ? static_cast<std::size_t>(n) : 0;
+        if (n <= 0) {
+            break; // a hung-up peer stays readable for ever
+        }
+        done += static_cast<std::size_t>(n);
     }
     bytes.resize(done);
     return bytes;
