@@ -830,6 +830,8 @@ TEST_F(CliTest, CommandLineMistakesAreUsageErrorsSaidInWords) {
         EXPECT_EQ("tamsivo-flash: " + cli_->Result().value("message", "-"), said);
     }
     EXPECT_EQ(Text("bk.enc"), package);
+    EXPECT_EQ(Run({"--history="}), kUsage);
+    EXPECT_THAT(cli_->Err(), HasSubstr("--history: give a whole number from 1 to"));
     EXPECT_EQ(Run({"--no-such-option"}), kUsage);
     EXPECT_EQ(cli_->Out(), "") << "no result object unless --json asks for one";
     EXPECT_EQ(Run({"--list-ports"}), 0);

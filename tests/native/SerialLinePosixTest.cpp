@@ -527,6 +527,11 @@ TEST_F(FakeSystem, EveryRefusalIsExplainedWithItsRemedy) {
         EXPECT_THAT(problem.remedy, HasSubstr(remedy));
         EXPECT_EQ(problem.remedy.empty(), remedy.empty()) << problem.remedy;
     }
+    // A line that fails mid-run: an adapter pulled out is told as such, any other failure not.
+    for (const int error : {EIO, ENXIO, ENODEV, EPROTO}) {
+        EXPECT_EQ(ExplainLineError(error).reason.find("the adapter was disconnected"),
+                  error == EPROTO ? std::string::npos : 0u) << error;
+    }
 
     // Held with a flock: the kernel's own /proc/locks, copied into the tree, names the holder.
     // Without a table of terminal drivers to read, every device may be a port that is held;
